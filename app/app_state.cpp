@@ -1,0 +1,74 @@
+#include "app/app_state.h"
+
+#include <mbstring.h>
+#include <cstdio>
+#include <cstring>
+
+#include "app/text.h"
+
+AppState app;
+
+HINSTANCE appInstance = nullptr;
+HWND mainWindow = nullptr;
+HACCEL accelerators = nullptr;
+HWND optionsDialog = nullptr;
+HDC windowDC = nullptr;
+HDC workDC = nullptr;
+HDC displayDC = nullptr;
+HBITMAP displayBitmap = nullptr;
+HGDIOBJ displayPreviousBitmap = nullptr;
+
+char exeDirectory[MAX_PATH] = "";
+RECT DesktopRect = {0, 0, 0, 0};
+RECT CaptureRect = {0, 0, 0, 0};
+RECT ResultRect = {0, 0, 1, 1};
+
+const char kProductName[] = "Kestrin";
+const char kProductVersion[] = "0.03改";
+
+const char kCaptionReady[] = "%s Ver %s";
+const char kCaptionInitialising[] = "%s Ver %s (初期化中）";
+const char kCaptionInitSlots[] = "%s Ver %s （初期化中 : %d / %d）";
+const char kCaptionSampling[] = "%s Ver %s ( %d / %d )";
+const char kCaptionCompositing[] = "%s Ver %s ( 合成中： %d / %d )";
+const char kCaptionShuttingDown[] = "%s Ver %s (終了処理中）";
+const char kCaptionReleasing[] = "%s Ver %s (終了処理中 : 解放(%d / %d) )";
+
+void pumpMessages() {
+    // The record keeps the last message retrieved, so after WM_QUIT every later
+    // call clears appRunning again.
+    static MSG record = {};
+    if (PeekMessageW(&record, nullptr, 0, 0, PM_REMOVE)) {
+        if (!TranslateAcceleratorW(mainWindow, accelerators, &record)) {
+            TranslateMessage(&record);
+            DispatchMessageW(&record);
+        }
+    }
+    if (record.message == WM_QUIT) {
+        app.appRunning = 0;
+        app.exitCode = static_cast<int>(record.wParam);
+    }
+}
+
+void setCaption(const char* format, int first, int second) {
+    if (!mainWindow) return;
+    static char caption[512];
+    snprintf(caption, sizeof caption, format, kProductName, kProductVersion, first, second);
+    setWindowTextSjis(mainWindow, caption);
+}
+
+int lastSeparatorIndex(const char* path) {
+    const int length = static_cast<int>(strlen(path));
+    for (int i = length; i >= 1; --i) {
+        if (path[i] != '\\') continue;
+        const unsigned int code = static_cast<unsigned char>(path[i - 1]) * 256u + 0x5C;
+        if (!_ismbclegal(code)) return i;
+    }
+    return -1;
+}
+
+void computeExeDirectory() {
+    GetModuleFileNameA(nullptr, exeDirectory, MAX_PATH);
+    const int separator = lastSeparatorIndex(exeDirectory);
+    if (separator >= 0) exeDirectory[separator + 1] = '\0';
+}

@@ -1,0 +1,58 @@
+#pragma once
+// Process-wide state shared by every part of the program. Everything runs on one
+// thread; these flags are how re-entered handlers keep out of each other's way.
+#include <windows.h>
+
+struct AppState {
+    int appRunning = 1;      // cleared by WM_CLOSE, WM_DESTROY and WM_QUIT
+    int captureBusy = 0;     // a capture (or the shutdown) is under way
+    int optionsOpen = 0;     // the options dialog is open: no engine step
+    int saveInProgress = 0;  // a BMP save is under way: no engine step
+    int aviOnlyMode = 0;     // the current capture (or idle polling) paces at AVI_FPS
+    int aviFileOpen = 0;     // an AVI file was opened at least once in this run
+    int sampleCounter = 0;   // 0 idle, else the number of the next sample to take
+    int exitCode = 0;        // wParam of WM_QUIT
+};
+extern AppState app;
+
+extern HINSTANCE appInstance;
+extern HWND mainWindow;
+extern HACCEL accelerators;
+extern HWND optionsDialog;
+extern HDC windowDC;        // the main window's own DC, taken once at start-up
+extern HDC workDC;          // memory DC into which slots are selected for copies
+extern HDC displayDC;       // holds displayBitmap, the image the window shows
+extern HBITMAP displayBitmap;
+extern HGDIOBJ displayPreviousBitmap;
+
+extern char exeDirectory[MAX_PATH];  // ends with a backslash
+extern RECT DesktopRect;             // right and bottom are the desktop's size
+extern RECT CaptureRect;             // the rectangle of the current or last capture
+extern RECT ResultRect;              // (0, 0, 1, 1) until the first result exists
+
+extern const char kProductName[];
+extern const char kProductVersion[];
+
+// Caption formats; each takes the product name and version first.
+extern const char kCaptionReady[];
+extern const char kCaptionInitialising[];
+extern const char kCaptionInitSlots[];
+extern const char kCaptionSampling[];
+extern const char kCaptionCompositing[];
+extern const char kCaptionShuttingDown[];
+extern const char kCaptionReleasing[];
+
+// Retrieves and dispatches at most one message; WM_QUIT clears appRunning.
+void pumpMessages();
+
+// Formats one of the caption formats above (with up to two numbers) and shows it
+// in the main window's title bar. Does nothing when there is no main window.
+void setCaption(const char* format, int first = 0, int second = 0);
+
+// Index of the path separator that ends the folder part of `path`, scanning from the
+// end; a 0x5C that is the second byte of a double-byte character is not a separator.
+// Index 0 is never examined. Returns -1 when there is none.
+int lastSeparatorIndex(const char* path);
+
+// Fills exeDirectory from the module path: the folder with its trailing backslash.
+void computeExeDirectory();

@@ -1,0 +1,136 @@
+// Start-up, the main loop with its sampling clock, and shutdown.
+#include <windows.h>
+#include <mmsystem.h>
+
+#include "app/app_state.h"
+#include "app/interval_timer.h"
+#include "app/main_window.h"
+#include "app/settings.h"
+#include "engine/capture.h"
+#include "engine/slot_pool.h"
+#include "hook/hook_api.h"
+
+// Exported for the keyboard-hook library's sake; the program never touches it.
+extern "C" {
+__declspec(dllexport) int DLL_g_bkc = 0;
+}
+
+namespace {
+
+// The idle wait blocks until a message arrives or this many ticks before the next
+// step is due; the last moments are waited out finely, as during a capture.
+const int kFineWaitTicks = 20;
+
+void createDisplaySurface() {
+    windowDC = GetDC(mainWindow);
+    workDC = CreateCompatibleDC(windowDC);
+    displayDC = CreateCompatibleDC(windowDC);
+    displayBitmap = CreateCompatibleBitmap(windowDC, DesktopRect.right, DesktopRect.bottom);
+    displayPreviousBitmap = SelectObject(displayDC, displayBitmap);
+    ResultRect = {0, 0, 1, 1};
+    FillRect(displayDC, &DesktopRect, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+}
+
+void armHookLibrary() {
+    hookInstall();
+    hookSetShotKey(settings.KEY_CODE);
+    hookSetStartKey(settings.KEY_CODE2);
+    hookSetStopKey(settings.KEY_CODE3);
+    hookSetOwnerWindow(mainWindow);
+    hookSetShotPressed(0);
+    hookSetStartPressed(0);
+    hookSetStopPressed(0);
+    hookSetSwallow(settings.CALLBACK_OP);
+}
+
+// While idle nothing needs the processor between steps: sleep until a message (or a
+// hot-key event, which arrives as one) or until the fine wait begins.
+void waitIdle(int remainingTicks) {
+    if (app.captureBusy || remainingTicks <= kFineWaitTicks) return;
+    const DWORD milliseconds = static_cast<DWORD>((remainingTicks - kFineWaitTicks) / 10);
+    if (milliseconds == 0) return;
+    MsgWaitForMultipleObjectsEx(0, nullptr, milliseconds, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+}
+
+void waitForNextStep() {
+    for (;;) {
+        intervalTimer.now();
+        const int interval = stepInterval(app.aviOnlyMode, settings.S_FPS, settings.AVI_FPS);
+        const int elapsed = intervalTimer.elapsed();
+        if (elapsed >= interval || !app.appRunning) return;
+        pumpMessages();
+        waitIdle(interval - elapsed);
+        Sleep(0);
+    }
+}
+
+void runMainLoop() {
+    while (app.appRunning || app.captureBusy || app.optionsOpen) {
+        waitForNextStep();
+        intervalTimer.mark();
+        if (!app.saveInProgress && !app.optionsOpen) captureStep();
+    }
+}
+
+int shutDown() {
+    app.captureBusy = 1;
+    if (mainWindow) {
+        setCaption(kCaptionShuttingDown);
+        pumpMessages();
+    }
+    hookRemove();
+    SelectObject(displayDC, displayPreviousBitmap);
+    releaseSlots();
+    releaseSampleStore();
+    ReleaseDC(mainWindow, windowDC);
+    DeleteDC(workDC);
+    DeleteDC(displayDC);
+    DeleteObject(displayBitmap);
+    windowDC = workDC = displayDC = nullptr;
+    displayBitmap = nullptr;
+    saveSettings();
+    if (mainWindow) {
+        DestroyWindow(mainWindow);
+        app.appRunning = 1;
+        app.captureBusy = 1;
+    } else if (!app.appRunning) {
+        return app.exitCode;
+    }
+    while (app.appRunning) {
+        pumpMessages();
+        Sleep(0);
+    }
+    return app.exitCode;
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    computeExeDirectory();
+    GetWindowRect(GetDesktopWindow(), &DesktopRect);
+    appInstance = instance;
+    if (!createMainWindow()) return 0;
+    loadSettings(true);
+    setCaption(kCaptionInitialising);
+    ShowWindow(mainWindow, SW_SHOWNORMAL);
+    UpdateWindow(mainWindow);
+
+    // Timeouts of the idle wait to the millisecond.
+    timeBeginPeriod(1);
+    intervalTimer.init();
+    intervalTimer.mark();
+    createDisplaySurface();
+    createSampleStore(settings.TEMPPATH, settings.MAP_SIZE);
+    allocateSlots();
+
+    app.optionsOpen = 1;
+    armHookLibrary();
+    app.appRunning = 1;
+    setCaption(kCaptionReady);
+    app.optionsOpen = 0;
+
+    runMainLoop();
+    const int exitCode = shutDown();
+    timeEndPeriod(1);
+    return exitCode;
+}

@@ -1,0 +1,119 @@
+#include "app/main_window.h"
+
+#include <commctrl.h>
+
+#include "app/app_state.h"
+#include "app/settings.h"
+#include "resources/resource.h"
+
+const wchar_t kMainWindowClass[] = L"DEFAULT";
+
+namespace {
+
+void onCreate(HWND hwnd) {
+    mainWindow = hwnd;
+    accelerators = LoadAcceleratorsW(appInstance, MAKEINTRESOURCEW(IDR_ACCELERATORS));
+    // The trackbar of the options dialog needs the bar classes as well as the up-down.
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_UPDOWN_CLASS | ICC_BAR_CLASSES};
+    InitCommonControlsEx(&controls);
+    loadSettings(true);
+}
+
+void onDestroy() {
+    PostQuitMessage(0);
+    mainWindow = nullptr;
+    app.appRunning = 0;
+}
+
+void onMoveOrSize(HWND hwnd) {
+    RECT rect;
+    if (!GetWindowRect(hwnd, &rect)) return;
+    settings.left = rect.left;
+    settings.top = rect.top;
+    settings.right = rect.right;
+    settings.bottom = rect.bottom;
+}
+
+void onActivate() {
+    if (!app.captureBusy && settings.SS_ACTIVE) {
+        HWND foreground = GetForegroundWindow();
+        if (foreground) GetWindowRect(foreground, &CaptureRect);
+    }
+}
+
+void onPaint(HWND hwnd) {
+    PAINTSTRUCT paint;
+    BeginPaint(hwnd, &paint);
+    // Drawn into the window's own DC, so a WM_PAINT sent directly repaints it all.
+    if (!app.captureBusy && windowDC && displayDC) {
+        FillRect(windowDC, &DesktopRect, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+        BitBlt(windowDC, 0, 0, ResultRect.right, ResultRect.bottom, displayDC, 0, 0, SRCCOPY);
+    }
+    EndPaint(hwnd, &paint);
+}
+
+void onClose() {
+    if (app.optionsOpen && optionsDialog) {
+        SendMessageW(optionsDialog, WM_CLOSE, 0, 0);
+        Sleep(0);
+    }
+    app.appRunning = 0;
+}
+
+void onCommand(HWND hwnd, int command) {
+    switch (command) {
+    case IDM_EXIT:
+        SendMessageW(mainWindow, WM_CLOSE, 0, 0);
+        break;
+    default:
+        break;
+    }
+}
+
+}  // namespace
+
+LRESULT CALLBACK mainWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_CREATE:
+        onCreate(hwnd);
+        break;
+    case WM_DESTROY:
+        onDestroy();
+        break;
+    case WM_MOVE:
+    case WM_SIZE:
+        onMoveOrSize(hwnd);
+        break;
+    case WM_ACTIVATE:
+    case WM_ACTIVATEAPP:
+        onActivate();
+        break;
+    case WM_PAINT:
+        onPaint(hwnd);
+        return 0;
+    case WM_CLOSE:
+        onClose();
+        return 0;
+    case WM_COMMAND:
+        onCommand(hwnd, LOWORD(wParam));
+        break;
+    default:
+        break;
+    }
+    return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+HWND createMainWindow() {
+    WNDCLASSW windowClass = {};
+    windowClass.style = CS_DBLCLKS;
+    windowClass.lpfnWndProc = mainWindowProc;
+    windowClass.hInstance = appInstance;
+    windowClass.hIcon = LoadIconW(appInstance, L"MAINICON");
+    windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+    windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+    windowClass.lpszMenuName = MAKEINTRESOURCEW(IDR_MAIN_MENU);
+    windowClass.lpszClassName = kMainWindowClass;
+    RegisterClassW(&windowClass);  // a failed registration shows up as no window
+    return CreateWindowExW(0, kMainWindowClass, L"Kestrin", WS_POPUP | WS_OVERLAPPEDWINDOW, 0, 0, 0, 0, nullptr,
+                           nullptr, appInstance, nullptr);
+}

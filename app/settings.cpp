@@ -1,0 +1,184 @@
+#include "app/settings.h"
+
+#include <cmath>
+#include <cstddef>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "app/app_state.h"
+
+Settings settings;
+char iniPath[MAX_PATH] = "";
+
+const char kSectionMainWindow[] = "メインウィンドウ";
+
+namespace {
+
+const char kSectionPath[] = "PATH";
+const char kSectionOption[] = "OPTION";
+const char kSectionAviMode[] = "AVIMODE_OPTION";
+
+enum class Kind { WindowInt, Path, Int, Real };
+
+// Defaults of the PATH section, built from exeDirectory at every load.
+enum PathDefault { ExeDirectory, ScreenshotFolder, ExeDirectoryNoSlash };
+
+struct Field {
+    const char* section;
+    const char* key;
+    Kind kind;
+    size_t offset;
+    const char* textDefault;  // Int and Real
+    int intDefault;           // WindowInt, or a PathDefault for Path
+};
+
+#define FIELD(section, key, kind, text, number) \
+    { section, #key, Kind::kind, offsetof(Settings, key), text, number }
+
+// In the order the file is written: right before top in the window section.
+const Field kFields[] = {
+    FIELD(kSectionMainWindow, left, WindowInt, nullptr, 0),
+    FIELD(kSectionMainWindow, right, WindowInt, nullptr, 600),
+    FIELD(kSectionMainWindow, top, WindowInt, nullptr, 0),
+    FIELD(kSectionMainWindow, bottom, WindowInt, nullptr, 450),
+    FIELD(kSectionPath, SAVEPATH, Path, nullptr, ExeDirectory),
+    FIELD(kSectionPath, TEMPPATH, Path, nullptr, ExeDirectoryNoSlash),
+    FIELD(kSectionPath, AUTOSAVEPATH, Path, nullptr, ScreenshotFolder),
+    FIELD(kSectionPath, AVISAVEPATH, Path, nullptr, ScreenshotFolder),
+    FIELD(kSectionOption, S_FPS, Int, "15", 0),
+    FIELD(kSectionOption, REDUCE_PER, Real, "1.0f", 0),
+    FIELD(kSectionOption, CALLBACK_OP, Int, "0", 0),
+    FIELD(kSectionOption, AUTO_SAVE, Int, "1", 0),
+    FIELD(kSectionOption, S_TIME, Real, "1.0f", 0),
+    FIELD(kSectionOption, SS_ACTIVE, Int, "1", 0),
+    FIELD(kSectionOption, SS_CLIENT, Int, "1", 0),
+    FIELD(kSectionOption, MAP_SIZE, Int, "15728640", 0),
+    FIELD(kSectionOption, COLOR_DOUBLE, Int, "0", 0),
+    FIELD(kSectionOption, KEY_CODE, Int, "44", 0),
+    FIELD(kSectionOption, REDUCE_FIXED, Int, "0", 0),
+    FIELD(kSectionOption, EMPHASIS_ON, Int, "0", 0),
+    FIELD(kSectionOption, EMPHASIS_LEVEL, Int, "100", 0),
+    FIELD(kSectionOption, AVI_OUT, Int, "0", 0),
+    FIELD(kSectionAviMode, AVI_FPS, Int, "15", 0),
+    FIELD(kSectionAviMode, AVI_TIME, Int, "60", 0),
+    FIELD(kSectionAviMode, KEY_CODE2, Int, "33", 0),
+    FIELD(kSectionAviMode, KEY_CODE3, Int, "34", 0),
+};
+
+#undef FIELD
+
+template <typename T>
+T& fieldOf(Settings& s, const Field& f) {
+    return *reinterpret_cast<T*>(reinterpret_cast<char*>(&s) + f.offset);
+}
+
+void buildIniPath() {
+    GetModuleFileNameA(nullptr, iniPath, MAX_PATH);
+    const size_t length = strlen(iniPath);
+    if (length >= 3) memcpy(iniPath + length - 3, "ini", 3);
+}
+
+void readField(Settings& s, const Field& f, const char pathDefaults[3][MAX_PATH]) {
+    char text[1024];
+    switch (f.kind) {
+    case Kind::WindowInt:
+        fieldOf<int>(s, f) = static_cast<int>(GetPrivateProfileIntA(f.section, f.key, f.intDefault, iniPath));
+        break;
+    case Kind::Path:
+        GetPrivateProfileStringA(f.section, f.key, pathDefaults[f.intDefault], &fieldOf<char>(s, f), MAX_PATH,
+                                 iniPath);
+        break;
+    case Kind::Int:
+        GetPrivateProfileStringA(f.section, f.key, f.textDefault, text, sizeof text, iniPath);
+        fieldOf<int>(s, f) = atoi(text);
+        break;
+    case Kind::Real:
+        GetPrivateProfileStringA(f.section, f.key, f.textDefault, text, sizeof text, iniPath);
+        fieldOf<float>(s, f) = static_cast<float>(atof(text));
+        break;
+    }
+}
+
+void writeField(Settings& s, const Field& f) {
+    switch (f.kind) {
+    case Kind::WindowInt:
+    case Kind::Int:
+        writeIniInt(f.section, f.key, fieldOf<int>(s, f), iniPath);
+        break;
+    case Kind::Path:
+        WritePrivateProfileStringA(f.section, f.key, &fieldOf<char>(s, f), iniPath);
+        break;
+    case Kind::Real:
+        writeIniFloat(f.section, f.key, fieldOf<float>(s, f), iniPath);
+        break;
+    }
+}
+
+float finiteOr(float value, float fallback) { return std::isfinite(value) ? value : fallback; }
+
+}  // namespace
+
+void writeIniInt(const char* section, const char* key, int value, const char* path) {
+    char text[1024];
+    snprintf(text, sizeof text, "%d", value);
+    WritePrivateProfileStringA(section, key, text, path);
+}
+
+void writeIniFloat(const char* section, const char* key, float value, const char* path) {
+    char text[1024];
+    snprintf(text, sizeof text, "%1.6f", static_cast<double>(value));
+    WritePrivateProfileStringA(section, key, text, path);
+}
+
+int mapSizeFallback(int fps, float seconds, int desktopWidth, int desktopHeight) {
+    const int kDefaultMapSize = 15728640;
+    // The single-precision 1.1, the product of the three in double, truncated.
+    const double samples = std::trunc(static_cast<double>(fps) * static_cast<double>(seconds) *
+                                      static_cast<double>(1.1f));
+    if (!(samples >= 0.0) || samples > 2147483647.0) return kDefaultMapSize;
+    const long long bytes = static_cast<long long>(samples) * desktopHeight * desktopWidth * 4;
+    if (bytes <= 0 || bytes > 2147483647LL) return kDefaultMapSize;
+    return static_cast<int>(bytes);
+}
+
+void clampLoadedSettings(Settings& s) {
+    if (s.S_FPS < 1) s.S_FPS = 1;
+    if (s.AVI_FPS < 1) s.AVI_FPS = 1;
+    if (s.AVI_TIME < 1) s.AVI_TIME = 1;
+    s.S_TIME = finiteOr(s.S_TIME, 1.0f);
+    if (s.S_TIME < 0.1f) s.S_TIME = 0.1f;
+    s.REDUCE_PER = finiteOr(s.REDUCE_PER, 1.0f);
+}
+
+void loadSettings(bool applyWindowPos) {
+    buildIniPath();
+
+    char pathDefaults[3][MAX_PATH];
+    snprintf(pathDefaults[ExeDirectory], MAX_PATH, "%s", exeDirectory);
+    snprintf(pathDefaults[ScreenshotFolder], MAX_PATH, "%sscreenshot", exeDirectory);
+    snprintf(pathDefaults[ExeDirectoryNoSlash], MAX_PATH, "%s", exeDirectory);
+    const size_t length = strlen(pathDefaults[ExeDirectoryNoSlash]);
+    if (length > 0) pathDefaults[ExeDirectoryNoSlash][length - 1] = '\0';
+
+    for (const Field& f : kFields) {
+        readField(settings, f, pathDefaults);
+        if (f.key == kFields[3].key && applyWindowPos && mainWindow) {
+            // The whole window section is in: move, size and raise the window.
+            SetWindowPos(mainWindow, HWND_TOP, settings.left, settings.top, settings.right - settings.left,
+                         settings.bottom - settings.top, 0);
+        }
+    }
+
+    clampLoadedSettings(settings);
+    if (settings.MAP_SIZE <= 0) {
+        settings.MAP_SIZE = mapSizeFallback(settings.S_FPS, settings.S_TIME, DesktopRect.right, DesktopRect.bottom);
+    }
+}
+
+void saveSettings() {
+    Sleep(0);
+    for (const Field& f : kFields) writeField(settings, f);
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, iniPath);  // commit to disk
+    Sleep(100);
+}

@@ -1,0 +1,63 @@
+#pragma once
+// Every persisted option, one field per INI key, kept in the INI file beside the
+// executable (x.exe uses x.ini). Everything else reads the fields directly.
+#include <windows.h>
+
+struct Settings {
+    // Section "メインウィンドウ": the main window's outer rectangle.
+    int left = 0;
+    int top = 0;
+    int right = 600;
+    int bottom = 450;
+    // Section "PATH". SAVEPATH keeps its trailing backslash, the others hold none.
+    char SAVEPATH[MAX_PATH] = "";
+    char TEMPPATH[MAX_PATH] = "";
+    char AUTOSAVEPATH[MAX_PATH] = "";
+    char AVISAVEPATH[MAX_PATH] = "";
+    // Section "OPTION".
+    int S_FPS = 15;
+    float REDUCE_PER = 1.0f;
+    int CALLBACK_OP = 0;
+    int AUTO_SAVE = 1;
+    float S_TIME = 1.0f;
+    int SS_ACTIVE = 1;
+    int SS_CLIENT = 1;
+    int MAP_SIZE = 15728640;
+    int COLOR_DOUBLE = 0;
+    int KEY_CODE = 44;
+    int REDUCE_FIXED = 0;
+    int EMPHASIS_ON = 0;
+    int EMPHASIS_LEVEL = 100;
+    int AVI_OUT = 0;
+    // Section "AVIMODE_OPTION".
+    int AVI_FPS = 15;
+    int AVI_TIME = 60;
+    int KEY_CODE2 = 33;
+    int KEY_CODE3 = 34;
+};
+extern Settings settings;
+extern char iniPath[MAX_PATH];
+
+extern const char kSectionMainWindow[];  // "メインウィンドウ" in Shift-JIS
+
+// Reads the whole record from the INI file; with applyWindowPos the main window is
+// moved to the stored rectangle when it exists.
+void loadSettings(bool applyWindowPos);
+// Writes the whole record and flushes the file.
+void saveSettings();
+
+void writeIniInt(const char* section, const char* key, int value, const char* path);
+void writeIniFloat(const char* section, const char* key, float value, const char* path);
+
+// The store size used when MAP_SIZE is 0 or below: 10 % more samples than one
+// capture takes, at 4 bytes per desktop pixel. A size past 2^31 - 1 falls back to
+// the INI default (the store grows at the first capture that needs more).
+int mapSizeFallback(int fps, float seconds, int desktopWidth, int desktopHeight);
+
+// Brings hand-edited values that would break the program into range: both rates and
+// the AVI time at least 1 (the main loop divides by the rates), the shutter time
+// finite and at least 0.1 (a negative or NaN sample count never ends a capture), a
+// decay exponent that is not a finite number back to 1. Other out-of-range values are
+// kept as stored: the options dialog clamps them on Apply, and its Cancel must reload
+// what the file holds.
+void clampLoadedSettings(Settings& s);

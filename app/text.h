@@ -1,0 +1,15 @@
+#pragma once
+// The program's texts are Shift-JIS. They are shown through the wide functions after
+// an explicit code page 932 conversion, so they read correctly whatever the system's
+// ANSI code page is.
+#include <windows.h>
+#include <string>
+
+std::wstring wideFromShiftJis(const char* text);
+std::string shiftJisFromWide(const wchar_t* text);
+
+// MessageBox with a Shift-JIS text and title; MB_OK unless told otherwise.
+int showMessage(HWND owner, const char* text, const char* title, UINT type = MB_OK);
+
+// SetWindowText with a Shift-JIS text.
+void setWindowTextSjis(HWND window, const char* text);

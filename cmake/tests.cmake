@@ -1,0 +1,38 @@
+# GoogleTest from Debian's sources, cross-built with the same toolchain; CTest runs
+# the Windows programs through Wine (CMAKE_CROSSCOMPILING_EMULATOR).
+set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+# One test program per source folder: start-up under Wine costs more than the tests.
+foreach(area app engine output ui hook)
+  file(GLOB area_tests CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/${area}/*.cpp)
+  if(area_tests)
+    add_executable(test_${area} ${area_tests} ${KESTRIN_RESOURCES})
+    target_include_directories(test_${area} PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/tests)
+    target_compile_options(test_${area} PRIVATE ${KESTRIN_WARNINGS})
+    target_link_libraries(test_${area} PRIVATE kestrin_core GTest::gtest_main)
+    add_test(NAME ${area} COMMAND test_${area})
+    set_tests_properties(${area} PROPERTIES TIMEOUT 600)
+  endif()
+endforeach()
+
+# End-to-end tests drive the real program under Xvfb and Wine; the scene program
+# draws known content for them to capture.
+file(GLOB e2e_helpers CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/*.cpp)
+foreach(helper ${e2e_helpers})
+  get_filename_component(helper_name ${helper} NAME_WE)
+  add_executable(${helper_name} WIN32 ${helper})
+  target_compile_options(${helper_name} PRIVATE ${KESTRIN_WARNINGS})
+  target_link_libraries(${helper_name} PRIVATE user32 gdi32 psapi)
+endforeach()
+
+file(GLOB e2e_scripts CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/test_*.sh)
+foreach(script ${e2e_scripts})
+  get_filename_component(script_name ${script} NAME_WE)
+  string(REPLACE "test_" "e2e_" test_name ${script_name})
+  add_test(NAME ${test_name} COMMAND bash ${script})
+  set_tests_properties(${test_name} PROPERTIES TIMEOUT 900
+    ENVIRONMENT "KESTRIN_BIN=${CMAKE_BINARY_DIR}/bin;KESTRIN_SOURCE=${CMAKE_SOURCE_DIR}")
+endforeach()

@@ -1,0 +1,25 @@
+#pragma once
+// The keyboard-hook library HOOKDLL, imported by ordinal. It watches the keyboard
+// system-wide and latches presses of the three configured hot keys; the program polls
+// and clears the latches itself, once per sample interval.
+#include <windows.h>
+
+#ifdef KESTRIN_BUILDING_HOOKDLL
+#define HOOKAPI extern "C" __declspec(dllexport)
+#else
+#define HOOKAPI extern "C" __declspec(dllimport)
+#endif
+
+HOOKAPI int __cdecl hookInstall();                  // 2: start watching the keyboard
+HOOKAPI int __cdecl hookRemove();                   // 3: stop watching
+HOOKAPI int __cdecl hookSetOwnerWindow(HWND owner);  // 4: the main window
+HOOKAPI int __cdecl hookShotPressed();              // 5: 1 when the screenshot key is latched
+HOOKAPI int __cdecl hookStartPressed();             // 6: 1 when the record-start key is latched
+HOOKAPI int __cdecl hookStopPressed();              // 7: 1 when the record-stop key is latched
+HOOKAPI int __cdecl hookSetShotPressed(int value);  // 8: set (normally clear) that latch
+HOOKAPI int __cdecl hookSetStartPressed(int value); // 9
+HOOKAPI int __cdecl hookSetStopPressed(int value);  // 10
+HOOKAPI int __cdecl hookSetSwallow(int swallow);    // 11: 1 keeps hot-key presses from other programs
+HOOKAPI int __cdecl hookSetShotKey(int virtualKey);  // 12
+HOOKAPI int __cdecl hookSetStartKey(int virtualKey); // 13
+HOOKAPI int __cdecl hookSetStopKey(int virtualKey);  // 14

@@ -1,0 +1,102 @@
+// HOOKDLL: a low-level keyboard hook that latches presses of three hot keys.
+// The hook procedure runs on the thread that installed it (the program's one thread,
+// whenever it pumps messages), so plain volatile flags are enough.
+#define KESTRIN_BUILDING_HOOKDLL
+#include "hook/hook_api.h"
+
+namespace {
+
+HINSTANCE dllInstance = nullptr;
+HHOOK keyboardHook = nullptr;
+HWND ownerWindow = nullptr;
+
+struct HotKey {
+    volatile LONG code;
+    volatile LONG latched;
+};
+HotKey shotKey = {VK_SNAPSHOT, 0};
+HotKey startKey = {VK_PRIOR, 0};
+HotKey stopKey = {VK_NEXT, 0};
+volatile LONG swallowHotKeys = 0;
+
+HotKey* hotKeyFor(DWORD code) {
+    HotKey* keys[] = {&shotKey, &startKey, &stopKey};
+    for (HotKey* key : keys) {
+        if (static_cast<DWORD>(key->code) == code) return key;
+    }
+    return nullptr;
+}
+
+LRESULT CALLBACK keyboardProc(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HC_ACTION) {
+        const KBDLLHOOKSTRUCT* event = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
+        HotKey* key = hotKeyFor(event->vkCode);
+        if (key) {
+            if (wParam == WM_KEYDOWN || wParam == WM_SYSKEYDOWN) key->latched = 1;
+            // Both halves of the press are kept, so no program sees half a key.
+            if (swallowHotKeys) return 1;
+        }
+    }
+    return CallNextHookEx(keyboardHook, code, wParam, lParam);
+}
+
+}  // namespace
+
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+    if (reason == DLL_PROCESS_ATTACH) {
+        dllInstance = instance;
+        DisableThreadLibraryCalls(instance);
+    }
+    return TRUE;
+}
+
+int __cdecl hookInstall() {
+    if (!keyboardHook) keyboardHook = SetWindowsHookExW(WH_KEYBOARD_LL, keyboardProc, dllInstance, 0);
+    return keyboardHook ? 1 : 0;
+}
+
+int __cdecl hookRemove() {
+    if (keyboardHook) UnhookWindowsHookEx(keyboardHook);
+    keyboardHook = nullptr;
+    return 1;
+}
+
+int __cdecl hookSetOwnerWindow(HWND owner) {
+    ownerWindow = owner;
+    return 1;
+}
+
+int __cdecl hookShotPressed() { return shotKey.latched ? 1 : 0; }
+int __cdecl hookStartPressed() { return startKey.latched ? 1 : 0; }
+int __cdecl hookStopPressed() { return stopKey.latched ? 1 : 0; }
+
+int __cdecl hookSetShotPressed(int value) {
+    shotKey.latched = value ? 1 : 0;
+    return 0;
+}
+int __cdecl hookSetStartPressed(int value) {
+    startKey.latched = value ? 1 : 0;
+    return 0;
+}
+int __cdecl hookSetStopPressed(int value) {
+    stopKey.latched = value ? 1 : 0;
+    return 0;
+}
+
+int __cdecl hookSetSwallow(int swallow) {
+    swallowHotKeys = swallow ? 1 : 0;
+    return 1;
+}
+
+int __cdecl hookSetShotKey(int virtualKey) {
+    shotKey.code = virtualKey;
+    return 1;
+}
+int __cdecl hookSetStartKey(int virtualKey) {
+    startKey.code = virtualKey;
+    return 1;
+}
+int __cdecl hookSetStopKey(int virtualKey) {
+    stopKey.code = virtualKey;
+    return 1;
+}

@@ -1,0 +1,47 @@
+#pragma once
+// Resource identifiers only.
+
+// Menus, accelerators and dialogs
+#define IDR_MAIN_MENU        104
+#define IDR_ACCELERATORS     120
+#define IDD_OPTIONS          117
+#define IDD_FOLDERS          124
+
+// Menu commands
+#define IDM_EXIT             40001
+#define IDM_SAVE_TO_FILE     40006
+#define IDM_OPTIONS          40035
+
+// Options dialog controls
+#define IDC_APPLY            1004
+#define IDC_CANCEL_OPTIONS   1005
+#define IDC_SHUTTER_TIME     1006
+#define IDC_SAMPLE_RATE      1007
+#define IDC_DECAY_TRACKBAR   1008
+#define IDC_CURVE_PREVIEW    1009
+#define IDC_DECAY_TEXT       1010
+#define IDC_SWALLOW_KEYS     1011
+#define IDC_AUTO_SAVE        1014
+#define IDC_CAPTURE_ACTIVE   1015
+#define IDC_CAPTURE_CLIENT   1016
+#define IDC_COLOR_DOUBLE     1017
+#define IDC_SHOT_KEY         1019
+#define IDC_MEMORY_LABEL     1020
+#define IDC_EMPHASIS_ON      1021
+#define IDC_EMPHASIS_LEVEL   1022
+#define IDC_START_KEY        1023
+#define IDC_NO_DECAY         1024
+#define IDC_EMPHASIS_SPIN    1025
+#define IDC_AVI_OUT          1026
+#define IDC_FOLDER_SETTINGS  1027
+#define IDC_STOP_KEY         1028
+#define IDC_AVI_FPS          1030
+#define IDC_AVI_TIME         1031
+
+// Folder settings dialog controls
+#define IDC_AUTOSAVE_FOLDER  1028
+#define IDC_AUTOSAVE_BROWSE  1029
+#define IDC_AVI_FOLDER       1030
+#define IDC_AVI_BROWSE       1031
+#define IDC_TEMP_FOLDER      1032
+#define IDC_TEMP_BROWSE      1033
