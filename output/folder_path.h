@@ -1,0 +1,17 @@
+#pragma once
+// Creation of every missing folder along an output path, one level at a time.
+
+// Length of the root that starts `path`: 3 for a drive root such as "C:\", the length
+// of "\\server\share\" for a network share, 0 when the path starts with neither
+// (empty, relative, or a bare drive letter).
+int pathRootLength(const char* path);
+
+// Creates every missing folder of `folder` (which ends with a backslash) and leaves
+// the current directory at the deepest folder reached. A backslash that is the second
+// byte of a double-byte character is part of its folder name. Returns false, and
+// touches nothing, when the path has no root it can start from.
+bool makeFolderPath(const char* folder);
+
+// True when an output folder is usable: it has a root, and its length plus 30 (room
+// for the serial file name) stays within `limit` bytes.
+bool outputFolderFits(const char* folder, int limit);

@@ -1,0 +1,15 @@
+#include "output/serial_name.h"
+
+#include <windows.h>
+#include <cstdio>
+
+int findFreeSerialName(char* out, const char* folder, const char* prefix, const char* extension) {
+    for (int i = 0; i <= 9999; ++i) {
+        snprintf(out, MAX_PATH, "%s\\%s%04d.%s", folder, prefix, i, extension);
+        FILE* existing = fopen(out, "rb");
+        if (!existing) return i;
+        fclose(existing);
+    }
+    out[0] = '\0';
+    return -1;
+}

@@ -1,0 +1,7 @@
+#pragma once
+// Serially numbered output files: the lowest number from 0000 to 9999 whose file does
+// not exist yet, found by trying to open each name for reading.
+
+// Builds "<folder>\<prefix>NNNN.<extension>" for the first free number into `out`
+// (MAX_PATH bytes). Returns the number, or -1 when all 10,000 names are taken.
+int findFreeSerialName(char* out, const char* folder, const char* prefix, const char* extension);
