@@ -18,14 +18,14 @@ foreach(area app engine output ui hook)
   endif()
 endforeach()
 
-# End-to-end tests drive the real program under Xvfb and Wine; the scene program
-# draws known content for them to capture.
+# End-to-end tests drive the real program under Xvfb and Wine; their helper programs
+# (console programs with main) draw known content or read what X cannot show.
 file(GLOB e2e_helpers CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/*.cpp)
 foreach(helper ${e2e_helpers})
   get_filename_component(helper_name ${helper} NAME_WE)
-  add_executable(${helper_name} WIN32 ${helper})
+  add_executable(${helper_name} ${helper})
   target_compile_options(${helper_name} PRIVATE ${KESTRIN_WARNINGS})
-  target_link_libraries(${helper_name} PRIVATE user32 gdi32 psapi)
+  target_link_libraries(${helper_name} PRIVATE kestrin_core user32 gdi32 psapi shell32)
 endforeach()
 
 file(GLOB e2e_scripts CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/test_*.sh)

@@ -1,0 +1,109 @@
+# Shared by the end-to-end tests: each test gets its own program folder under the build
+# tree, starts the real Kestrin.exe and the scene program under the run's Xvfb and Wine,
+# drives them with xdotool, waits for conditions (never fixed times) and ends what it
+# started on every exit path.
+set -euo pipefail
+
+: "${KESTRIN_BIN:?KESTRIN_BIN must name the build's bin folder}"
+: "${KESTRIN_SOURCE:?KESTRIN_SOURCE must name the source folder}"
+: "${DISPLAY:?the end-to-end tests need the run's X display}"
+export WINEDEBUG=-all
+: "${WINEPREFIX:=$(cd "$KESTRIN_BIN/../.." && pwd)/wineprefix}"
+export WINEPREFIX
+{ export LC_ALL=${LC_ALL:-ja_JP.UTF-8}; } 2>/dev/null
+
+E2E_NAME=$(basename "$0" .sh)
+E2E_DIR="$(cd "$KESTRIN_BIN/.." && pwd)/e2e/$E2E_NAME"
+KESTRIN_CAPTION_READY="Kestrin Ver 0.03改"
+e2e_pids=()
+kestrin_pid=""
+
+fail() {
+  echo "FAIL ($E2E_NAME): $*" >&2
+  e2e_screenshot "failure"
+  exit 1
+}
+
+pass() { echo "ok ($E2E_NAME): $*"; }
+
+e2e_cleanup() {
+  local pid
+  for pid in "${e2e_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  for pid in "${e2e_pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+}
+trap e2e_cleanup EXIT
+
+# A fresh program folder with Kestrin.exe and HOOKDLL.dll; stdin, when not a terminal,
+# becomes Kestrin.ini (Shift-JIS is written as given).
+e2e_prepare() {
+  rm -rf "$E2E_DIR"
+  mkdir -p "$E2E_DIR"
+  cp "$KESTRIN_BIN/Kestrin.exe" "$KESTRIN_BIN/HOOKDLL.dll" "$E2E_DIR/"
+}
+
+# Writes Kestrin.ini from UTF-8 text on stdin, converted to Shift-JIS.
+e2e_write_ini() {
+  iconv -f UTF-8 -t CP932 | sed 's/$/\r/' > "$E2E_DIR/Kestrin.ini"
+}
+
+# Windows path (Z:\...) of a Unix path.
+winpath() { printf 'Z:%s' "$(printf '%s' "$1" | sed 's|/|\\|g')"; }
+
+wait_for() {  # wait_for SECONDS DESCRIPTION COMMAND...
+  local seconds=$1 what=$2; shift 2
+  local deadline=$((SECONDS + seconds))
+  while ! "$@" >/dev/null 2>&1; do
+    [ $SECONDS -lt $deadline ] || fail "timed out after ${seconds}s waiting for $what"
+    sleep 0.1
+  done
+}
+
+kestrin_window() { xdotool search --name "^Kestrin Ver" 2>/dev/null | head -n1; }
+caption_is() { [ "$(xdotool getwindowname "$(kestrin_window)" 2>/dev/null)" = "$1" ]; }
+caption_matches() { xdotool getwindowname "$(kestrin_window)" 2>/dev/null | grep -qE "$1"; }
+
+start_kestrin() {
+  (cd "$E2E_DIR" && exec wine Kestrin.exe) &
+  kestrin_pid=$!
+  e2e_pids+=("$kestrin_pid")
+  wait_for 60 "Kestrin's window to be ready" caption_is "$KESTRIN_CAPTION_READY"
+}
+
+# Ends Kestrin with Ctrl+E and returns its exit code in KESTRIN_EXIT.
+stop_kestrin() {
+  focus "$(kestrin_window)"
+  xdotool key ctrl+e
+  wait_for 60 "Kestrin to exit" kestrin_exited
+  set +e
+  wait "$kestrin_pid"
+  KESTRIN_EXIT=$?
+  set -e
+}
+kestrin_exited() { ! kill -0 "$kestrin_pid" 2>/dev/null; }
+
+# scene.exe MODE X Y W H [SPEED]; waits until it has written its rectangles.
+start_scene() {
+  rm -f "$E2E_DIR/scene-rect.txt"
+  (cd "$E2E_DIR" && exec wine "$KESTRIN_BIN/scene.exe" "$@") &
+  e2e_pids+=("$!")
+  wait_for 60 "the scene window" test -s "$E2E_DIR/scene-rect.txt"
+  wait_for 30 "the scene's X window" scene_window
+}
+scene_window() { xdotool search --name "^KestrinScene$" 2>/dev/null | head -n1 | grep .; }
+scene_rect() { awk -v k="$1" '$1 == k { print $2, $3, $4, $5 }' "$E2E_DIR/scene-rect.txt"; }
+
+focus() { xdotool windowfocus --sync "$1"; }
+
+# Presses a key with the given window focused (the hook sees keys once a Wine window has focus).
+press() {  # press WINDOW KEY
+  focus "$1"
+  xdotool key "$2"
+}
+
+e2e_screenshot() {
+  mkdir -p "$E2E_DIR"
+  import -window root "$E2E_DIR/$1.png" 2>/dev/null || true
+}
+
+# Pixels of a BMP or screen crop as "x,y: r,g,b" lines through ImageMagick.
+pixels_of() { convert "$@" -depth 8 txt:- | sed -n 's/^\([0-9]*\),\([0-9]*\): (\([0-9]*\),\([0-9]*\),\([0-9]*\).*/\1 \2 \3 \4 \5/p'; }
