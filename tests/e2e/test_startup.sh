@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# Start-up, the main window and shutdown of the real program: caption, saved place,
+# the sample store's life, white before the first capture, Ctrl+E, the INI file.
+source "$(dirname "$0")/lib.sh"
+
+e2e_prepare
+e2e_write_ini <<'INI'
+[メインウィンドウ]
+left=120
+top=90
+right=520
+bottom=390
+[OPTION]
+AUTO_SAVE=0
+INI
+start_kestrin
+
+caption=$(xdotool getwindowname "$(kestrin_window)")
+[ "$caption" = "$KESTRIN_CAPTION_READY" ] || fail "caption reads '$caption'"
+pass "caption"
+
+read -r _ l t r b < <(wine "$KESTRIN_BIN/winprobe.exe" rect DEFAULT | tr -d '\r' | grep '^window')
+[ "$l $t $r $b" = "120 90 520 390" ] || fail "window stands at $l $t $r $b, not at the INI rectangle"
+pass "window at the INI rectangle"
+
+[ -f "$E2E_DIR/tmp.map" ] || fail "tmp.map is missing in TEMPPATH while the program runs"
+pass "sample store exists while running"
+
+# White before the first capture: the client area below the menu is plain white.
+read -r _ cl ct cr cb < <(wine "$KESTRIN_BIN/winprobe.exe" rect DEFAULT | tr -d '\r' | grep '^client')
+e2e_screenshot before-capture
+colours=$(convert "$E2E_DIR/before-capture.png" -crop "$((cr - cl))x$((cb - ct))+$cl+$ct" +repage \
+          -format %c histogram:info:- | wc -l)
+[ "$colours" -eq 1 ] || fail "the client area holds $colours colours before the first capture, not plain white"
+convert "$E2E_DIR/before-capture.png" -crop "1x1+$((cl + 5))+$((ct + 5))" -depth 8 txt:- | grep -q '#FFFFFF' \
+  || fail "the client area is not white"
+pass "white before the first capture"
+
+# Moving the window is remembered.
+xdotool windowmove "$(kestrin_window)" 200 150
+wait_for 20 "the window to move" bash -c "wine '$KESTRIN_BIN/winprobe.exe' rect DEFAULT | grep -q '^window 196 127\|^window 200 150'"
+read -r _ ml mt mr mb < <(wine "$KESTRIN_BIN/winprobe.exe" rect DEFAULT | tr -d '\r' | grep '^window')
+
+stop_kestrin
+[ "$KESTRIN_EXIT" -eq 0 ] || fail "exit code $KESTRIN_EXIT after Ctrl+E"
+pass "Ctrl+E exits with code 0"
+[ ! -e "$E2E_DIR/tmp.map" ] || fail "tmp.map is left behind after exit"
+pass "sample store deleted at exit"
+
+ini=$(iconv -f CP932 -t UTF-8 "$E2E_DIR/Kestrin.ini" | tr -d '\r')
+grep -qx '\[メインウィンドウ\]' <<<"$ini" || fail "the INI file lacks the main-window section"
+for kv in "left=$ml" "top=$mt" "right=$mr" "bottom=$mb" "AUTO_SAVE=0" "S_FPS=15" "REDUCE_PER=1.000000" "KEY_CODE3=34"; do
+  grep -qx "$kv" <<<"$ini" || fail "the INI file lacks $kv"
+done
+[ "$ml $mt" != "120 90" ] || fail "the saved rectangle did not follow the move"
+pass "INI written at exit with the moved rectangle"
