@@ -106,9 +106,11 @@ void grabSample(int k) {
 }  // namespace
 
 int screenshotSampleCount(int fps, float seconds) {
-    const float product = static_cast<float>(fps) * seconds;
-    if (!(product > 0.0f)) return 0;
-    if (product >= 2147483647.0f) return INT_MAX;
+    // The single-precision shutter time is widened, not the product rounded to float:
+    // 10 x 0.7f is 6.99999988..., which must give 6.
+    const double product = static_cast<double>(fps) * static_cast<double>(seconds);
+    if (!(product > 0.0)) return 0;
+    if (product >= 2147483647.0) return INT_MAX;
     return static_cast<int>(product);
 }
 

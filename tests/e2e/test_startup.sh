@@ -36,9 +36,10 @@ convert "$E2E_DIR/before-capture.png" -crop "1x1+$((cl + 5))+$((ct + 5))" -depth
   || fail "the client area is not white"
 pass "white before the first capture"
 
-# Moving the window is remembered.
-xdotool windowmove "$(kestrin_window)" 200 150
-wait_for 20 "the window to move" bash -c "wine '$KESTRIN_BIN/winprobe.exe' rect DEFAULT | grep -q '^window 196 127\|^window 200 150'"
+# Moving the window by its title bar, as a user would, is remembered.
+focus "$(kestrin_window)"
+xdotool mousemove 300 100 mousedown 1 mousemove 320 110 mousemove 360 130 mousemove 380 140 mouseup 1
+wait_for 20 "the window to move" bash -c "wine '$KESTRIN_BIN/winprobe.exe' rect DEFAULT | grep -q '^window 200 130 600 430'"
 read -r _ ml mt mr mb < <(wine "$KESTRIN_BIN/winprobe.exe" rect DEFAULT | tr -d '\r' | grep '^window')
 
 stop_kestrin
