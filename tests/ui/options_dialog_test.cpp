@@ -17,11 +17,6 @@ protected:
         pumpFor(20);
         return optionsDialog;
     }
-    void holdForScreenshot() {
-        // KESTRIN_UI_HOLD_MS keeps the dialog up for a person or a screenshot tool.
-        const char* hold = getenv("KESTRIN_UI_HOLD_MS");
-        if (hold) pumpFor(static_cast<DWORD>(atoi(hold)));
-    }
     void click(HWND dialog, int id) { SendMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
     int trackbar(HWND dialog) {
         return static_cast<int>(SendDlgItemMessageW(dialog, IDC_DECAY_TRACKBAR, TBM_GETPOS, 0, 0));
@@ -73,7 +68,7 @@ TEST_F(OptionsDialogTest, OpensWithTheRecordAndOnTop) {
     EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, IDC_EMPHASIS_LEVEL)));
     click(dialog, IDC_CAPTURE_ACTIVE);
     EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, IDC_CAPTURE_CLIENT)));
-    holdForScreenshot();
+    holdForScreenshot(true);
 }
 
 TEST_F(OptionsDialogTest, MemoryLabelCountsThreeBytesOnOpeningAndFourAfterAnEdit) {

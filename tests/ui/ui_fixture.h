@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <string>
 #include <thread>
@@ -94,6 +95,18 @@ inline HWND waitForOwnedDialog(HWND owner, DWORD timeoutMs = 10000) {
         Sleep(20);
     }
     return nullptr;
+}
+
+// KESTRIN_UI_HOLD_MS keeps a dialog up for a person or a screenshot tool. On the
+// test thread messages keep flowing; on a user thread it simply waits.
+inline void holdForScreenshot(bool pump) {
+    const char* hold = getenv("KESTRIN_UI_HOLD_MS");
+    if (!hold) return;
+    if (pump) {
+        pumpFor(static_cast<DWORD>(atoi(hold)));
+    } else {
+        Sleep(static_cast<DWORD>(atoi(hold)));
+    }
 }
 
 // Runs `script` on a second thread while the test thread is busy (usually inside a
