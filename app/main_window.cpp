@@ -5,6 +5,7 @@
 #include "app/app_state.h"
 #include "app/settings.h"
 #include "resources/resource.h"
+#include "ui/options_dialog.h"
 
 const wchar_t kMainWindowClass[] = L"DEFAULT";
 
@@ -64,6 +65,9 @@ void onCommand(HWND hwnd, int command) {
     switch (command) {
     case IDM_EXIT:
         SendMessageW(mainWindow, WM_CLOSE, 0, 0);
+        break;
+    case IDM_OPTIONS:
+        if (!app.optionsOpen && !app.captureBusy) openOptionsDialog(hwnd);
         break;
     default:
         break;

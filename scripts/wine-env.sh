@@ -29,6 +29,11 @@ kestrin_start_wine() {
     wineserver -w
   fi
   (wineserver -p 60 >/dev/null 2>&1 &)
+  # The dialogs ask for a Japanese font that Wine lacks: map it to the installed IPA
+  # font, or every label falls back to a face without Japanese glyphs. /f keeps
+  # this idempotent.
+  wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' \
+    /v 'ＭＳ Ｐゴシック' /t REG_SZ /d 'IPAPGothic' /f >/dev/null 2>&1 || true
 }
 
 kestrin_stop_all() {

@@ -1,0 +1,314 @@
+#include "ui/options_dialog.h"
+
+#include <cstdlib>
+
+#include "hook/hook_api.h"
+#include "support/dialog_watcher.h"
+#include "ui/decay_curve.h"
+#include "ui/key_table.h"
+#include "ui_fixture.h"
+
+namespace {
+
+class OptionsDialogTest : public UiTest {
+protected:
+    HWND open() {
+        EXPECT_TRUE(openOptionsDialog(nullptr));
+        pumpFor(20);
+        return optionsDialog;
+    }
+    void click(HWND dialog, int id) { SendMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
+    int trackbar(HWND dialog) {
+        return static_cast<int>(SendDlgItemMessageW(dialog, IDC_DECAY_TRACKBAR, TBM_GETPOS, 0, 0));
+    }
+    void selectKey(HWND dialog, int combo, int code) {
+        SendDlgItemMessageW(dialog, combo, CB_SETCURSEL, static_cast<WPARAM>(keyRowOfCode(code)), 0);
+    }
+    std::wstring label(HWND dialog) { return itemTextW(dialog, IDC_MEMORY_LABEL); }
+};
+
+TEST_F(OptionsDialogTest, OpensWithTheRecordAndOnTop) {
+    writeIni("OPTION", "REDUCE_PER", "0.29");
+    writeIni("OPTION", "SS_ACTIVE", "0");
+    writeIni("OPTION", "EMPHASIS_ON", "0");
+    writeIni("AVIMODE_OPTION", "KEY_CODE2", "38");  // up arrow
+    loadSettings(false);
+    HWND dialog = open();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(app.optionsOpen, 1);
+    EXPECT_TRUE(IsWindowVisible(dialog));
+    EXPECT_TRUE(GetWindowLongW(dialog, GWL_EXSTYLE) & WS_EX_TOPMOST);
+    wchar_t caption[64] = L"";
+    GetWindowTextW(dialog, caption, 64);
+    EXPECT_EQ(std::wstring(caption), L"オプション");
+
+    // The text's change handler, run while opening, leaves the trackbar at the
+    // rounded text although the stored float truncates to 28.
+    EXPECT_EQ(itemTextA(dialog, IDC_DECAY_TEXT), "0.29");
+    EXPECT_EQ(trackbar(dialog), 29);
+    EXPECT_EQ(itemTextA(dialog, IDC_SHUTTER_TIME), "1.00");
+    EXPECT_EQ(itemTextA(dialog, IDC_SAMPLE_RATE), "15");
+    EXPECT_EQ(itemTextA(dialog, IDC_AVI_TIME), "60");
+    EXPECT_EQ(itemTextA(dialog, IDC_EMPHASIS_LEVEL), "100");
+
+    EXPECT_EQ(SendDlgItemMessageW(dialog, IDC_START_KEY, CB_GETCOUNT, 0, 0), KeyTable::kCount);
+    EXPECT_EQ(SendDlgItemMessageW(dialog, IDC_SHOT_KEY, CB_GETCURSEL, 0, 0), 0);
+    EXPECT_EQ(SendDlgItemMessageW(dialog, IDC_START_KEY, CB_GETCURSEL, 0, 0), 25);
+    wchar_t name[16] = L"";
+    SendDlgItemMessageW(dialog, IDC_START_KEY, CB_GETLBTEXT, 25, reinterpret_cast<LPARAM>(name));
+    EXPECT_EQ(std::wstring(name), L"↑");  // the Shift-JIS arrow reads right as Unicode
+
+    // Dependent controls follow their check boxes.
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_CAPTURE_CLIENT)));
+    EXPECT_TRUE(IsDlgButtonChecked(dialog, IDC_CAPTURE_CLIENT));
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_EMPHASIS_LEVEL)));
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_EMPHASIS_SPIN)));
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, IDC_AVI_OUT)));
+    click(dialog, IDC_EMPHASIS_ON);
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, IDC_EMPHASIS_LEVEL)));
+    click(dialog, IDC_CAPTURE_ACTIVE);
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, IDC_CAPTURE_CLIENT)));
+    holdForScreenshot(true);
+}
+
+TEST_F(OptionsDialogTest, MemoryLabelCountsThreeBytesOnOpeningAndFourAfterAnEdit) {
+    HWND dialog = open();
+    EXPECT_EQ(label(dialog), L"約 13 ");
+    typeInto(dialog, IDC_SAMPLE_RATE, "15");
+    EXPECT_EQ(label(dialog), L"約 17 ");
+    typeInto(dialog, IDC_SHUTTER_TIME, "abc");  // counts as the least time, 0.1 s
+    EXPECT_EQ(label(dialog), L"約 1 ");
+    typeInto(dialog, IDC_SHUTTER_TIME, "1e300");  // no overflow, just the largest figure
+    EXPECT_EQ(label(dialog), L"約 2147483647 ");
+}
+
+TEST_F(OptionsDialogTest, DecayTextRoundsToHundredthsForTheTrackbarAndApply) {
+    const struct {
+        const char* text;
+        int position;
+        const char* stored;
+    } cases[] = {{"0.294", 29, "0.290000"}, {"0.296", 30, "0.300000"}, {"0.004", 1, "0.010000"},
+                 {"7", 500, "5.000000"},   {"", 1, "0.010000"},       {"1e300", 500, "5.000000"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        HWND dialog = open();
+        typeInto(dialog, IDC_DECAY_TEXT, c.text);
+        EXPECT_EQ(trackbar(dialog), c.position);
+        EXPECT_EQ(itemTextA(dialog, IDC_DECAY_TEXT), c.text);  // left as typed
+        click(dialog, IDC_APPLY);
+        EXPECT_EQ(optionsDialog, nullptr);
+        EXPECT_EQ(app.optionsOpen, 0);
+        EXPECT_FLOAT_EQ(settings.REDUCE_PER, c.position * 0.01f);
+        EXPECT_EQ(iniValue("OPTION", "REDUCE_PER"), c.stored);
+    }
+}
+
+TEST_F(OptionsDialogTest, StoredDecayBeyondTheRangeShowsFiveAndCancelReloadsIt) {
+    writeIni("OPTION", "REDUCE_PER", "9.0");
+    loadSettings(false);
+    HWND dialog = open();
+    EXPECT_EQ(itemTextA(dialog, IDC_DECAY_TEXT), "5.00");
+    EXPECT_EQ(trackbar(dialog), 500);
+    EXPECT_FLOAT_EQ(settings.REDUCE_PER, 5.0f);
+    click(dialog, IDC_CANCEL_OPTIONS);
+    EXPECT_FALSE(IsWindow(dialog));
+    EXPECT_EQ(optionsDialog, nullptr);
+    EXPECT_EQ(app.optionsOpen, 0);
+    EXPECT_FLOAT_EQ(settings.REDUCE_PER, 9.0f);
+}
+
+TEST_F(OptionsDialogTest, TrackbarMoveWritesTheTextAndRedrawsTheCurve) {
+    HWND dialog = open();
+    HWND preview = GetDlgItem(dialog, IDC_CURVE_PREVIEW);
+    RECT client;
+    GetClientRect(preview, &client);
+    const int middle = client.right / 2;
+    auto darkRowInColumn = [&](int x) {
+        HDC dc = GetDC(preview);
+        int found = -1;
+        for (int y = 0; y < client.bottom && found < 0; ++y) {
+            if (GetPixel(dc, x, y) == RGB(0, 0, 0)) found = y;
+        }
+        ReleaseDC(preview, dc);
+        return found;
+    };
+    const int before = darkRowInColumn(middle);
+    SendDlgItemMessageW(dialog, IDC_DECAY_TRACKBAR, TBM_SETPOS, TRUE, 137);
+    SendMessageW(dialog, WM_HSCROLL, TB_THUMBTRACK, reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDC_DECAY_TRACKBAR)));
+    EXPECT_EQ(itemTextA(dialog, IDC_DECAY_TEXT), "1.37");
+    EXPECT_EQ(trackbar(dialog), 137);
+    // A steeper exponent puts the middle of the curve lower (a larger y).
+    EXPECT_GT(darkRowInColumn(middle), before);
+}
+
+TEST_F(OptionsDialogTest, ApplyBringsNumbersIntoRangeAndSavesThem) {
+    HWND dialog = open();
+    typeInto(dialog, IDC_SHUTTER_TIME, "0");
+    typeInto(dialog, IDC_SAMPLE_RATE, "0");
+    typeInto(dialog, IDC_AVI_TIME, "-5");
+    typeInto(dialog, IDC_AVI_FPS, "x");
+    click(dialog, IDC_APPLY);
+    EXPECT_FLOAT_EQ(settings.S_TIME, 0.1f);
+    EXPECT_EQ(settings.S_FPS, 1);
+    EXPECT_EQ(settings.AVI_TIME, 1);
+    EXPECT_EQ(settings.AVI_FPS, 1);
+    EXPECT_EQ(iniValue("OPTION", "S_FPS"), "1");
+    EXPECT_EQ(iniValue("AVIMODE_OPTION", "AVI_TIME"), "1");
+
+    dialog = open();
+    typeInto(dialog, IDC_SHUTTER_TIME, "letters");
+    typeInto(dialog, IDC_SAMPLE_RATE, "240");
+    typeInto(dialog, IDC_AVI_TIME, "100000");
+    click(dialog, IDC_APPLY);
+    EXPECT_FLOAT_EQ(settings.S_TIME, 0.1f);
+    EXPECT_EQ(settings.S_FPS, 240);       // no upper bound
+    EXPECT_EQ(settings.AVI_TIME, 100000);
+
+    EXPECT_FLOAT_EQ(shutterTimeFromText("2.5"), 2.5f);
+    EXPECT_FLOAT_EQ(shutterTimeFromText("1e300"), 0.1f);  // no float holds it: no number
+    EXPECT_EQ(emphasisLevelFromText("-3"), 0);
+    EXPECT_EQ(emphasisLevelFromText("250"), 200);
+    EXPECT_EQ(emphasisLevelFromText("17abc"), 17);
+}
+
+TEST_F(OptionsDialogTest, EmphasisTextOutsideZeroToTwoHundredBecomesTwoHundred) {
+    writeIni("OPTION", "EMPHASIS_ON", "1");
+    loadSettings(false);
+    HWND dialog = open();
+    for (const char* text : {"", "abc", "201", "-1", "12x"}) {
+        SCOPED_TRACE(text);
+        typeInto(dialog, IDC_EMPHASIS_LEVEL, "50");
+        typeInto(dialog, IDC_EMPHASIS_LEVEL, text);
+        EXPECT_EQ(itemTextA(dialog, IDC_EMPHASIS_LEVEL), "200");
+    }
+    typeInto(dialog, IDC_EMPHASIS_LEVEL, "0");
+    EXPECT_EQ(itemTextA(dialog, IDC_EMPHASIS_LEVEL), "0");
+    typeInto(dialog, IDC_EMPHASIS_LEVEL, "150");
+    EXPECT_EQ(itemTextA(dialog, IDC_EMPHASIS_LEVEL), "150");
+    EXPECT_EQ(LOWORD(SendDlgItemMessageW(dialog, IDC_EMPHASIS_SPIN, UDM_GETPOS, 0, 0)), 150);
+    click(dialog, IDC_APPLY);
+    EXPECT_EQ(settings.EMPHASIS_LEVEL, 150);
+}
+
+TEST_F(OptionsDialogTest, DuplicateKeysChangeNothingAndKeepTheDialogOpen) {
+    saveSettings();
+    const std::string fileBefore = readFileBytes(iniPath);
+    const Settings before = settings;
+    hookSetShotPressed(1);
+    hookSetStartPressed(1);
+    hookSetStopPressed(1);
+    HWND dialog = open();
+    selectKey(dialog, IDC_SHOT_KEY, VK_F1);
+    selectKey(dialog, IDC_STOP_KEY, VK_F1);
+    typeInto(dialog, IDC_SAMPLE_RATE, "30");
+    {
+        DialogWatcher watcher;
+        click(dialog, IDC_APPLY);
+        ASSERT_EQ(watcher.count(), 1u);
+        EXPECT_TRUE(watcher.sawMessage("設定エラー",
+                                       "スクリーンショットキーと録画開始キーと録画終了キーのどれかで\n"
+                                       "同じキーが設定されています。\n同じキーにならないように設定して下さい。"));
+    }
+    EXPECT_TRUE(IsWindow(dialog));
+    EXPECT_EQ(app.optionsOpen, 1);
+    EXPECT_EQ(settings.KEY_CODE, before.KEY_CODE);
+    EXPECT_EQ(settings.KEY_CODE3, before.KEY_CODE3);
+    EXPECT_EQ(settings.S_FPS, before.S_FPS);
+    EXPECT_EQ(readFileBytes(iniPath), fileBefore);
+    // Apply would have cleared all three latches.
+    EXPECT_EQ(hookShotPressed(), 1);
+    EXPECT_EQ(hookStartPressed(), 1);
+    EXPECT_EQ(hookStopPressed(), 1);
+
+    // Fixing the keys then applies; every latch is cleared.
+    selectKey(dialog, IDC_STOP_KEY, VK_F2);
+    click(dialog, IDC_APPLY);
+    EXPECT_FALSE(IsWindow(dialog));
+    EXPECT_EQ(settings.KEY_CODE, VK_F1);
+    EXPECT_EQ(settings.KEY_CODE3, VK_F2);
+    EXPECT_EQ(settings.S_FPS, 30);
+    EXPECT_EQ(iniValue("AVIMODE_OPTION", "KEY_CODE3"), "113");
+    EXPECT_EQ(hookShotPressed() + hookStartPressed() + hookStopPressed(), 0);
+}
+
+TEST_F(OptionsDialogTest, CancelAndCloseClearOnlyTheScreenshotLatch) {
+    for (UINT how : {0u, 1u}) {
+        hookSetShotPressed(1);
+        hookSetStartPressed(1);
+        hookSetStopPressed(1);
+        HWND dialog = open();
+        typeInto(dialog, IDC_SAMPLE_RATE, "99");
+        if (how == 0) {
+            click(dialog, IDC_CANCEL_OPTIONS);
+        } else {
+            SendMessageW(dialog, WM_CLOSE, 0, 0);
+        }
+        EXPECT_FALSE(IsWindow(dialog));
+        EXPECT_EQ(app.optionsOpen, 0);
+        EXPECT_EQ(settings.S_FPS, 15);
+        EXPECT_EQ(hookShotPressed(), 0);
+        EXPECT_EQ(hookStartPressed(), 1);
+        EXPECT_EQ(hookStopPressed(), 1);
+    }
+    hookSetStartPressed(0);
+    hookSetStopPressed(0);
+}
+
+TEST_F(OptionsDialogTest, KeyCodeOutsideTheTableOpensEmptyAndApplyKeepsIt) {
+    writeIni("OPTION", "KEY_CODE", "65");  // 'A' is not offered
+    loadSettings(false);
+    HWND dialog = open();
+    EXPECT_EQ(SendDlgItemMessageW(dialog, IDC_SHOT_KEY, CB_GETCURSEL, 0, 0), CB_ERR);
+    click(dialog, IDC_APPLY);
+    EXPECT_FALSE(IsWindow(dialog));
+    EXPECT_EQ(settings.KEY_CODE, 65);
+    EXPECT_EQ(iniValue("OPTION", "KEY_CODE"), "65");
+
+    // Two untouched empty boxes holding the same key are still two equal keys.
+    writeIni("AVIMODE_OPTION", "KEY_CODE3", "65");
+    loadSettings(false);
+    dialog = open();
+    DialogWatcher watcher;
+    click(dialog, IDC_APPLY);
+    EXPECT_EQ(watcher.count(), 1u);
+    EXPECT_TRUE(IsWindow(dialog));
+}
+
+TEST_F(OptionsDialogTest, DisabledCheckBoxesStillGiveTheirState) {
+    writeIni("OPTION", "AVI_OUT", "1");
+    loadSettings(false);
+    HWND dialog = open();
+    click(dialog, IDC_AUTO_SAVE);      // off: the AVI box greys out, keeping its mark
+    click(dialog, IDC_CAPTURE_ACTIVE);  // off: the client-area box greys out
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_AVI_OUT)));
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_CAPTURE_CLIENT)));
+    click(dialog, IDC_APPLY);
+    EXPECT_EQ(settings.AUTO_SAVE, 0);
+    EXPECT_EQ(settings.AVI_OUT, 1);
+    EXPECT_EQ(settings.SS_ACTIVE, 0);
+    EXPECT_EQ(settings.SS_CLIENT, 1);
+    EXPECT_EQ(iniValue("OPTION", "AVI_OUT"), "1");
+}
+
+TEST_F(OptionsDialogTest, OpeningIsRefusedWhileOpenAndUndoneWhenCreationFails) {
+    const HINSTANCE real = appInstance;
+    appInstance = GetModuleHandleW(L"kernel32.dll");  // holds no template 117
+    EXPECT_FALSE(openOptionsDialog(nullptr));
+    EXPECT_EQ(app.optionsOpen, 0);
+    EXPECT_EQ(optionsDialog, nullptr);
+    appInstance = real;
+    EXPECT_TRUE(openOptionsDialog(nullptr));
+    EXPECT_EQ(app.optionsOpen, 1);
+}
+
+TEST(OptionsNumbers, DecayHundredthsRoundAndClampWithoutOverflow) {
+    EXPECT_EQ(decayHundredths("1.005"), 100);  // 100.49999... + 0.5, truncated
+    EXPECT_EQ(decayHundredths("1.006"), 101);
+    EXPECT_EQ(decayHundredths("-3"), 1);
+    EXPECT_EQ(decayHundredths("99999999999"), 500);
+    EXPECT_EQ(memoryEstimateMB(15, 1.0, 921600), 13);
+    EXPECT_EQ(editedMemoryEstimateMB("0.05", "-4"), 0);  // 0.1 s at 1 sample: 0.117 MB
+    EXPECT_EQ(editedMemoryEstimateMB("10", "30"), 351);
+}
+
+}  // namespace

@@ -1,0 +1,22 @@
+#include "ui/key_table.h"
+
+const KeyTable keyTable = {
+    {"PrintScreen", "ScrollLock", "Pause", "F1", "F2", "F3", "F4", "F5", "F6", "F7",
+     "F8", "F9", "F10", "F11", "F12", "ESCAPE", "TAB", "SPACE", "BackSpace", "Insert",
+     "Delete", "Home", "End", "PageUp", "PageDown", "↑", "←", "↓", "→"},
+    {0x2C, 0x91, 0x13, 0x70, 0x71, 0x72, 0x73, 0x74, 0x75, 0x76,
+     0x77, 0x78, 0x79, 0x7A, 0x7B, 0x1B, 0x09, 0x20, 0x08, 0x2D,
+     0x2E, 0x24, 0x23, 0x21, 0x22, 0x26, 0x25, 0x28, 0x27},
+};
+
+int keyRowOfCode(int code) {
+    for (int row = 0; row < KeyTable::kCount; ++row) {
+        if (keyTable.codes[row] == code) return row;
+    }
+    return -1;
+}
+
+int keyCodeOfRow(int row, int keptCode) {
+    if (row < 0 || row >= KeyTable::kCount) return keptCode;
+    return keyTable.codes[row];
+}

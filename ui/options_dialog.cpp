@@ -1,0 +1,362 @@
+#include "ui/options_dialog.h"
+
+#include <commctrl.h>
+
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/app_state.h"
+#include "app/settings.h"
+#include "app/text.h"
+#include "hook/hook_api.h"
+#include "resources/resource.h"
+#include "ui/decay_curve.h"
+#include "ui/fit_text.h"
+#include "ui/folder_dialog.h"
+#include "ui/key_table.h"
+
+namespace {
+
+const int kTextSize = 1024;
+const int kEmphasisMax = 200;
+// One 640 x 480 sample: 3 bytes a pixel as the dialog opens, 4 once an edit changes.
+const double kSampleBytesOpening = 921600.0;
+const double kSampleBytesEdited = 1228800.0;
+
+const char kDuplicateKeyMessage[] =
+    "スクリーンショットキーと録画開始キーと録画終了キーのどれかで\n同じキーが設定されています。\n"
+    "同じキーにならないように設定して下さい。";
+const char kSettingErrorTitle[] = "設定エラー";
+
+struct TextBuffer {
+    char text[kTextSize] = "";
+};
+
+TextBuffer itemText(HWND dialog, int id) {
+    TextBuffer buffer;
+    GetDlgItemTextA(dialog, id, buffer.text, kTextSize);
+    return buffer;
+}
+
+void setItemNumber(HWND dialog, int id, const char* format, double value) {
+    char text[64];
+    snprintf(text, sizeof text, format, value);
+    SetDlgItemTextA(dialog, id, text);
+}
+
+void setItemInt(HWND dialog, int id, const char* format, int value) {
+    char text[64];
+    snprintf(text, sizeof text, format, value);
+    SetDlgItemTextA(dialog, id, text);
+}
+
+bool isChecked(HWND dialog, int id) { return IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
+int checkState(HWND dialog, int id) { return isChecked(dialog, id) ? 1 : 0; }
+void check(HWND dialog, int id) { SendDlgItemMessageW(dialog, id, BM_SETCHECK, BST_CHECKED, 0); }
+void enable(HWND dialog, int id, bool on) { EnableWindow(GetDlgItem(dialog, id), on ? TRUE : FALSE); }
+
+void setMemoryLabel(HWND dialog, int megabytes) {
+    char text[64];
+    snprintf(text, sizeof text, "約 %d ", megabytes);
+    SetWindowTextW(GetDlgItem(dialog, IDC_MEMORY_LABEL), wideFromShiftJis(text).c_str());
+}
+
+const int kKeyCombos[3] = {IDC_SHOT_KEY, IDC_START_KEY, IDC_STOP_KEY};
+
+void fillKeyCombos(HWND dialog) {
+    for (int row = 0; row < KeyTable::kCount; ++row) {
+        const std::wstring name = wideFromShiftJis(keyTable.names[row]);
+        for (int combo : kKeyCombos) {
+            SendDlgItemMessageW(dialog, combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
+        }
+    }
+    const int codes[3] = {settings.KEY_CODE, settings.KEY_CODE2, settings.KEY_CODE3};
+    for (int i = 0; i < 3; ++i) {
+        const int row = keyRowOfCode(codes[i]);
+        if (row >= 0) SendDlgItemMessageW(dialog, kKeyCombos[i], CB_SETCURSEL, static_cast<WPARAM>(row), 0);
+    }
+}
+
+BOOL onInitDialog(HWND dialog) {
+    fillKeyCombos(dialog);
+
+    if (settings.REDUCE_PER < 0.01f) settings.REDUCE_PER = 0.01f;
+    if (settings.REDUCE_PER > 5.0f) settings.REDUCE_PER = 5.0f;
+    HWND trackbar = GetDlgItem(dialog, IDC_DECAY_TRACKBAR);
+    SendMessageW(trackbar, TBM_SETRANGE, TRUE, MAKELONG(1, 500));
+    SendMessageW(trackbar, TBM_SETPOS, TRUE, static_cast<LPARAM>(settings.REDUCE_PER * 100));
+    // Raises the change handler, which moves the trackbar to the rounded text.
+    setItemNumber(dialog, IDC_DECAY_TEXT, "%1.2f", settings.REDUCE_PER);
+    SendMessageW(trackbar, TBM_SETLINESIZE, 0, 1);
+    SendMessageW(trackbar, TBM_SETPAGESIZE, 0, 10);
+
+    setItemNumber(dialog, IDC_SHUTTER_TIME, "%1.2f", settings.S_TIME);
+    setItemInt(dialog, IDC_SAMPLE_RATE, "%d", settings.S_FPS);
+    setMemoryLabel(dialog, memoryEstimateMB(settings.S_FPS, settings.S_TIME, kSampleBytesOpening));
+
+    if (settings.COLOR_DOUBLE) check(dialog, IDC_COLOR_DOUBLE);
+    if (settings.SS_CLIENT) check(dialog, IDC_CAPTURE_CLIENT);
+    if (settings.SS_ACTIVE) {
+        check(dialog, IDC_CAPTURE_ACTIVE);
+    } else {
+        enable(dialog, IDC_CAPTURE_CLIENT, false);
+    }
+    if (settings.AVI_OUT) check(dialog, IDC_AVI_OUT);
+    if (settings.AUTO_SAVE) {
+        check(dialog, IDC_AUTO_SAVE);
+    } else {
+        enable(dialog, IDC_AVI_OUT, false);
+    }
+    if (settings.CALLBACK_OP) check(dialog, IDC_SWALLOW_KEYS);
+
+    HWND spin = GetDlgItem(dialog, IDC_EMPHASIS_SPIN);
+    SendMessageW(spin, UDM_SETBUDDY, reinterpret_cast<WPARAM>(GetDlgItem(dialog, IDC_EMPHASIS_LEVEL)), 0);
+    SendMessageW(spin, UDM_SETRANGE32, 0, kEmphasisMax);
+    SendMessageW(spin, UDM_SETPOS, 0, MAKELONG(settings.EMPHASIS_LEVEL & 0xFFFF, 0));
+    setItemInt(dialog, IDC_EMPHASIS_LEVEL, "%d", settings.EMPHASIS_LEVEL);
+
+    if (settings.EMPHASIS_ON) {
+        check(dialog, IDC_EMPHASIS_ON);
+    } else {
+        enable(dialog, IDC_EMPHASIS_LEVEL, false);
+        enable(dialog, IDC_EMPHASIS_SPIN, false);
+    }
+    if (settings.REDUCE_FIXED) check(dialog, IDC_NO_DECAY);
+
+    setItemInt(dialog, IDC_AVI_FPS, "%01d", settings.AVI_FPS);
+    setItemInt(dialog, IDC_AVI_TIME, "%01d", settings.AVI_TIME);
+
+    SetWindowPos(dialog, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    keepDecayCurveOnRepaint(dialog);
+    fitTextsToControls(dialog);
+    return TRUE;
+}
+
+void onDecayTextChanged(HWND dialog) {
+    const int hundredths = decayHundredths(itemText(dialog, IDC_DECAY_TEXT).text);
+    SendDlgItemMessageW(dialog, IDC_DECAY_TRACKBAR, TBM_SETPOS, TRUE, hundredths);
+    drawDecayCurve(dialog);
+}
+
+void onShutterChanged(HWND dialog) {
+    setMemoryLabel(dialog, editedMemoryEstimateMB(itemText(dialog, IDC_SHUTTER_TIME).text,
+                                                  itemText(dialog, IDC_SAMPLE_RATE).text));
+}
+
+void onEmphasisChanged(HWND dialog) {
+    // Keeps the up-down's own position in step with a valid text.
+    SendDlgItemMessageW(dialog, IDC_EMPHASIS_SPIN, UDM_GETPOS, 0, 0);
+    drawDecayCurve(dialog);
+    // Decided here rather than from the up-down's answer: controls differ on what
+    // they accept (an empty text reads as 0 on some), and an empty box is no level.
+    if (!emphasisTextInRange(itemText(dialog, IDC_EMPHASIS_LEVEL).text)) {
+        SetDlgItemTextA(dialog, IDC_EMPHASIS_LEVEL, "200");
+    }
+}
+
+void onChange(HWND dialog, HWND sender) {
+    if (sender == GetDlgItem(dialog, IDC_DECAY_TEXT)) {
+        onDecayTextChanged(dialog);
+    } else if (sender == GetDlgItem(dialog, IDC_SHUTTER_TIME) || sender == GetDlgItem(dialog, IDC_SAMPLE_RATE)) {
+        onShutterChanged(dialog);
+    } else if (sender == GetDlgItem(dialog, IDC_EMPHASIS_LEVEL)) {
+        onEmphasisChanged(dialog);
+    }
+}
+
+void onTrackbar(HWND dialog) {
+    const LRESULT position = SendDlgItemMessageW(dialog, IDC_DECAY_TRACKBAR, TBM_GETPOS, 0, 0);
+    setItemNumber(dialog, IDC_DECAY_TEXT, "%1.2f", static_cast<double>(position) * 0.01);
+}
+
+void closeOptions(HWND dialog) {
+    DestroyWindow(dialog);
+    optionsDialog = nullptr;
+    app.optionsOpen = 0;
+}
+
+void onApply(HWND dialog) {
+    int codes[3];
+    const int keptCodes[3] = {settings.KEY_CODE, settings.KEY_CODE2, settings.KEY_CODE3};
+    for (int i = 0; i < 3; ++i) {
+        const LRESULT row = SendDlgItemMessageW(dialog, kKeyCombos[i], CB_GETCURSEL, 0, 0);
+        codes[i] = keyCodeOfRow(static_cast<int>(row), keptCodes[i]);
+    }
+    if (codes[0] == codes[1] || codes[0] == codes[2] || codes[1] == codes[2]) {
+        showMessage(dialog, kDuplicateKeyMessage, kSettingErrorTitle, MB_OK);
+        return;
+    }
+    settings.KEY_CODE = codes[0];
+    settings.KEY_CODE2 = codes[1];
+    settings.KEY_CODE3 = codes[2];
+
+    settings.REDUCE_PER = static_cast<float>(decayHundredths(itemText(dialog, IDC_DECAY_TEXT).text) * 0.01);
+    settings.COLOR_DOUBLE = checkState(dialog, IDC_COLOR_DOUBLE);
+    settings.S_TIME = shutterTimeFromText(itemText(dialog, IDC_SHUTTER_TIME).text);
+    settings.S_FPS = atLeastOneFromText(itemText(dialog, IDC_SAMPLE_RATE).text);
+    // A disabled check box still gives its state.
+    settings.SS_CLIENT = checkState(dialog, IDC_CAPTURE_CLIENT);
+    settings.SS_ACTIVE = checkState(dialog, IDC_CAPTURE_ACTIVE);
+    settings.AVI_OUT = checkState(dialog, IDC_AVI_OUT);
+    settings.AUTO_SAVE = checkState(dialog, IDC_AUTO_SAVE);
+    settings.CALLBACK_OP = checkState(dialog, IDC_SWALLOW_KEYS);
+    settings.EMPHASIS_LEVEL = emphasisLevelFromText(itemText(dialog, IDC_EMPHASIS_LEVEL).text);
+    settings.EMPHASIS_ON = checkState(dialog, IDC_EMPHASIS_ON);
+    settings.REDUCE_FIXED = checkState(dialog, IDC_NO_DECAY);
+    settings.AVI_FPS = atLeastOneFromText(itemText(dialog, IDC_AVI_FPS).text);
+    settings.AVI_TIME = atLeastOneFromText(itemText(dialog, IDC_AVI_TIME).text);
+    saveSettings();
+
+    hookSetShotKey(settings.KEY_CODE);
+    hookSetStartKey(settings.KEY_CODE2);
+    hookSetStopKey(settings.KEY_CODE3);
+    hookSetSwallow(settings.CALLBACK_OP);
+    // Presses made while the dialog was open start nothing.
+    hookSetShotPressed(0);
+    hookSetStartPressed(0);
+    hookSetStopPressed(0);
+    closeOptions(dialog);
+}
+
+void onCancel(HWND dialog) {
+    loadSettings(false);
+    DestroyWindow(dialog);
+    hookSetShotPressed(0);
+    optionsDialog = nullptr;
+    app.optionsOpen = 0;
+}
+
+void onCommand(HWND dialog, int id, int notification, HWND sender) {
+    if (notification == EN_CHANGE) {
+        onChange(dialog, sender);
+        return;
+    }
+    switch (id) {
+    case IDC_AUTO_SAVE:
+        enable(dialog, IDC_AVI_OUT, isChecked(dialog, IDC_AUTO_SAVE));
+        break;
+    case IDC_CAPTURE_ACTIVE:
+        enable(dialog, IDC_CAPTURE_CLIENT, isChecked(dialog, IDC_CAPTURE_ACTIVE));
+        break;
+    case IDC_EMPHASIS_ON: {
+        const bool on = isChecked(dialog, IDC_EMPHASIS_ON);
+        enable(dialog, IDC_EMPHASIS_LEVEL, on);
+        enable(dialog, IDC_EMPHASIS_SPIN, on);
+        drawDecayCurve(dialog);
+        break;
+    }
+    case IDC_NO_DECAY:
+        drawDecayCurve(dialog);
+        break;
+    case IDC_FOLDER_SETTINGS:
+        DialogBoxParamW(appInstance, MAKEINTRESOURCEW(IDD_FOLDERS), dialog, folderDialogProc, 0);
+        break;
+    case IDC_APPLY:
+        onApply(dialog);
+        break;
+    case IDC_CANCEL_OPTIONS:
+        onCancel(dialog);
+        break;
+    default:
+        break;
+    }
+}
+
+}  // namespace
+
+int decayHundredths(const char* text) {
+    const double scaled = std::trunc(atof(text) * 100.0 + 0.5);
+    // Compared before the conversion, so that no text can overflow the int.
+    if (!(scaled >= 1.0)) return 1;
+    if (scaled > 500.0) return 500;
+    return static_cast<int>(scaled);
+}
+
+int memoryEstimateMB(double fps, double seconds, double bytesPerSample) {
+    const double megabytes = std::trunc(fps * bytesPerSample * seconds / 1048576.0);
+    if (std::isnan(megabytes)) return 0;
+    if (megabytes >= static_cast<double>(INT_MAX)) return INT_MAX;
+    if (megabytes <= static_cast<double>(INT_MIN)) return INT_MIN;
+    return static_cast<int>(megabytes);
+}
+
+int editedMemoryEstimateMB(const char* secondsText, const char* fpsText) {
+    double seconds = atof(secondsText);
+    if (!(seconds > 0.1)) seconds = 0.1;
+    int fps = atoi(fpsText);
+    if (fps < 1) fps = 1;
+    return memoryEstimateMB(fps, seconds, kSampleBytesEdited);
+}
+
+bool emphasisTextInRange(const char* text) {
+    const char* digits = (*text == '-' || *text == '+') ? text + 1 : text;
+    if (*digits == '\0') return false;
+    long value = 0;
+    for (const char* c = digits; *c; ++c) {
+        if (*c < '0' || *c > '9') return false;
+        value = value * 10 + (*c - '0');
+        if (value > kEmphasisMax) return false;
+    }
+    if (*text == '-') value = -value;
+    return value >= 0 && value <= kEmphasisMax;
+}
+
+float shutterTimeFromText(const char* text) {
+    const double seconds = atof(text);
+    // No number (or none a float can hold) counts as 0.
+    const float stored = static_cast<float>(seconds);
+    if (!(seconds >= 0.1) || !std::isfinite(stored)) return 0.1f;
+    return stored;
+}
+
+int atLeastOneFromText(const char* text) {
+    const int value = atoi(text);
+    return value < 1 ? 1 : value;
+}
+
+int emphasisLevelFromText(const char* text) {
+    const int value = atoi(text);
+    if (value < 0) return 0;
+    if (value > kEmphasisMax) return kEmphasisMax;
+    return value;
+}
+
+INT_PTR CALLBACK optionsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_INITDIALOG:
+        return onInitDialog(dialog);
+    case WM_COMMAND:
+        onCommand(dialog, LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
+        return TRUE;
+    case WM_HSCROLL:
+        onTrackbar(dialog);
+        return TRUE;
+    case WM_CLOSE:
+        onCancel(dialog);
+        return TRUE;
+    case WM_PAINT:
+        Sleep(0);
+        return FALSE;
+    default:
+        return FALSE;
+    }
+}
+
+bool openOptionsDialog(HWND owner) {
+    // The dialog holds a trackbar and an up-down: make sure both classes exist.
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_UPDOWN_CLASS | ICC_BAR_CLASSES};
+    InitCommonControlsEx(&controls);
+
+    app.optionsOpen = 1;
+    optionsDialog = CreateDialogParamW(appInstance, MAKEINTRESOURCEW(IDD_OPTIONS), owner, optionsDialogProc, 0);
+    if (!optionsDialog) {
+        app.optionsOpen = 0;
+        return false;
+    }
+    ShowWindow(optionsDialog, SW_SHOWNORMAL);
+    UpdateWindow(mainWindow);
+    drawDecayCurve(optionsDialog);
+    return true;
+}
