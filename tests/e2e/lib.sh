@@ -13,7 +13,7 @@ export WINEPREFIX
 { export LC_ALL=${LC_ALL:-ja_JP.UTF-8}; } 2>/dev/null
 
 E2E_NAME=$(basename "$0" .sh)
-E2E_DIR="$(cd "$KESTRIN_BIN/.." && pwd)/e2e/$E2E_NAME"
+E2E_DIR=${E2E_DIR:-"$(cd "$KESTRIN_BIN/.." && pwd)/e2e/$E2E_NAME"}
 KESTRIN_CAPTION_READY="Kestrin Ver 0.03改"
 e2e_pids=()
 kestrin_pid=""
