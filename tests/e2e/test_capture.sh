@@ -17,7 +17,7 @@ REDUCE_FIXED=1
 SS_ACTIVE=1
 SS_CLIENT=1
 INI
-start_scene pattern 500 420 203 121
+start_scene pattern 640 480 203 121
 start_kestrin
 
 capture_and_check() {  # capture_and_check NAME EXPECTED-RECT(L T R B) SERIAL
