@@ -6,6 +6,7 @@
 #include "app/interval_timer.h"
 #include "app/main_window.h"
 #include "app/settings.h"
+#include "engine/cadence_log.h"
 #include "engine/capture.h"
 #include "engine/slot_pool.h"
 #include "hook/hook_api.h"
@@ -120,6 +121,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     intervalTimer.init();
     intervalTimer.mark();
     createDisplaySurface();
+    cadenceLogStart();
     createSampleStore(settings.TEMPPATH, settings.MAP_SIZE);
     allocateSlots();
 

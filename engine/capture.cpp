@@ -8,6 +8,7 @@
 #include "app/app_state.h"
 #include "app/settings.h"
 #include "app/text.h"
+#include "engine/cadence_log.h"
 #include "engine/composite.h"
 #include "engine/slot_pool.h"
 #include "hook/hook_api.h"
@@ -92,6 +93,7 @@ void grabSample(int k) {
     const int w = CaptureRect.right - CaptureRect.left;
     const int h = CaptureRect.bottom - CaptureRect.top;
     BitmapSlot* slot = usableSlot(captureSlot);
+    cadenceSampleBegin();
     HWND desktop = GetDesktopWindow();
     HDC screen = GetDC(desktop);
     HGDIOBJ previous = SelectObject(workDC, slot->bitmap);
@@ -99,8 +101,10 @@ void grabSample(int k) {
     SelectObject(workDC, previous);
     ReleaseDC(desktop, screen);
     GdiFlush();
+    cadenceGrabDone();
     BYTE* sample = store.storeView + static_cast<size_t>(k - 1) * static_cast<size_t>(sampleBytes(w, h));
     copyRowsToStore(slot->bits, slot->stride, sample, w, h);
+    cadenceStoreDone();
 }
 
 }  // namespace
@@ -180,6 +184,7 @@ void copyRowsFromStore(const BYTE* sample, BYTE* slotBits, int slotStride, int w
 }
 
 void endCapture() {
+    cadenceFlush();
     app.captureBusy = 0;
     if (mainWindow) SendMessageW(mainWindow, WM_PAINT, 0, 0);
     setCaption(kCaptionReady);
