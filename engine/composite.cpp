@@ -11,10 +11,6 @@
 
 namespace {
 
-// Samples added in one pass over the accumulator: each accumulator row is then read
-// and written once per pass rather than once per sample, with the same sums.
-const int kSamplesPerPass = 16;
-
 // The region a capture composites: the capture rectangle's size as laid out in the
 // store, and that size kept within the desktop-sized slots.
 struct CompositeExtent {
@@ -64,50 +60,46 @@ void replaySample(const BYTE* sample, const CompositeExtent& extent) {
     }
 }
 
-void showResult(const CompositeExtent& extent) {
-    BitmapSlot* slot = slotFor(resultSlot, extent.width, extent.height);
-    if (!slot) return;  // no pixels, no result: the previous one stays on display
+void showResult(const BitmapSlot* slot, const CompositeExtent& extent) {
     HGDIOBJ previous = SelectObject(workDC, slot->bitmap);
     BitBlt(displayDC, 0, 0, extent.width, extent.height, workDC, 0, 0, SRCCOPY);
     SelectObject(workDC, previous);
     ResultRect = {0, 0, extent.width, extent.height};
 }
 
+// The phase proper. The samples' weights are formed oldest first as each sample is
+// replayed; the sums are then formed straight from the store, every element adding
+// its samples in the same order, a few hundred pixels at a time, so no full-size
+// accumulator is needed: the per-capture allocation is the table of samples and weights.
 template <typename Real>
 void compositeSamples(int n, const CompositeExtent& extent) {
-    Real* accumulator = static_cast<Real*>(
-        calloc(static_cast<size_t>(extent.width) * static_cast<size_t>(extent.height) * 3, sizeof(Real)));
-    if (!accumulator) return;
-    const bool aviOnly = app.aviOnlyMode != 0;
-    const size_t sampleSize = static_cast<size_t>(sampleBytes(extent.storeWidth, extent.storeHeight));
-    Real weightSum = 0;
-    const uint8_t* passSamples[kSamplesPerPass];
-    Real passWeights[kSamplesPerPass];
-    int queued = 0;
-    for (int i = 1; i <= n; ++i) {
-        const BYTE* sample = store.storeView + static_cast<size_t>(i - 1) * sampleSize;
-        replaySample(sample, extent);
-        if (!aviOnly) {
-            const Real weight = sampleWeight<Real>(i, n, settings.REDUCE_PER, settings.REDUCE_FIXED,
-                                                   settings.EMPHASIS_ON, settings.EMPHASIS_LEVEL);
-            weightSum += weight;
-            passSamples[queued] = sample;
-            passWeights[queued] = weight;
-            if (++queued == kSamplesPerPass || i == n) {
-                accumulateRows(passSamples, passWeights, queued, extent.storeWidth * 3, extent.width, extent.height,
-                               accumulator);
-                queued = 0;
+    Real* weights = static_cast<Real*>(calloc(static_cast<size_t>(n) + 1, sizeof(Real)));
+    const uint8_t** samples = static_cast<const uint8_t**>(calloc(static_cast<size_t>(n) + 1, sizeof(uint8_t*)));
+    if (weights && samples) {
+        const bool aviOnly = app.aviOnlyMode != 0;
+        const size_t sampleSize = static_cast<size_t>(sampleBytes(extent.storeWidth, extent.storeHeight));
+        Real weightSum = 0;
+        for (int i = 1; i <= n; ++i) {
+            samples[i - 1] = store.storeView + static_cast<size_t>(i - 1) * sampleSize;
+            replaySample(samples[i - 1], extent);
+            if (!aviOnly) {
+                weights[i - 1] = sampleWeight<Real>(i, n, settings.REDUCE_PER, settings.REDUCE_FIXED,
+                                                    settings.EMPHASIS_ON, settings.EMPHASIS_LEVEL);
+                weightSum += weights[i - 1];
             }
+            setCaption(kCaptionCompositing, i, n);
+            pumpMessages();
+            Sleep(0);
         }
-        setCaption(kCaptionCompositing, i, n);
-        pumpMessages();
-        Sleep(0);
+        BitmapSlot* result = aviOnly ? nullptr : slotFor(resultSlot, extent.width, extent.height);
+        if (result) {  // no pixels, no result: the previous one stays on display
+            compositeImages(samples, weights, n, extent.storeWidth * 3, extent.width, extent.height, weightSum,
+                            result->bits, result->stride);
+            showResult(result, extent);
+        }
     }
-    if (!aviOnly) {
-        normaliseResult(weightSum, accumulator, resultSlot, extent.width, extent.height);
-    }
-    free(accumulator);
-    if (!aviOnly) showResult(extent);
+    free(samples);
+    free(weights);
 }
 
 template <typename Real>

@@ -42,6 +42,15 @@ void normaliseRows(const float* accumulator, float weightSum, int width, int hei
 void normaliseRows(const double* accumulator, double weightSum, int width, int height, uint8_t* image,
                    int stride);
 
+// The whole composite of count images (oldest first, all with the same stride) into
+// result: every element sums its images in order from 0 and is divided by weightSum.
+// The same bytes as accumulateRows over every image followed by normaliseRows, without
+// a full-size accumulator: the sums of a few hundred pixels at a time stay in cache.
+void compositeImages(const uint8_t* const* images, const float* weights, int count, int stride, int width,
+                     int height, float weightSum, uint8_t* result, int resultStride);
+void compositeImages(const uint8_t* const* images, const double* weights, int count, int stride, int width,
+                     int height, double weightSum, uint8_t* result, int resultStride);
+
 // Which instruction set the kernels use on this processor ("sse2" or "avx2").
 const char* kernelPath();
 // Tests and the benchmark force the SSE2 path to compare it with the wider one.

@@ -192,7 +192,8 @@ TYPED_TEST(CompositeNumbers, NormaliseClampsEveryElementToAByte) {
     const TypeParam specials[] = {-1, -0.5, 0, 0.999, 254.999, 255, 255.5, 300, 1e30, nan, inf, -inf, 127.5};
     const int expected[] = {0, 0, 0, 0, 254, 255, 255, 255, 255, 0, 255, 0, 127};
     const int count = sizeof specials / sizeof specials[0];
-    for (int offset = 0; offset < 21; ++offset) {
+    for (int offset = 0; offset < 42; ++offset) {
+        forceBaselineKernels(offset >= 21);
         std::vector<TypeParam> accumulator(21, TypeParam(42));
         const int at = (offset * 5) % 21;
         const int which = offset % count;
@@ -203,6 +204,7 @@ TYPED_TEST(CompositeNumbers, NormaliseClampsEveryElementToAByte) {
         EXPECT_EQ(expected[which], result.row(0)[3 * pixel + 2 - channel]) << "value " << specials[which];
         EXPECT_EQ(0xEE, result.row(0)[21]) << "padding";
     }
+    forceBaselineKernels(false);
 }
 
 // Independent scalar evaluation: one sample at a time, pixel by pixel.
@@ -267,6 +269,12 @@ void checkAgainstReference(int width, int height, int n, std::mt19937& random) {
     referenceNormalise(expected, weightSum, want);
     normaliseRows(batched.data(), weightSum, width, height, got.row(0), got.stride);
     ASSERT_EQ(want.bytes, got.bytes) << width << "x" << height << " (padding included)";
+
+    // In one go, as the compositing phase does it.
+    Image whole(width, height, 0xC3);
+    compositeImages(pointers.data(), weights.data(), n, samples[0].stride, width, height, weightSum, whole.row(0),
+                    whole.stride);
+    ASSERT_EQ(want.bytes, whole.bytes) << width << "x" << height << " in one go";
 }
 
 TYPED_TEST(CompositeNumbers, KernelsMatchScalarEvaluationOnRandomImages) {
@@ -276,6 +284,7 @@ TYPED_TEST(CompositeNumbers, KernelsMatchScalarEvaluationOnRandomImages) {
         forceBaselineKernels(baseline);
         for (int width : widths) checkAgainstReference<TypeParam>(width, 3, 1 + width % 5, random);
         checkAgainstReference<TypeParam>(33, 9, 15, random);
+        checkAgainstReference<TypeParam>(1000, 2, 40, random);
     }
     forceBaselineKernels(false);
 }
