@@ -4,6 +4,7 @@
 #include <immintrin.h>
 
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -87,6 +88,17 @@ void addImagesSse2(const uint8_t* const* images, size_t offset, const double* we
     }
 }
 
+// Eight bytes widened to eight 32-bit integers, straight from memory.
+__attribute__((target("avx2"))) inline __m256i widen8(const uint8_t* bytes) {
+    return _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(bytes)));
+}
+
+__attribute__((target("avx2"))) inline __m128i widen4(const uint8_t* bytes) {
+    int32_t four;
+    memcpy(&four, bytes, 4);
+    return _mm_cvtepu8_epi32(_mm_cvtsi32_si128(four));
+}
+
 __attribute__((target("avx2"))) void addImagesAvx2(const uint8_t* const* images, size_t offset,
                                                    const float* weights, int count, int elements, float* sums) {
     int e = 0;
@@ -96,12 +108,10 @@ __attribute__((target("avx2"))) void addImagesAvx2(const uint8_t* const* images,
         for (int k = 0; k < count; ++k) {
             const __m256 w = _mm256_set1_ps(weights[k]);
             const uint8_t* bytes = images[k] + offset + e;
-            const __m128i b0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
-            const __m128i b1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 16));
-            s0 = _mm256_add_ps(s0, _mm256_mul_ps(w, _mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(b0))));
-            s1 = _mm256_add_ps(s1, _mm256_mul_ps(w, _mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(_mm_srli_si128(b0, 8)))));
-            s2 = _mm256_add_ps(s2, _mm256_mul_ps(w, _mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(b1))));
-            s3 = _mm256_add_ps(s3, _mm256_mul_ps(w, _mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(_mm_srli_si128(b1, 8)))));
+            s0 = _mm256_add_ps(s0, _mm256_mul_ps(w, _mm256_cvtepi32_ps(widen8(bytes))));
+            s1 = _mm256_add_ps(s1, _mm256_mul_ps(w, _mm256_cvtepi32_ps(widen8(bytes + 8))));
+            s2 = _mm256_add_ps(s2, _mm256_mul_ps(w, _mm256_cvtepi32_ps(widen8(bytes + 16))));
+            s3 = _mm256_add_ps(s3, _mm256_mul_ps(w, _mm256_cvtepi32_ps(widen8(bytes + 24))));
         }
         _mm256_storeu_ps(sums + e, s0);
         _mm256_storeu_ps(sums + e + 8, s1);
@@ -123,11 +133,11 @@ __attribute__((target("avx2"))) void addImagesAvx2(const uint8_t* const* images,
         __m256d s2 = _mm256_loadu_pd(sums + e + 8), s3 = _mm256_loadu_pd(sums + e + 12);
         for (int k = 0; k < count; ++k) {
             const __m256d w = _mm256_set1_pd(weights[k]);
-            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(images[k] + offset + e));
-            s0 = _mm256_add_pd(s0, _mm256_mul_pd(w, _mm256_cvtepi32_pd(_mm_cvtepu8_epi32(b))));
-            s1 = _mm256_add_pd(s1, _mm256_mul_pd(w, _mm256_cvtepi32_pd(_mm_cvtepu8_epi32(_mm_srli_si128(b, 4)))));
-            s2 = _mm256_add_pd(s2, _mm256_mul_pd(w, _mm256_cvtepi32_pd(_mm_cvtepu8_epi32(_mm_srli_si128(b, 8)))));
-            s3 = _mm256_add_pd(s3, _mm256_mul_pd(w, _mm256_cvtepi32_pd(_mm_cvtepu8_epi32(_mm_srli_si128(b, 12)))));
+            const uint8_t* bytes = images[k] + offset + e;
+            s0 = _mm256_add_pd(s0, _mm256_mul_pd(w, _mm256_cvtepi32_pd(widen4(bytes))));
+            s1 = _mm256_add_pd(s1, _mm256_mul_pd(w, _mm256_cvtepi32_pd(widen4(bytes + 4))));
+            s2 = _mm256_add_pd(s2, _mm256_mul_pd(w, _mm256_cvtepi32_pd(widen4(bytes + 8))));
+            s3 = _mm256_add_pd(s3, _mm256_mul_pd(w, _mm256_cvtepi32_pd(widen4(bytes + 12))));
         }
         _mm256_storeu_pd(sums + e, s0);
         _mm256_storeu_pd(sums + e + 4, s1);
