@@ -29,6 +29,9 @@ kestrin_start_wine() {
     wineserver -w
   fi
   (wineserver -p 60 >/dev/null 2>&1 &)
+  # Start the desktop process now, with no caller's output: started by the first test
+  # program that makes a window, it would keep CTest's output pipe open after the test.
+  wine cmd /c exit >/dev/null 2>&1 </dev/null || true
 }
 
 kestrin_stop_all() {

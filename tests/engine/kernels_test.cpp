@@ -185,23 +185,23 @@ TYPED_TEST(CompositeNumbers, DivisorIsTheSumUnlessItIsTiny) {
     EXPECT_EQ(TypeParam(1), normaliseDivisor(std::numeric_limits<TypeParam>::quiet_NaN()));
 }
 
-// Special values in vector lanes and in the scalar tail (7 pixels = 16 + 5 elements).
+// Unusual sums in vector lanes and in the scalar tail (7 pixels = 16 + 5 elements).
 TYPED_TEST(CompositeNumbers, NormaliseClampsEveryElementToAByte) {
     const TypeParam nan = std::numeric_limits<TypeParam>::quiet_NaN();
     const TypeParam inf = std::numeric_limits<TypeParam>::infinity();
-    const TypeParam specials[] = {-1, -0.5, 0, 0.999, 254.999, 255, 255.5, 300, 1e30, nan, inf, -inf, 127.5};
+    const TypeParam unusual[] = {-1, -0.5, 0, 0.999, 254.999, 255, 255.5, 300, 1e30, nan, inf, -inf, 127.5};
     const int expected[] = {0, 0, 0, 0, 254, 255, 255, 255, 255, 0, 255, 0, 127};
-    const int count = sizeof specials / sizeof specials[0];
+    const int count = sizeof unusual / sizeof unusual[0];
     for (int offset = 0; offset < 42; ++offset) {
         forceBaselineKernels(offset >= 21);
         std::vector<TypeParam> accumulator(21, TypeParam(42));
         const int at = (offset * 5) % 21;
         const int which = offset % count;
-        accumulator[at] = specials[which];
+        accumulator[at] = unusual[which];
         Image result(7, 1, 0xEE);
         normaliseRows(accumulator.data(), TypeParam(1), 7, 1, result.row(0), result.stride);
         const int pixel = at / 3, channel = at % 3;
-        EXPECT_EQ(expected[which], result.row(0)[3 * pixel + 2 - channel]) << "value " << specials[which];
+        EXPECT_EQ(expected[which], result.row(0)[3 * pixel + 2 - channel]) << "value " << unusual[which];
         EXPECT_EQ(0xEE, result.row(0)[21]) << "padding";
     }
     forceBaselineKernels(false);
