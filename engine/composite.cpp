@@ -1,5 +1,6 @@
 #include "engine/composite.h"
 
+#include <climits>
 #include <cstdint>
 #include <cstdlib>
 
@@ -20,12 +21,15 @@ struct CompositeExtent {
     int height;
 };
 
+int clampedSpan(LONG low, LONG high) {
+    const long long span = static_cast<long long>(high) - low;
+    return span < 0 ? 0 : span > INT_MAX ? INT_MAX : static_cast<int>(span);
+}
+
 CompositeExtent compositeExtent() {
     CompositeExtent extent;
-    extent.storeWidth = CaptureRect.right - CaptureRect.left;
-    extent.storeHeight = CaptureRect.bottom - CaptureRect.top;
-    if (extent.storeWidth < 0) extent.storeWidth = 0;
-    if (extent.storeHeight < 0) extent.storeHeight = 0;
+    extent.storeWidth = clampedSpan(CaptureRect.left, CaptureRect.right);
+    extent.storeHeight = clampedSpan(CaptureRect.top, CaptureRect.bottom);
     extent.width = extent.storeWidth < DesktopRect.right ? extent.storeWidth : DesktopRect.right;
     extent.height = extent.storeHeight < DesktopRect.bottom ? extent.storeHeight : DesktopRect.bottom;
     if (extent.width < 0) extent.width = 0;
@@ -36,7 +40,11 @@ CompositeExtent compositeExtent() {
 // True when the mapped store holds all n samples of the capture.
 bool storeHolds(int n, const CompositeExtent& extent) {
     if (n == 0) return true;
-    return store.storeView && sampleBytes(extent.storeWidth, extent.storeHeight) * n <= store.mappedSize;
+    const long long mapped = store.mappedSize;
+    if (!store.storeView || mapped <= 0) return false;
+    // Each side alone must fit before the products are formed, so none can overflow.
+    if (extent.storeWidth > mapped / 3 || extent.storeHeight > mapped / 3) return false;
+    return sampleBytes(extent.storeWidth, extent.storeHeight) <= mapped / n;
 }
 
 // A 24-bit slot with pixels and room for w x h, or null.

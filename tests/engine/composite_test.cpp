@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -208,6 +209,17 @@ TEST_F(CompositePhase, ResultNeverOutgrowsTheSlots) {
     EXPECT_EQ(kDesktopWidth, ResultRect.right);
     EXPECT_EQ(kDesktopHeight, ResultRect.bottom);
     EXPECT_EQ(RGB(0, 0, 0), displayed(kDesktopWidth - 1, kDesktopHeight - 1));
+
+    // The widest rectangle there is: its size does not even fit 32 bits.
+    app.captureBusy = 1;
+    ResultRect = {0, 0, 1, 1};
+    CaptureRect = {INT_MIN, INT_MIN, INT_MAX, INT_MAX};
+    finishSampling(3);
+    expectCaptureEnded();
+    EXPECT_EQ(1, ResultRect.right) << "no store holds such samples";
+    finishSampling(0);
+    EXPECT_EQ(kDesktopWidth, ResultRect.right);
+    EXPECT_EQ(kDesktopHeight, ResultRect.bottom);
 }
 
 TEST_F(CompositePhase, AviOnlyRecordingLeavesTheResultAlone) {
