@@ -1,8 +1,161 @@
 #include "engine/composite.h"
 
+#include <climits>
+#include <cstdint>
+#include <cstdlib>
+
+#include "app/app_state.h"
+#include "app/settings.h"
 #include "engine/capture.h"
+#include "engine/kernels.h"
+#include "engine/slot_pool.h"
+
+namespace {
+
+// The region a capture composites: the capture rectangle's size as laid out in the
+// store, and that size kept within the desktop-sized slots.
+struct CompositeExtent {
+    int storeWidth;
+    int storeHeight;
+    int width;
+    int height;
+};
+
+int clampedSpan(LONG low, LONG high) {
+    const long long span = static_cast<long long>(high) - low;
+    return span < 0 ? 0 : span > INT_MAX ? INT_MAX : static_cast<int>(span);
+}
+
+CompositeExtent compositeExtent() {
+    CompositeExtent extent;
+    extent.storeWidth = clampedSpan(CaptureRect.left, CaptureRect.right);
+    extent.storeHeight = clampedSpan(CaptureRect.top, CaptureRect.bottom);
+    extent.width = extent.storeWidth < DesktopRect.right ? extent.storeWidth : DesktopRect.right;
+    extent.height = extent.storeHeight < DesktopRect.bottom ? extent.storeHeight : DesktopRect.bottom;
+    if (extent.width < 0) extent.width = 0;
+    if (extent.height < 0) extent.height = 0;
+    return extent;
+}
+
+// True when the mapped store holds all n samples of the capture.
+bool storeHolds(int n, const CompositeExtent& extent) {
+    if (n == 0) return true;
+    const long long mapped = store.mappedSize;
+    if (!store.storeView || mapped <= 0) return false;
+    // Each side alone must fit before the products are formed, so none can overflow.
+    if (extent.storeWidth > mapped / 3 || extent.storeHeight > mapped / 3) return false;
+    return sampleBytes(extent.storeWidth, extent.storeHeight) <= mapped / n;
+}
+
+// A 24-bit slot with pixels and room for w x h, or null.
+BitmapSlot* slotFor(int index, int width, int height) {
+    BitmapSlot* slot = usableSlot(index);
+    if (!slot || slot->stride <= 0 || width > slot->width || height > slot->height) return nullptr;
+    return slot;
+}
+
+void replaySample(const BYTE* sample, const CompositeExtent& extent) {
+    BitmapSlot* slot = slotFor(captureSlot, extent.width, extent.height);
+    if (!slot) return;
+    if (extent.storeWidth == extent.width) {
+        copyRowsFromStore(sample, slot->bits, slot->stride, extent.width, extent.height);
+        return;
+    }
+    const size_t storeRow = static_cast<size_t>(extent.storeWidth) * 3;
+    for (int r = 0; r < extent.height; ++r) {
+        copyRowsFromStore(sample + r * storeRow, slot->bits + static_cast<size_t>(r) * slot->stride, slot->stride,
+                          extent.width, 1);
+    }
+}
+
+void showResult(const BitmapSlot* slot, const CompositeExtent& extent) {
+    HGDIOBJ previous = SelectObject(workDC, slot->bitmap);
+    BitBlt(displayDC, 0, 0, extent.width, extent.height, workDC, 0, 0, SRCCOPY);
+    SelectObject(workDC, previous);
+    ResultRect = {0, 0, extent.width, extent.height};
+}
+
+// The phase proper. The samples' weights are formed oldest first as each sample is
+// replayed; the sums are then formed straight from the store, every element adding
+// its samples in the same order, a few hundred pixels at a time, so no full-size
+// accumulator is needed: the per-capture allocation is the table of samples and weights.
+template <typename Real>
+void compositeSamples(int n, const CompositeExtent& extent) {
+    Real* weights = static_cast<Real*>(calloc(static_cast<size_t>(n) + 1, sizeof(Real)));
+    const uint8_t** samples = static_cast<const uint8_t**>(calloc(static_cast<size_t>(n) + 1, sizeof(uint8_t*)));
+    if (weights && samples) {
+        const bool aviOnly = app.aviOnlyMode != 0;
+        const size_t sampleSize = static_cast<size_t>(sampleBytes(extent.storeWidth, extent.storeHeight));
+        Real weightSum = 0;
+        for (int i = 1; i <= n; ++i) {
+            samples[i - 1] = store.storeView + static_cast<size_t>(i - 1) * sampleSize;
+            replaySample(samples[i - 1], extent);
+            if (!aviOnly) {
+                weights[i - 1] = sampleWeight<Real>(i, n, settings.REDUCE_PER, settings.REDUCE_FIXED,
+                                                    settings.EMPHASIS_ON, settings.EMPHASIS_LEVEL);
+                weightSum += weights[i - 1];
+            }
+            setCaption(kCaptionCompositing, i, n);
+            pumpMessages();
+            Sleep(0);
+        }
+        BitmapSlot* result = aviOnly ? nullptr : slotFor(resultSlot, extent.width, extent.height);
+        if (result) {  // no pixels, no result: the previous one stays on display
+            compositeImages(samples, weights, n, extent.storeWidth * 3, extent.width, extent.height, weightSum,
+                            result->bits, result->stride);
+            showResult(result, extent);
+        }
+    }
+    free(samples);
+    free(weights);
+}
+
+template <typename Real>
+void accumulateSlot(Real weight, int slotIndex, Real* accumulator, int width, int height) {
+    BitmapSlot* slot = slotFor(slotIndex, width, height);
+    if (!slot || height <= 0) return;
+    accumulateRows(slot->bits, slot->stride, width, height, weight, accumulator);
+}
+
+template <typename Real>
+void normaliseSlot(Real weightSum, const Real* accumulator, int slotIndex, int width, int height) {
+    BitmapSlot* slot = slotFor(slotIndex, width, height);
+    if (!slot || height <= 0) return;
+    normaliseRows(accumulator, weightSum, width, height, slot->bits, slot->stride);
+}
+
+}  // namespace
+
+void accumulateSample(float weight, int slotIndex, float* accumulator, int width, int height) {
+    accumulateSlot(weight, slotIndex, accumulator, width, height);
+}
+
+void accumulateSample(double weight, int slotIndex, double* accumulator, int width, int height) {
+    accumulateSlot(weight, slotIndex, accumulator, width, height);
+}
+
+void normaliseResult(float weightSum, const float* accumulator, int slotIndex, int width, int height) {
+    normaliseSlot(weightSum, accumulator, slotIndex, width, height);
+}
+
+void normaliseResult(double weightSum, const double* accumulator, int slotIndex, int width, int height) {
+    normaliseSlot(weightSum, accumulator, slotIndex, width, height);
+}
 
 void finishSampling(int sampleTotal) {
-    (void)sampleTotal;
+    // One precision for the whole phase, however the settings change while it pumps messages.
+    const bool doublePrecision = settings.COLOR_DOUBLE != 0;
+    const int n = sampleTotal > 0 ? sampleTotal : 0;
+    GdiFlush();  // the last grab into captureSlot may still be queued
+    const CompositeExtent extent = compositeExtent();
+    // An empty rectangle or a store that lost the samples composes nothing: the
+    // previous result stays, and the capture ends as usual.
+    if (extent.width > 0 && extent.height > 0 && storeHolds(n, extent)) {
+        if (doublePrecision) {
+            compositeSamples<double>(n, extent);
+        } else {
+            compositeSamples<float>(n, extent);
+        }
+    }
     endCapture();
 }

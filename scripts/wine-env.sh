@@ -37,6 +37,9 @@ kestrin_start_wine() {
   # Xvfb runs no window manager: Wine then draws the frames itself, and hiding a window
   # does not wait two seconds for a manager that never answers.
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1 || true
+  # Start the desktop process now, with no caller's output: started by the first test
+  # program that makes a window, it would keep CTest's output pipe open after the test.
+  wine cmd /c exit >/dev/null 2>&1 </dev/null || true
 }
 
 kestrin_stop_all() {

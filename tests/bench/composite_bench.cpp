@@ -1,0 +1,151 @@
+// Times one composite of 15 full-HD samples on one thread, in both precisions, beside
+// the machine's plain memory-read and memory-copy speed measured in the same run.
+// With a path argument it also writes the 15 samples there as raw bgr24 frames, so the
+// script can time another mixer on exactly the same input.
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "engine/capture.h"
+#include "engine/kernels.h"
+#include "engine/slot_pool.h"
+
+namespace {
+
+const int kWidth = 1920;
+const int kHeight = 1080;
+const int kSamples = 15;
+const int kRuns = 9;
+
+double now() {
+    static LARGE_INTEGER frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER counter;
+    QueryPerformanceCounter(&counter);
+    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+// Median of kRuns timings of f, in milliseconds.
+template <typename F>
+double medianMs(F f) {
+    std::vector<double> times;
+    for (int run = 0; run < kRuns; ++run) {
+        const double start = now();
+        f();
+        times.push_back((now() - start) * 1000.0);
+    }
+    std::sort(times.begin(), times.end());
+    return times[kRuns / 2];
+}
+
+volatile uint64_t sink;
+
+// The store's samples, oldest first: a moving gradient with some noise.
+std::vector<uint8_t> makeSamples() {
+    std::vector<uint8_t> samples(static_cast<size_t>(sampleBytes(kWidth, kHeight)) * kSamples);
+    uint32_t noise = 12345;
+    for (int k = 0; k < kSamples; ++k) {
+        uint8_t* sample = samples.data() + static_cast<size_t>(sampleBytes(kWidth, kHeight)) * k;
+        for (int y = 0; y < kHeight; ++y) {
+            for (int x = 0; x < kWidth * 3; ++x) {
+                noise = noise * 1664525u + 1013904223u;
+                sample[static_cast<size_t>(y) * kWidth * 3 + x] =
+                    static_cast<uint8_t>((x / 3 + y + 40 * k) + (noise >> 29));
+            }
+        }
+    }
+    return samples;
+}
+
+// One composite as the compositing phase runs it: the weighted samples summed and
+// divided a few hundred pixels at a time into a padded image. For
+// comparison, the same with a full-size accumulator, one sample added per pass.
+template <typename Real>
+void composite(const std::vector<uint8_t>& samples, uint8_t* result, bool fullAccumulator) {
+    const uint8_t* images[kSamples];
+    Real weights[kSamples];
+    Real weightSum = 0;
+    for (int i = 1; i <= kSamples; ++i) {
+        images[i - 1] = samples.data() + static_cast<size_t>(sampleBytes(kWidth, kHeight)) * (i - 1);
+        weights[i - 1] = sampleWeight<Real>(i, kSamples, 1.0f, 0, 0, 100);
+        weightSum += weights[i - 1];
+    }
+    if (fullAccumulator) {
+        Real* accumulator = static_cast<Real*>(calloc(static_cast<size_t>(kWidth) * kHeight * 3, sizeof(Real)));
+        for (int i = 0; i < kSamples; ++i) {
+            accumulateRows(images[i], kWidth * 3, kWidth, kHeight, weights[i], accumulator);
+        }
+        normaliseRows(accumulator, weightSum, kWidth, kHeight, result, stride24(kWidth));
+        free(accumulator);
+        return;
+    }
+    compositeImages(images, weights, kSamples, kWidth * 3, kWidth, kHeight, weightSum, result, stride24(kWidth));
+}
+
+bool writeFrames(const char* path, const std::vector<uint8_t>& samples) {
+    FILE* file = fopen(path, "wb");
+    if (!file) return false;
+    const bool written = fwrite(samples.data(), 1, samples.size(), file) == samples.size();
+    return fclose(file) == 0 && written;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::vector<uint8_t> samples = makeSamples();
+    if (argc > 1 && !writeFrames(argv[1], samples)) {
+        fprintf(stderr, "cannot write %s\n", argv[1]);
+        return 1;
+    }
+    const double megabytes = static_cast<double>(samples.size()) / 1e6;
+    std::vector<uint8_t> copy(samples.size(), 1);
+    std::vector<uint8_t> result(static_cast<size_t>(stride24(kWidth)) * kHeight, 0);
+
+    const double readMs = medianMs([&] {
+        const uint64_t* words = reinterpret_cast<const uint64_t*>(samples.data());
+        uint64_t a = 0, b = 0, c = 0, d = 0;
+        for (size_t i = 0; i + 4 <= samples.size() / 8; i += 4) {
+            a += words[i];
+            b += words[i + 1];
+            c += words[i + 2];
+            d += words[i + 3];
+        }
+        sink = a + b + c + d;
+    });
+    const double copyMs = medianMs([&] { memcpy(copy.data(), samples.data(), samples.size()); });
+    // The phase also replays every sample into the padded capture slot.
+    const double replayMs = medianMs([&] {
+        for (int k = 0; k < kSamples; ++k) {
+            copyRowsFromStore(samples.data() + static_cast<size_t>(sampleBytes(kWidth, kHeight)) * k, copy.data(),
+                              stride24(kWidth), kWidth, kHeight);
+        }
+    });
+
+    printf("samples: %d of %dx%d, %.1f MB; one thread; kernels: %s\n", kSamples, kWidth, kHeight, megabytes,
+           kernelPath());
+    printf("memory read   %8.2f ms  %6.1f GB/s\n", readMs, megabytes / readMs);
+    printf("memory copy   %8.2f ms  %6.1f GB/s (bytes copied)\n", copyMs, megabytes / copyMs);
+    printf("replay copies %8.2f ms  (15 samples into a padded slot)\n", replayMs);
+    for (bool baseline : {false, true}) {
+        forceBaselineKernels(baseline);
+        const char* path = kernelPath();
+        const double floatMs = medianMs([&] { composite<float>(samples, result.data(), false); });
+        const double doubleMs = medianMs([&] { composite<double>(samples, result.data(), false); });
+        const double floatOneMs = medianMs([&] { composite<float>(samples, result.data(), true); });
+        const double doubleOneMs = medianMs([&] { composite<double>(samples, result.data(), true); });
+        printf("composite float  %-4s %8.2f ms  %6.1f GB/s of samples  (full accumulator, one sample per pass: %.2f ms)\n", path,
+               floatMs, megabytes / floatMs, floatOneMs);
+        printf("composite double %-4s %8.2f ms  %6.1f GB/s of samples  (full accumulator, one sample per pass: %.2f ms)\n", path,
+               doubleMs, megabytes / doubleMs, doubleOneMs);
+    }
+    forceBaselineKernels(false);
+    return 0;
+}
