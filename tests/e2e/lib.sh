@@ -92,7 +92,12 @@ start_scene() {
 scene_window() { xdotool search --name "^KestrinScene$" 2>/dev/null | head -n1 | grep .; }
 scene_rect() { awk -v k="$1" '$1 == k { print $2, $3, $4, $5 }' "$E2E_DIR/scene-rect.txt"; }
 
-focus() { xdotool windowfocus --sync "$1"; }
+# Wine draws and activates its own windows here (no window manager): a click on the title
+# bar makes a window the foreground window, as a user's click would, and gives it the keys.
+focus() {
+  xdotool mousemove --window "$1" 60 8 click 1
+  xdotool windowfocus --sync "$1" 2>/dev/null || true
+}
 
 # Presses a key with the given window focused (the hook sees keys once a Wine window has focus).
 press() {  # press WINDOW KEY
