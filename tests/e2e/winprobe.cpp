@@ -1,22 +1,76 @@
-// Reads what the end-to-end tests cannot see from X: a window's Win32 rectangles.
-//   winprobe.exe rect CLASS    prints "window L T R B" and "client L T R B" (screen coordinates)
+// Reads and drives what the end-to-end tests cannot reach through X.
+//   winprobe.exe rect CLASS               "window L T R B" and "client L T R B" (screen coordinates)
+//   winprobe.exe count CLASS TITLE        how many windows of that class and title exist
+//   winprobe.exe combo TITLE ID ROW       selects a row of a dialog's combo box
+//   winprobe.exe text TITLE ID TEXT       sets the text of a dialog's control
+//   winprobe.exe click TITLE ID           clicks a dialog's button (WM_COMMAND, BN_CLICKED)
 #include <windows.h>
 #include <shellapi.h>
 
 #include <cstdio>
 
+namespace {
+
+struct Count {
+    const wchar_t* className;
+    const wchar_t* title;
+    int found;
+};
+
+BOOL CALLBACK countWindow(HWND window, LPARAM param) {
+    Count* count = reinterpret_cast<Count*>(param);
+    wchar_t className[256] = L"", title[256] = L"";
+    GetClassNameW(window, className, 256);
+    GetWindowTextW(window, title, 256);
+    if (lstrcmpW(className, count->className) == 0 && lstrcmpW(title, count->title) == 0 && IsWindowVisible(window)) {
+        ++count->found;
+    }
+    return TRUE;
+}
+
+HWND dialogNamed(const wchar_t* title) { return FindWindowW(L"#32770", title); }
+
+}  // namespace
+
 int main() {
     int argc = 0;
     LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
-    if (argc < 3 || lstrcmpW(argv[1], L"rect") != 0) return 2;
-    HWND window = FindWindowW(argv[2], nullptr);
-    if (!window) return 1;
-    RECT frame, client;
-    GetWindowRect(window, &frame);
-    GetClientRect(window, &client);
-    POINT origin = {0, 0};
-    ClientToScreen(window, &origin);
-    printf("window %ld %ld %ld %ld\nclient %ld %ld %ld %ld\n", frame.left, frame.top, frame.right, frame.bottom,
-           origin.x, origin.y, origin.x + client.right, origin.y + client.bottom);
-    return 0;
+    if (argc < 3) return 2;
+    const wchar_t* verb = argv[1];
+    if (lstrcmpW(verb, L"rect") == 0) {
+        HWND window = FindWindowW(argv[2], nullptr);
+        if (!window) return 1;
+        RECT frame, client;
+        GetWindowRect(window, &frame);
+        GetClientRect(window, &client);
+        POINT origin = {0, 0};
+        ClientToScreen(window, &origin);
+        printf("window %ld %ld %ld %ld\nclient %ld %ld %ld %ld\n", frame.left, frame.top, frame.right, frame.bottom,
+               origin.x, origin.y, origin.x + client.right, origin.y + client.bottom);
+        return 0;
+    }
+    if (lstrcmpW(verb, L"count") == 0 && argc >= 4) {
+        Count count = {argv[2], argv[3], 0};
+        EnumWindows(countWindow, reinterpret_cast<LPARAM>(&count));
+        printf("%d\n", count.found);
+        return 0;
+    }
+    if (argc < 4) return 2;
+    HWND dialog = dialogNamed(argv[2]);
+    if (!dialog) return 1;
+    const int id = _wtoi(argv[3]);
+    HWND control = GetDlgItem(dialog, id);
+    if (lstrcmpW(verb, L"combo") == 0 && argc >= 5 && control) {
+        SendMessageW(control, CB_SETCURSEL, _wtoi(argv[4]), 0);
+        return 0;
+    }
+    if (lstrcmpW(verb, L"text") == 0 && argc >= 5 && control) {
+        SendMessageW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(argv[4]));
+        return 0;
+    }
+    if (lstrcmpW(verb, L"click") == 0) {
+        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(control));
+        return 0;
+    }
+    return 2;
 }
