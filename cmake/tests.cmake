@@ -25,7 +25,8 @@ foreach(helper ${e2e_helpers})
   get_filename_component(helper_name ${helper} NAME_WE)
   add_executable(${helper_name} WIN32 ${helper})
   target_compile_options(${helper_name} PRIVATE ${KESTRIN_WARNINGS})
-  target_link_libraries(${helper_name} PRIVATE user32 gdi32 psapi)
+  # Helpers may drive the program's own code (the AVI probe writes through the recorder).
+  target_link_libraries(${helper_name} PRIVATE kestrin_core user32 gdi32 psapi)
 endforeach()
 
 file(GLOB e2e_scripts CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/test_*.sh)
