@@ -29,6 +29,10 @@ kestrin_start_wine() {
     wineserver -w
   fi
   (wineserver -p 60 >/dev/null 2>&1 &)
+  # The first Wine program of a session starts the session's helper processes, which
+  # inherit its output and outlive it; start them here, on /dev/null, so no test's
+  # output pipe stays open after the test has ended.
+  wine cmd /c exit >/dev/null 2>&1 </dev/null || true
 }
 
 kestrin_stop_all() {
