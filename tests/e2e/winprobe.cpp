@@ -4,10 +4,12 @@
 //   winprobe.exe combo TITLE ID ROW       selects a row of a dialog's combo box
 //   winprobe.exe text TITLE ID TEXT       sets the text of a dialog's control
 //   winprobe.exe click TITLE ID           clicks a dialog's button (WM_COMMAND, BN_CLICKED)
+//   winprobe.exe gettext TITLE ID         prints the text of a dialog's control as UTF-8
 #include <windows.h>
 #include <shellapi.h>
 
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -66,6 +68,14 @@ int main() {
     }
     if (lstrcmpW(verb, L"text") == 0 && argc >= 5 && control) {
         SendMessageW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(argv[4]));
+        return 0;
+    }
+    if (lstrcmpW(verb, L"gettext") == 0 && control) {
+        wchar_t text[1024] = L"";
+        GetWindowTextW(control, text, 1024);
+        char utf8[4096] = "";
+        WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof utf8, nullptr, nullptr);
+        fwrite(utf8, 1, strlen(utf8), stdout);
         return 0;
     }
     if (lstrcmpW(verb, L"click") == 0) {

@@ -1,0 +1,80 @@
+#pragma once
+// Uncompressed AVI recordings: one video stream "VIDEO" of 24-bit bottom-up DIB frames,
+// every frame a key frame, written through the AVIFile library as savi0000.avi to
+// savi9999.avi in the AVISAVEPATH folder. Rows of a frame are 3 x width bytes padded
+// with zeros to a multiple of 4; the first row of the data is the bottom row.
+#include <windows.h>
+#include <vfw.h>
+
+// The AVIFile library has been initialised by a writer that still lives.
+extern int aviLibraryReady;
+
+// The AVIFile library writes one RIFF chunk with 32-bit sizes and seeks with signed
+// 32-bit offsets, so a file must stay below 2 GiB.
+const long long kAviFileByteLimit = 0x7FFFFFFFLL;
+
+// Bytes the finished file takes before any frame (headers padded to 2048, room to
+// spare) and after the last (index header and trailing filler).
+const long long kAviFixedBytes = 4096 + 64;
+
+// Bytes one frame of `byteCount` adds to the file: its chunk header, its data padded
+// to an even length, and its index entry.
+long long aviFrameFileBytes(int byteCount);
+
+// Row length of a 24-bit frame: 3 x width rounded up to a multiple of 4.
+int aviRowBytes(int width);
+
+// Fills a bottom-up frame of `height` rows of `frameStride` bytes from a top-down
+// image whose rows start `sourceStride` bytes apart: frame row j is source row
+// height - 1 - j. The bytes after the first 3 x width of each frame row become 0.
+void flipRowsIntoFrame(const BYTE* source, int sourceStride, BYTE* frame, int frameStride, int width,
+                       int height);
+
+class AviWriter {
+public:
+    AviWriter();
+    ~AviWriter();
+    AviWriter(const AviWriter&) = delete;
+    AviWriter& operator=(const AviWriter&) = delete;
+
+    // Creates the file and its stream. False, with everything released, on any failure.
+    bool open(const char* path, int rate, int length, RECT captureRect, const BITMAPINFOHEADER* format);
+    // Writes one key frame. False when the writer is closed, when the recording has
+    // ended, or when the frame would take the file past fileByteLimit (the recording
+    // then ends: later frames would leave a gap). A frame the library refuses also ends
+    // the recording.
+    bool writeFrame(int position, const void* pixels, int byteCount);
+    // Finishes the file. False when it was not open.
+    bool close();
+
+    // Stops taking frames; the file keeps the frames written so far.
+    void endRecording() { recordingEnded = 1; }
+
+    int ownsLibraryInit = 0;
+    int isOpen = 0;
+    PAVIFILE aviFile = nullptr;
+    PAVISTREAM aviStream = nullptr;
+    // What the size ceiling needs: the predicted size of the finished file.
+    long long fileBytes = 0;
+    long long fileByteLimit = kAviFileByteLimit;
+    int framesWritten = 0;
+    int recordingEnded = 0;  // a frame could not be written; no later frame is taken
+};
+
+// Picks the next free savi####.avi in AVISAVEPATH and opens the writer on it, with the
+// stream timing of the capture (frameCount frames at AVI_FPS for an AVI-only
+// recording, S_FPS for a screenshot). Sets app.aviFileOpen on success. Does nothing
+// for a null writer or one already open.
+void openNumberedAvi(AviWriter* writer, int frameCount);
+
+// Writes the sample now in captureSlot (CaptureRect's size, top-left) as the frame at
+// `position`. Does nothing for a null or closed writer or an ended recording. When a
+// frame cannot be made or the file cannot take it, the recording ends there and the
+// user is told how many frames the file holds.
+void writeCaptureFrame(AviWriter* writer, int position);
+
+extern const char kAviFullMessage[];
+extern const char kAviErrorTitle[];
+extern const char kAviTooLargeMessage[];    // takes the number of frames kept
+extern const char kAviNoMemoryMessage[];    // takes the number of frames kept
+extern const char kAviWriteFailedMessage[]; // takes the number of frames kept

@@ -1,0 +1,75 @@
+// Writes AVI recordings with known frames through the recorder, for an outside reader
+// to check. Usage: avi_probe_writer <folder>. In that folder: savi0000.avi (641 x 480,
+// 15 frames at 15 fps), savi0001.avi (64 x 48, a 0.5 s screenshot: 7 frames),
+// savi0002.avi (32 x 24, AVI-only at 10 fps stopped after 100 samples), savi0003.avi
+// (no samples), and frameN_K.bgr: frame K of file N as packed top-down bgr24.
+#include <windows.h>
+
+#include <cstdio>
+
+#include "app/app_state.h"
+#include "app/settings.h"
+#include "engine/slot_pool.h"
+#include "output/avi_writer.h"
+
+namespace {
+
+BYTE patternByte(int x, int y, int sample, int channel) {
+    // Bands that differ between the top and the bottom, so a flipped picture shows.
+    return static_cast<BYTE>(channel == 0 ? x * 3 + sample * 17 : channel == 1 ? y * 5 : (x + y + sample) * 2);
+}
+
+void fillSample(int sample, FILE* expected) {
+    BitmapSlot* slot = usableSlot(captureSlot);
+    const int w = CaptureRect.right - CaptureRect.left;
+    const int h = CaptureRect.bottom - CaptureRect.top;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            for (int c = 0; c < 3; ++c) {
+                const BYTE value = patternByte(x, y, sample, c);
+                slot->bits[y * slot->stride + 3 * x + c] = value;
+                if (expected) fputc(value, expected);
+            }
+}
+
+void record(const char* folder, int file, int width, int height, int frames, int frameCount) {
+    SetRect(&CaptureRect, 0, 0, width, height);
+    AviWriter* writer = new AviWriter;
+    openNumberedAvi(writer, frameCount);
+    for (int i = 0; i < frames; ++i) {
+        char name[MAX_PATH];
+        snprintf(name, sizeof name, "%s\\frame%d_%d.bgr", folder, file, i);
+        FILE* expected = fopen(name, "wb");
+        fillSample(i, expected);
+        if (expected) fclose(expected);
+        writeCaptureFrame(writer, i);
+    }
+    if (app.aviFileOpen) writer->close();
+    delete writer;
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
+    char folder[MAX_PATH];
+    snprintf(folder, sizeof folder, "%s", commandLine);
+    if (!folder[0]) return 2;
+    windowDC = CreateCompatibleDC(nullptr);
+    captureSlot = allocSlot24(700, 500);
+    if (!usableSlot(captureSlot)) return 3;
+    snprintf(settings.AVISAVEPATH, MAX_PATH, "%s", folder);
+
+    settings.S_FPS = 15;
+    settings.S_TIME = 1.0f;
+    record(folder, 0, 641, 480, 15, 0);
+    settings.S_TIME = 0.5f;
+    record(folder, 1, 64, 48, 7, 0);
+    app.aviOnlyMode = 1;
+    settings.AVI_FPS = 10;
+    record(folder, 2, 32, 24, 100, 100);
+    record(folder, 3, 32, 24, 0, 0);
+
+    releaseSlots();
+    DeleteDC(windowDC);
+    return app.aviFileOpen ? 0 : 1;
+}

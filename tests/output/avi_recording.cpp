@@ -1,0 +1,374 @@
+// AVI recordings through the real AVIFile library, read back byte by byte.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/app_state.h"
+#include "app/settings.h"
+#include "engine/slot_pool.h"
+#include "output/avi_riff_reader.h"
+#include "output/avi_writer.h"
+#include "support/dialog_watcher.h"
+
+namespace {
+
+BYTE patternByte(int x, int y, int sample, int channel) {
+    return static_cast<BYTE>(x * 7 + y * 13 + sample * 31 + channel * 101);
+}
+
+// Deletes a folder and everything in it.
+void removeTree(const std::string& folder) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::string name = found.cFileName;
+            if (name == "." || name == "..") continue;
+            const std::string path = folder + "\\" + name;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                removeTree(path);
+            else
+                DeleteFileA(path.c_str());
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryA(folder.c_str());
+}
+
+bool fileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+long long fileSize(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return -1;
+    return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+class AviRecording : public ::testing::Test {
+protected:
+    void SetUp() override {
+        windowDC = CreateCompatibleDC(nullptr);
+        captureSlot = allocSlot24(700, 500);
+        ASSERT_NE(usableSlot(captureSlot), nullptr);
+        char temp[MAX_PATH];
+        GetTempPathA(MAX_PATH, temp);
+        folder = std::string(temp) + "kestrin_avi_" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        removeTree(folder);
+        snprintf(settings.AVISAVEPATH, MAX_PATH, "%s", folder.c_str());
+        settings.S_FPS = 15;
+        settings.S_TIME = 1.0f;
+        settings.AVI_FPS = 15;
+        app = AppState();
+        SetRect(&CaptureRect, 0, 0, 64, 48);
+    }
+    void TearDown() override {
+        releaseSlots();
+        captureSlot = 0;
+        DeleteDC(windowDC);
+        windowDC = nullptr;
+        char temp[MAX_PATH];
+        GetTempPathA(MAX_PATH, temp);
+        SetCurrentDirectoryA(temp);
+        removeTree(folder);
+        EXPECT_EQ(aviLibraryReady, 0);
+    }
+
+    // Puts sample `sample` into captureSlot's top-left CaptureRect-sized region.
+    void fillSample(int sample) {
+        BitmapSlot* slot = usableSlot(captureSlot);
+        const int w = CaptureRect.right - CaptureRect.left;
+        const int h = CaptureRect.bottom - CaptureRect.top;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                for (int c = 0; c < 3; ++c) slot->bits[y * slot->stride + 3 * x + c] = patternByte(x, y, sample, c);
+    }
+
+    // One whole recording as the compositing phase makes it.
+    void record(int frames, int frameCount) {
+        AviWriter* writer = new AviWriter;
+        openNumberedAvi(writer, frameCount);
+        for (int i = 0; i < frames; ++i) {
+            fillSample(i);
+            writeCaptureFrame(writer, i);
+        }
+        if (app.aviFileOpen) writer->close();
+        delete writer;
+    }
+
+    std::string avi(int number) const {
+        char name[32];
+        snprintf(name, sizeof name, "\\savi%04d.avi", number);
+        return folder + name;
+    }
+
+    std::string folder;
+};
+
+TEST_F(AviRecording, ScreenshotFramesAreUprightPaddedKeyFramesOfTheCaptureSize) {
+    DialogWatcher watcher;
+    SetRect(&CaptureRect, 0, 0, 641, 480);
+    record(15, 0);
+    EXPECT_EQ(app.aviFileOpen, 1);
+    EXPECT_EQ(watcher.count(), 0u);
+
+    AviFileBytes bytes;
+    ASSERT_TRUE(bytes.load(avi(0).c_str()));
+    const AviLayout layout = AviLayout::read(bytes);
+    ASSERT_TRUE(layout.valid);
+    EXPECT_EQ(layout.riffSize + 8, bytes.bytes.size() - 20) << "one RIFF chunk, then the library's filler";
+    EXPECT_EQ(bytes.fourcc(layout.strh.data), "vids");
+    EXPECT_EQ(bytes.fourcc(layout.strh.data + 4), "DIB ");
+    EXPECT_EQ(layout.scale(bytes), 1u);
+    EXPECT_EQ(layout.rate(bytes), 15u);
+    EXPECT_EQ(layout.length(bytes), 15u);
+    EXPECT_EQ(layout.totalFrames, 15u);
+    EXPECT_EQ(bytes.u32(layout.strh.data + 40), 0xFFFFFFFFu) << "default quality";
+    EXPECT_EQ(bytes.u16(layout.strh.data + 52), 641) << "rcFrame right";
+    EXPECT_EQ(bytes.u16(layout.strh.data + 54), 480) << "rcFrame bottom";
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&bytes.bytes[layout.strn.data])), "VIDEO");
+
+    ASSERT_EQ(layout.strf.size, 40u);
+    EXPECT_EQ(bytes.u32(layout.strf.data), 40u);
+    EXPECT_EQ(bytes.i32(layout.strf.data + 4), 641);
+    EXPECT_EQ(bytes.i32(layout.strf.data + 8), 480) << "positive: bottom-up";
+    EXPECT_EQ(bytes.u16(layout.strf.data + 12), 1);
+    EXPECT_EQ(bytes.u16(layout.strf.data + 14), 24);
+    EXPECT_EQ(bytes.u32(layout.strf.data + 16), 0u);
+    EXPECT_EQ(bytes.u32(layout.strf.data + 20), 0u);
+
+    ASSERT_EQ(layout.frames.size(), 15u);
+    ASSERT_EQ(layout.idx1.size, 15u * 16);
+    for (int k = 0; k < 15; ++k) {
+        const RiffChunk& frame = layout.frames[k];
+        EXPECT_EQ(frame.id, "00db");
+        ASSERT_EQ(frame.size, 923520u);
+        EXPECT_EQ(bytes.u32(layout.idx1.data + 16 * k + 4) & AVIIF_KEYFRAME, static_cast<uint32_t>(AVIIF_KEYFRAME));
+        int wrong = 0;
+        for (int j = 0; j < 480; ++j) {
+            const unsigned char* row = &bytes.bytes[frame.data + 1924 * j];
+            const int y = 479 - j;
+            if (row[1923] != 0) ++wrong;
+            for (int x = 0; x < 641; x += 37)
+                for (int c = 0; c < 3; ++c)
+                    if (row[3 * x + c] != patternByte(x, y, k, c)) ++wrong;
+        }
+        EXPECT_EQ(wrong, 0) << "frame " << k;
+    }
+}
+
+TEST_F(AviRecording, StreamTimingFollowsTheMode) {
+    struct Case {
+        int aviOnly, sFps;
+        float sTime;
+        int aviFps, frames, wantRate, wantLength;
+    };
+    const Case cases[] = {
+        {0, 15, 0.5f, 15, 7, 15, 7},      // a screenshot of 7.5 samples takes 7
+        {1, 15, 1.0f, 10, 100, 10, 100},  // an AVI-only recording stopped after 100 samples
+        {1, 15, 1.0f, 10, 0, 10, 0},      // a recording without samples still gets its file
+    };
+    SetRect(&CaptureRect, 0, 0, 8, 6);
+    int number = 0;
+    for (const Case& c : cases) {
+        settings.S_FPS = c.sFps;
+        settings.S_TIME = c.sTime;
+        settings.AVI_FPS = c.aviFps;
+        app.aviOnlyMode = c.aviOnly;
+        app.aviFileOpen = 0;
+        record(c.frames, c.aviOnly ? c.frames : 0);
+        EXPECT_EQ(app.aviFileOpen, 1);
+
+        AviFileBytes bytes;
+        ASSERT_TRUE(bytes.load(avi(number).c_str())) << number;
+        const AviLayout layout = AviLayout::read(bytes);
+        ASSERT_TRUE(layout.valid) << number;
+        EXPECT_EQ(layout.rate(bytes), static_cast<uint32_t>(c.wantRate)) << number;
+        EXPECT_EQ(layout.length(bytes), static_cast<uint32_t>(c.wantLength)) << number;
+        EXPECT_EQ(layout.frames.size(), static_cast<size_t>(c.wantLength)) << number;
+        ++number;
+    }
+}
+
+TEST_F(AviRecording, SerialNamesFillGapsAndAFullFolderIsReportedWithoutTouchingFiles) {
+    CreateDirectoryA(folder.c_str(), nullptr);
+    for (int n : {0, 2}) CloseHandle(CreateFileA(avi(n).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+    record(1, 0);
+    EXPECT_GT(fileSize(avi(1)), 0);
+    EXPECT_EQ(fileSize(avi(0)), 0);
+    EXPECT_EQ(fileSize(avi(2)), 0);
+
+    for (int n = 3; n <= 9999; ++n)
+        CloseHandle(CreateFileA(avi(n).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+    const long long before = fileSize(avi(1));
+    app.aviFileOpen = 0;
+    {
+        DialogWatcher watcher;
+        AviWriter writer;
+        openNumberedAvi(&writer, 0);
+        EXPECT_EQ(writer.isOpen, 0);
+        writeCaptureFrame(&writer, 0);
+        EXPECT_TRUE(watcher.sawMessage(kAviErrorTitle, kAviFullMessage));
+        EXPECT_EQ(watcher.count(), 1u);
+    }
+    EXPECT_EQ(app.aviFileOpen, 0);
+    EXPECT_EQ(fileSize(avi(1)), before);
+    EXPECT_EQ(fileSize(avi(9999)), 0);
+}
+
+TEST_F(AviRecording, FolderOf230BytesRecordsAndOf231RecordsNothingSilently) {
+    DialogWatcher watcher;
+    for (int length : {230, 231}) {
+        std::string path = folder;
+        while (static_cast<int>(path.size()) < length) {
+            const int room = length - static_cast<int>(path.size()) - 1;
+            path += "\\" + std::string(room > 60 ? 60 : room, static_cast<char>('a' + path.size() % 26));
+        }
+        ASSERT_EQ(static_cast<int>(path.size()), length);
+        snprintf(settings.AVISAVEPATH, MAX_PATH, "%s", path.c_str());
+        app.aviFileOpen = 0;
+        record(2, 0);
+        EXPECT_EQ(fileExists(path + "\\savi0000.avi"), length == 230) << length;
+        EXPECT_EQ(app.aviFileOpen, length == 230 ? 1 : 0) << length;
+        if (length == 231) {
+            EXPECT_FALSE(fileExists(path)) << "no folder is made for a path that cannot fit";
+        }
+        removeTree(folder);
+    }
+    EXPECT_EQ(watcher.count(), 0u);
+}
+
+TEST_F(AviRecording, EachRecordingInitialisesTheLibraryAgain) {
+    for (int round = 0; round < 2; ++round) {
+        EXPECT_EQ(aviLibraryReady, 0);
+        AviWriter* writer = new AviWriter;
+        EXPECT_EQ(aviLibraryReady, 1);
+        EXPECT_EQ(writer->ownsLibraryInit, 1);
+        openNumberedAvi(writer, 0);
+        fillSample(round);
+        writeCaptureFrame(writer, 0);
+        EXPECT_TRUE(writer->close());
+        delete writer;
+    }
+    AviFileBytes bytes;
+    ASSERT_TRUE(bytes.load(avi(1).c_str()));
+    EXPECT_EQ(AviLayout::read(bytes).frames.size(), 1u);
+}
+
+TEST_F(AviRecording, ASecondWriterLeavesTheLibraryToTheFirst) {
+    AviWriter first;
+    {
+        AviWriter second;
+        EXPECT_EQ(second.ownsLibraryInit, 0);
+    }
+    EXPECT_EQ(aviLibraryReady, 1);
+    openNumberedAvi(&first, 0);
+    writeCaptureFrame(&first, 0);
+    EXPECT_EQ(first.framesWritten, 1);
+    EXPECT_TRUE(first.close());
+}
+
+TEST_F(AviRecording, NullAndClosedWritersDoNothing) {
+    DialogWatcher watcher;
+    openNumberedAvi(nullptr, 5);
+    writeCaptureFrame(nullptr, 0);
+    EXPECT_FALSE(fileExists(folder));
+    AviWriter writer;
+    writeCaptureFrame(&writer, 0);
+    EXPECT_FALSE(writer.writeFrame(0, "abcd", 4));
+    EXPECT_FALSE(writer.close());
+    EXPECT_EQ(writer.recordingEnded, 0);
+    EXPECT_EQ(app.aviFileOpen, 0);
+    EXPECT_EQ(watcher.count(), 0u);
+}
+
+// The size ceiling, lowered so that three frames fit: the fourth ends the recording,
+// the file keeps three whole frames and says so, and the user is told.
+TEST_F(AviRecording, AFileThatWouldOutgrowTheFormatEndsWithTheFramesThatFit) {
+    DialogWatcher watcher;
+    app.aviOnlyMode = 1;
+    AviWriter* writer = new AviWriter;
+    openNumberedAvi(writer, 5);
+    ASSERT_EQ(writer->isOpen, 1);
+    const int frameBytes = aviRowBytes(64) * 48;
+    writer->fileByteLimit = kAviFixedBytes + 3 * aviFrameFileBytes(frameBytes);
+    for (int i = 0; i < 5; ++i) {
+        fillSample(i);
+        writeCaptureFrame(writer, i);
+    }
+    EXPECT_EQ(writer->framesWritten, 3);
+    const long long predicted = writer->fileBytes;
+    writer->close();
+    delete writer;
+
+    char expected[256];
+    snprintf(expected, sizeof expected, kAviTooLargeMessage, 3);
+    EXPECT_TRUE(watcher.sawMessage(kAviErrorTitle, expected));
+    EXPECT_EQ(watcher.count(), 1u) << "told once, not once per refused frame";
+
+    AviFileBytes bytes;
+    ASSERT_TRUE(bytes.load(avi(0).c_str()));
+    const AviLayout layout = AviLayout::read(bytes);
+    ASSERT_TRUE(layout.valid);
+    EXPECT_EQ(layout.length(bytes), 3u);
+    EXPECT_EQ(layout.frames.size(), 3u);
+    // The prediction the ceiling relies on never falls short of the real file.
+    EXPECT_LE(static_cast<long long>(bytes.bytes.size()), predicted);
+    EXPECT_GT(static_cast<long long>(bytes.bytes.size()), predicted - kAviFixedBytes);
+}
+
+TEST_F(AviRecording, AFrameTheLibraryRefusesEndsTheRecordingWithoutAGap) {
+    AviWriter writer;
+    openNumberedAvi(&writer, 0);
+    fillSample(0);
+    writeCaptureFrame(&writer, 0);
+    const int frameBytes = aviRowBytes(64) * 48;
+    EXPECT_FALSE(writer.writeFrame(1, nullptr, frameBytes));  // the library rejects missing data
+    EXPECT_EQ(writer.recordingEnded, 1);
+    EXPECT_FALSE(writer.writeFrame(2, usableSlot(captureSlot)->bits, frameBytes));
+    writer.close();
+
+    AviFileBytes bytes;
+    ASSERT_TRUE(bytes.load(avi(0).c_str()));
+    const AviLayout layout = AviLayout::read(bytes);
+    EXPECT_EQ(layout.length(bytes), 1u);
+    ASSERT_EQ(layout.frames.size(), 1u);
+    EXPECT_EQ(layout.frames[0].size, static_cast<uint32_t>(frameBytes));
+}
+
+// A frame that cannot get its bitmap (here: every GDI handle of the process is taken)
+// is never copied; the recording ends with the frames before it.
+TEST_F(AviRecording, AFrameWithoutMemoryEndsTheRecording) {
+    DialogWatcher watcher;
+    AviWriter writer;
+    openNumberedAvi(&writer, 0);
+    fillSample(0);
+    writeCaptureFrame(&writer, 0);
+
+    std::vector<HBITMAP> hoard;
+    for (int i = 0; i < 200000; ++i) {
+        HBITMAP bitmap = CreateBitmap(1, 1, 1, 1, nullptr);
+        if (!bitmap) break;
+        hoard.push_back(bitmap);
+    }
+    fillSample(1);
+    writeCaptureFrame(&writer, 1);
+    for (HBITMAP bitmap : hoard) DeleteObject(bitmap);
+    ASSERT_LT(hoard.size(), 200000u) << "GDI handles never ran out";
+
+    fillSample(2);
+    writeCaptureFrame(&writer, 2);
+    EXPECT_EQ(writer.recordingEnded, 1);
+    EXPECT_EQ(writer.framesWritten, 1);
+    writer.close();
+    char expected[256];
+    snprintf(expected, sizeof expected, kAviNoMemoryMessage, 1);
+    EXPECT_TRUE(watcher.sawMessage(kAviErrorTitle, expected));
+
+    AviFileBytes bytes;
+    ASSERT_TRUE(bytes.load(avi(0).c_str()));
+    EXPECT_EQ(AviLayout::read(bytes).frames.size(), 1u);
+}
+
+}  // namespace
