@@ -172,3 +172,12 @@ TEST_F(AutoSaveTest, TheManualSaveRefusesWhileBusyAndWithoutAResult) {
     EXPECT_TRUE(watcher.sawMessage("ファイル保存エラー", "保存するデータがありません"));
     EXPECT_EQ(app.saveInProgress, 0);
 }
+
+// Writes files for tests/e2e/test_bmp_readers.sh, which has independent readers check them.
+TEST_F(BmpWriterTest, WritesFilesForTheIndependentReaders) {
+    const char* out = getenv("KESTRIN_BMP_OUT");
+    if (!out) GTEST_SKIP() << "run by the readers' script";
+    ASSERT_EQ(writeResultBmp((std::string(out) + "\\pattern640x480.bmp").c_str()), BmpOutcome::Written);
+    ResultRect = {0, 0, 7, 3};
+    ASSERT_EQ(writeResultBmp((std::string(out) + "\\pattern7x3.bmp").c_str()), BmpOutcome::Written);
+}
