@@ -41,6 +41,9 @@ kestrin_start_wine() {
     wineserver -w
   fi
   (wineserver -p 60 >/dev/null 2>&1 &)
+  # The first Wine program of a session starts the prefix's services, and they keep its
+  # output open: start them here, detached, so CTest never waits on a test's pipe.
+  wine cmd /c exit </dev/null >/dev/null 2>&1 || true
 }
 
 kestrin_stop_all() {
