@@ -4,6 +4,7 @@
 
 #include "app/app_state.h"
 #include "app/settings.h"
+#include "output/bmp_export.h"
 #include "resources/resource.h"
 #include "ui/options_dialog.h"
 
@@ -63,6 +64,9 @@ void onClose() {
 
 void onCommand(HWND hwnd, int command) {
     switch (command) {
+    case IDM_SAVE_TO_FILE:
+        saveToFile();
+        break;
     case IDM_EXIT:
         SendMessageW(mainWindow, WM_CLOSE, 0, 0);
         break;

@@ -5,6 +5,22 @@
 #include <mbctype.h>
 #include <cstring>
 
+namespace {
+
+// The next path separator at or after `p`, or the terminating NUL. The scan walks
+// forward a character at a time, so a 0x5C that is the second byte of a double-byte
+// character is never taken for a separator, even after a character whose own second
+// byte looks like a lead byte.
+const char* nextSeparator(const char* p) {
+    while (*p && *p != '\\') {
+        if (_ismbblead(static_cast<unsigned char>(*p)) && p[1] != '\0') ++p;
+        ++p;
+    }
+    return p;
+}
+
+}  // namespace
+
 int pathRootLength(const char* path) {
     if (!path) return 0;
     const bool driveLetter = ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
@@ -12,11 +28,11 @@ int pathRootLength(const char* path) {
     if (path[0] == '\\' && path[1] == '\\') {
         // \\server\share\ : the server and the share cannot be created, only entered.
         const char* server = path + 2;
-        const char* afterServer = strchr(server, '\\');
-        if (!afterServer || afterServer == server) return 0;
+        const char* afterServer = nextSeparator(server);
+        if (*afterServer != '\\' || afterServer == server) return 0;
         const char* share = afterServer + 1;
-        const char* afterShare = strchr(share, '\\');
-        if (!afterShare || afterShare == share) return 0;
+        const char* afterShare = nextSeparator(share);
+        if (*afterShare != '\\' || afterShare == share) return 0;
         return static_cast<int>(afterShare - path) + 1;
     }
     return 0;
@@ -24,38 +40,43 @@ int pathRootLength(const char* path) {
 
 bool makeFolderPath(const char* folder) {
     const int rootLength = pathRootLength(folder);
-    if (rootLength == 0) return false;
+    if (rootLength == 0 || rootLength >= MAX_PATH) return false;
     char component[MAX_PATH];
-    if (rootLength >= MAX_PATH) return false;
     memcpy(component, folder, static_cast<size_t>(rootLength));
     component[rootLength] = '\0';
-    SetCurrentDirectoryA(component);
+    // Without the root entered, the folders below would be made wherever the current
+    // directory happens to be.
+    if (!SetCurrentDirectoryA(component)) return false;
 
     const char* p = folder + rootLength;
     for (;;) {
         Sleep(0);
-        int length = 0;
-        while (*p) {
-            const unsigned char byte = static_cast<unsigned char>(*p);
-            // A 0x5C that follows a lead byte is the second half of a character.
-            const bool separator =
-                byte == '\\' && !(length > 0 && _ismbblead(static_cast<unsigned char>(component[length - 1])) &&
-                                  _ismbbtrail(byte));
-            if (separator) break;
-            if (length < MAX_PATH - 1) component[length++] = static_cast<char>(byte);
-            ++p;
-        }
+        const char* end = nextSeparator(p);
+        const size_t length = static_cast<size_t>(end - p);
+        if (length >= MAX_PATH) return false;
+        memcpy(component, p, length);
         component[length] = '\0';
         if (length > 0 && !SetCurrentDirectoryA(component)) {
             _mkdir(component);
-            SetCurrentDirectoryA(component);
+            // A level that cannot be made stops the walk, so its children are not
+            // made one level too high.
+            if (!SetCurrentDirectoryA(component)) return false;
         }
-        if (*p == '\0') break;
-        ++p;
+        if (*end == '\0') break;
+        p = end + 1;
     }
     return true;
 }
 
 bool outputFolderFits(const char* folder, int limit) {
-    return pathRootLength(folder) > 0 && static_cast<int>(strlen(folder)) + 30 <= limit;
+    if (!folder) return false;
+    const size_t length = strlen(folder);
+    if (static_cast<long long>(length) + 30 > limit) return false;
+    // The folder is used with a backslash appended, so "C:" and "\\server\share" have a root.
+    char joined[MAX_PATH + 1];
+    if (length + 1 >= sizeof joined) return false;
+    memcpy(joined, folder, length);
+    joined[length] = '\\';
+    joined[length + 1] = '\0';
+    return pathRootLength(joined) > 0;
 }

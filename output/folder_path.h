@@ -8,10 +8,12 @@ int pathRootLength(const char* path);
 
 // Creates every missing folder of `folder` (which ends with a backslash) and leaves
 // the current directory at the deepest folder reached. A backslash that is the second
-// byte of a double-byte character is part of its folder name. Returns false, and
-// touches nothing, when the path has no root it can start from.
+// byte of a double-byte character is part of its folder name. Returns false when the
+// path has no root (nothing is touched), when the root cannot be entered, or when a
+// level can be neither entered nor made (the walk stops there).
 bool makeFolderPath(const char* folder);
 
-// True when an output folder is usable: it has a root, and its length plus 30 (room
-// for the serial file name) stays within `limit` bytes.
+// True when an output folder (held without its trailing backslash) is usable: joined
+// with a backslash it has a root, and its length plus 30 (room for the serial file
+// name) is at most `limit` bytes.
 bool outputFolderFits(const char* folder, int limit);

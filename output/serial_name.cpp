@@ -5,7 +5,9 @@
 
 int findFreeSerialName(char* out, const char* folder, const char* prefix, const char* extension) {
     for (int i = 0; i <= 9999; ++i) {
-        snprintf(out, MAX_PATH, "%s\\%s%04d.%s", folder, prefix, i, extension);
+        const int length = snprintf(out, MAX_PATH, "%s\\%s%04d.%s", folder, prefix, i, extension);
+        // A cut-off name would be found "free" and written somewhere else.
+        if (length < 0 || length >= MAX_PATH) break;
         FILE* existing = fopen(out, "rb");
         if (!existing) return i;
         fclose(existing);

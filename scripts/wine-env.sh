@@ -7,6 +7,18 @@ export WINEARCH=win64
 { export LC_ALL=${KESTRIN_LC_ALL:-ja_JP.UTF-8}; } 2>/dev/null
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
+# Wine names Unix files in the charset of the Unix locale: without a glibc locale for
+# LC_ALL every non-ASCII file or folder name fails. Build the two the tests use into
+# the build tree (localedef needs the "locales" package's sources) and point glibc there.
+kestrin_locale_dir="$KESTRIN_ROOT/build/locale"
+for kestrin_locale in ja_JP en_US; do
+  if [ ! -d "$kestrin_locale_dir/$kestrin_locale.UTF-8" ] && command -v localedef >/dev/null 2>&1; then
+    mkdir -p "$kestrin_locale_dir"
+    localedef -i "$kestrin_locale" -f UTF-8 "$kestrin_locale_dir/$kestrin_locale.UTF-8" >/dev/null 2>&1 || true
+  fi
+done
+[ -d "$kestrin_locale_dir/ja_JP.UTF-8" ] && export LOCPATH="$kestrin_locale_dir"
+
 kestrin_xvfb_pid=""
 kestrin_start_xvfb() {
   local fdfile; fdfile=$(mktemp)

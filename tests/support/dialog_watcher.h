@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -57,6 +58,8 @@ private:
         if (wcscmp(className, L"#32770") != 0) return TRUE;
         HWND textControl = GetDlgItem(window, kMessageTextId);
         if (!textControl) return TRUE;  // a dialog, but not a message box
+        // A file dialog has static labels too, but it also has combo boxes.
+        if (FindWindowExW(window, nullptr, L"ComboBox", nullptr)) return TRUE;
         static_cast<std::vector<HWND>*>(reinterpret_cast<void*>(param))->push_back(window);
         return TRUE;
     }
@@ -71,14 +74,18 @@ private:
         while (running_) {
             std::vector<HWND> boxes;
             EnumWindows(visit, reinterpret_cast<LPARAM>(&boxes));
+            for (auto it = answered_.begin(); it != answered_.end();) {
+                it = IsWindow(*it) ? std::next(it) : answered_.erase(it);
+            }
             for (HWND box : boxes) {
+                // A box already answered may take a moment to close; record it once.
+                // (Hiding it instead costs Wine two seconds without a window manager.)
+                if (!answered_.insert(box).second) continue;
                 SeenMessage message{textOf(box), textOf(GetDlgItem(box, kMessageTextId))};
                 {
                     std::lock_guard<std::mutex> lock(mutex_);
                     seen_.push_back(message);
                 }
-                // Hide first so the same box is not recorded twice before it closes.
-                ShowWindow(box, SW_HIDE);
                 PostMessageW(box, WM_COMMAND, IDOK, 0);
             }
             Sleep(20);
@@ -88,5 +95,6 @@ private:
     std::atomic<bool> running_;
     std::mutex mutex_;
     std::vector<SeenMessage> seen_;
+    std::set<HWND> answered_;  // used by the worker thread only
     std::thread worker_;
 };
