@@ -3,12 +3,15 @@
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
+#include <new>
 
 #include "app/app_state.h"
 #include "app/settings.h"
 #include "engine/capture.h"
 #include "engine/kernels.h"
 #include "engine/slot_pool.h"
+#include "output/avi_writer.h"
+#include "output/bmp_export.h"
 
 namespace {
 
@@ -85,6 +88,12 @@ void compositeSamples(int n, const CompositeExtent& extent) {
     const uint8_t** samples = static_cast<const uint8_t**>(calloc(static_cast<size_t>(n) + 1, sizeof(uint8_t*)));
     if (weights && samples) {
         const bool aviOnly = app.aviOnlyMode != 0;
+        // AVI-only recordings always record; a screenshot only with both AVI_OUT and AUTO_SAVE.
+        AviWriter* writer = nullptr;
+        if (aviOnly || (settings.AVI_OUT && settings.AUTO_SAVE)) {
+            writer = new (std::nothrow) AviWriter();
+            openNumberedAvi(writer, aviOnly ? n : 0);
+        }
         const size_t sampleSize = static_cast<size_t>(sampleBytes(extent.storeWidth, extent.storeHeight));
         Real weightSum = 0;
         for (int i = 1; i <= n; ++i) {
@@ -98,12 +107,18 @@ void compositeSamples(int n, const CompositeExtent& extent) {
             setCaption(kCaptionCompositing, i, n);
             pumpMessages();
             Sleep(0);
+            writeCaptureFrame(writer, i - 1);
+        }
+        if (writer) {
+            if (app.aviFileOpen) writer->close();
+            delete writer;
         }
         BitmapSlot* result = aviOnly ? nullptr : slotFor(resultSlot, extent.width, extent.height);
         if (result) {  // no pixels, no result: the previous one stays on display
             compositeImages(samples, weights, n, extent.storeWidth * 3, extent.width, extent.height, weightSum,
                             result->bits, result->stride);
             showResult(result, extent);
+            if (settings.AUTO_SAVE) autoSaveResult();
         }
     }
     free(samples);
