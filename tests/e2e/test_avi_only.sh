@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# AVI-only recording with the record keys, and AVI output only together with auto-save.
+source "$(dirname "$0")/lib.sh"
+
+e2e_prepare
+out="$E2E_DIR/out"
+e2e_write_ini <<INI
+[PATH]
+AUTOSAVEPATH=$(winpath "$out")
+AVISAVEPATH=$(winpath "$out")
+[OPTION]
+AUTO_SAVE=1
+AVI_OUT=1
+[AVIMODE_OPTION]
+AVI_FPS=10
+AVI_TIME=60
+INI
+start_scene moving 620 500 160 100 200
+start_kestrin
+press "$(scene_window)" Prior
+wait_for 20 "the recording to start" caption_matches '\( [0-9]+ / 600 \)'
+wait_for 20 "ten samples" caption_matches '\( (1[0-9]|[2-9][0-9]) / 600 \)'
+press "$(scene_window)" Next
+wait_for 60 "the recording to end" caption_is "$KESTRIN_CAPTION_READY"
+wait_for 20 "the AVI file" test -s "$out/savi0000.avi"
+read -r cl ct cr cb < <(scene_rect client)
+probe=$(ffprobe -v error -select_streams v:0 -count_frames \
+        -show_entries stream=codec_name,pix_fmt,width,height,r_frame_rate,nb_read_frames -of csv=p=0 "$out/savi0000.avi")
+IFS=, read -r codec fmt pw ph rate frames <<<"$probe"
+[ "$codec,$fmt,$pw,$ph,$rate" = "rawvideo,bgr24,$((cr - cl)),$((cb - ct)),10/1" ] || fail "ffprobe reads '$probe'"
+[ "$frames" -ge 10 ] && [ "$frames" -lt 600 ] || fail "the recording holds $frames frames"
+[ ! -e "$out/ss0000.bmp" ] || fail "an AVI-only recording auto-saved a BMP"
+pass "PageUp/PageDown recorded $frames frames at 10 fps, no composite"
+
+# AVI_OUT without AUTO_SAVE records nothing.
+stop_kestrin
+sed -i 's/^AUTO_SAVE=1/AUTO_SAVE=0/' "$E2E_DIR/Kestrin.ini"
+start_kestrin
+press "$(scene_window)" Print
+wait_for 20 "the capture to start" caption_matches '/ 15 \)'
+wait_for 30 "the capture to end" caption_is "$KESTRIN_CAPTION_READY"
+[ ! -e "$out/savi0001.avi" ] || fail "a screenshot wrote an AVI with AUTO_SAVE off"
+[ ! -e "$out/ss0000.bmp" ] || fail "a screenshot auto-saved with AUTO_SAVE off"
+pass "AVI_OUT alone records nothing"
+stop_kestrin
+[ "$KESTRIN_EXIT" -eq 0 ] || fail "exit code $KESTRIN_EXIT"

@@ -1,0 +1,79 @@
+#!/usr/bin/env bash
+# The program's point, end to end: the hot key over a moving square leaves a trail. The
+# auto-saved composite must equal an independent recomputation from the samples, which
+# the program also wrote as AVI frames (read back with ffmpeg).
+source "$(dirname "$0")/lib.sh"
+
+e2e_prepare
+out="$E2E_DIR/out"
+# Double-precision sums make the recomputation in Python exact to the last bit.
+e2e_write_ini <<INI
+[PATH]
+AUTOSAVEPATH=$(winpath "$out")
+AVISAVEPATH=$(winpath "$out")
+[OPTION]
+S_FPS=15
+S_TIME=1.0
+REDUCE_PER=1.0
+COLOR_DOUBLE=1
+AUTO_SAVE=1
+AVI_OUT=1
+INI
+start_scene moving 620 500 320 120 300
+start_kestrin
+press "$(scene_window)" Print
+wait_for 60 "the auto-saved BMP" test -s "$out/ss0000.bmp"
+wait_for 30 "the capture to end" caption_is "$KESTRIN_CAPTION_READY"
+[ -s "$out/savi0000.avi" ] || fail "no AVI beside the BMP with AVI_OUT and AUTO_SAVE on"
+e2e_screenshot trail
+
+read -r cl ct cr cb < <(scene_rect client)
+w=$((cr - cl)); h=$((cb - ct))
+probe=$(ffprobe -v error -select_streams v:0 -count_frames \
+        -show_entries stream=codec_name,pix_fmt,width,height,r_frame_rate,nb_read_frames -of csv=p=0 "$out/savi0000.avi")
+[ "$probe" = "rawvideo,bgr24,$w,$h,15/1,15" ] || fail "ffprobe reads the AVI as '$probe'"
+pass "AVI: one rawvideo bgr24 stream, ${w}x$h, 15 fps, 15 frames"
+
+ffmpeg -v error -i "$out/savi0000.avi" -f rawvideo -pix_fmt rgb24 "$E2E_DIR/frames.rgb"
+convert "$out/ss0000.bmp" -depth 8 rgb:"$E2E_DIR/result.rgb"
+python3 - "$E2E_DIR/frames.rgb" "$E2E_DIR/result.rgb" "$w" "$h" <<'PY' || fail "the composite differs from the recomputation"
+import sys
+frames_path, result_path, w, h = sys.argv[1], sys.argv[2], int(sys.argv[3]), int(sys.argv[4])
+frame_bytes = w * h * 3
+data = open(frames_path, 'rb').read()
+n = len(data) // frame_bytes
+frames = [data[i * frame_bytes:(i + 1) * frame_bytes] for i in range(n)]
+weights = [(i / n) ** 1.0 for i in range(1, n + 1)]
+total = 0.0
+for wt in weights:
+    total += wt
+expected = bytearray(frame_bytes)
+for k in range(frame_bytes):
+    acc = 0.0
+    for f, wt in zip(frames, weights):
+        acc += wt * f[k]
+    expected[k] = min(255, int(acc / total))
+result = open(result_path, 'rb').read()
+if result != bytes(expected):
+    bad = sum(1 for a, b in zip(result, expected) if a != b)
+    print(f"{bad} of {frame_bytes} channel values differ", file=sys.stderr)
+    sys.exit(1)
+# The trail: along the square's row the newest position is the brightest, the oldest the faintest.
+def square_centre(frame):
+    row = h // 2
+    xs = [x for x in range(w) if frame[(row * w + x) * 3] > 200]
+    return (xs[0] + xs[-1]) // 2 if xs else None
+first, last = square_centre(frames[0]), square_centre(frames[-1])
+if first is None or last is None or first == last:
+    print("the square did not move between the first and last sample", file=sys.stderr)
+    sys.exit(1)
+red = lambda x: result[((h // 2) * w + x) * 3]
+background = frames[0][0]
+if not (red(last) > red(first) > background):
+    print(f"no fading trail: newest {red(last)}, oldest {red(first)}, background {background}", file=sys.stderr)
+    sys.exit(1)
+print(f"trail: newest position red {red(last)}, oldest {red(first)}, background {background}")
+PY
+pass "the composite equals the recomputation from the samples and fades with age"
+stop_kestrin
+[ "$KESTRIN_EXIT" -eq 0 ] || fail "exit code $KESTRIN_EXIT"
