@@ -35,6 +35,8 @@ kestrin_start_xvfb() {
 }
 
 kestrin_start_wine() {
+  # A wineserver left from an earlier run serves another display: start afresh.
+  wineserver -k >/dev/null 2>&1 || true
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     mkdir -p "$WINEPREFIX"
     wineboot -i >/dev/null 2>&1 || true
