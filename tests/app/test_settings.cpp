@@ -53,6 +53,7 @@ void expectRunnable(const Settings& s) {
     EXPECT_TRUE(std::isfinite(s.S_TIME));
     EXPECT_GE(s.S_TIME, 0.1f);
     EXPECT_TRUE(std::isfinite(s.REDUCE_PER));
+    EXPECT_GE(s.EMPHASIS_LEVEL, 0);
     EXPECT_GT(s.MAP_SIZE, 0);
     for (const char* path : {s.SAVEPATH, s.TEMPPATH, s.AUTOSAVEPATH, s.AVISAVEPATH}) {
         EXPECT_LT(strnlen(path, MAX_PATH), static_cast<size_t>(MAX_PATH)) << "path not terminated";
@@ -284,6 +285,11 @@ std::vector<HostileCase> hostileCases() {
          [](const Settings& s) {
              EXPECT_EQ(s.S_FPS, 1);
              EXPECT_EQ(s.S_TIME, 0.1f);
+         }},
+        {"negative emphasis", option + "EMPHASIS_ON=1\r\nEMPHASIS_LEVEL=-100\r\nREDUCE_PER=-2\r\n",
+         [](const Settings& s) {
+             EXPECT_EQ(s.EMPHASIS_LEVEL, 0);
+             EXPECT_EQ(s.REDUCE_PER, -2.0f) << "finite values beyond the dialog's range are kept";
          }},
         {"nan and inf reals", option + "S_TIME=nan\r\nREDUCE_PER=inf\r\n", nullptr},
         {"negative infinity", option + "S_TIME=-inf\r\nREDUCE_PER=-nan\r\n", nullptr},
