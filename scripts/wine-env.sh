@@ -7,6 +7,18 @@ export WINEARCH=win64
 { export LC_ALL=${KESTRIN_LC_ALL:-ja_JP.UTF-8}; } 2>/dev/null
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
+# Wine names Unix files in the charset of the Unix locale: without a glibc locale for
+# LC_ALL every non-ASCII file or folder name fails. Build the two the tests use into
+# the build tree (localedef needs the "locales" package's sources) and point glibc there.
+kestrin_locale_dir="$KESTRIN_ROOT/build/locale"
+for kestrin_locale in ja_JP en_US; do
+  if [ ! -d "$kestrin_locale_dir/$kestrin_locale.UTF-8" ] && command -v localedef >/dev/null 2>&1; then
+    mkdir -p "$kestrin_locale_dir"
+    localedef -i "$kestrin_locale" -f UTF-8 "$kestrin_locale_dir/$kestrin_locale.UTF-8" >/dev/null 2>&1 || true
+  fi
+done
+[ -d "$kestrin_locale_dir/ja_JP.UTF-8" ] && export LOCPATH="$kestrin_locale_dir"
+
 kestrin_xvfb_pid=""
 kestrin_start_xvfb() {
   local fdfile; fdfile=$(mktemp)
@@ -23,12 +35,25 @@ kestrin_start_xvfb() {
 }
 
 kestrin_start_wine() {
+  # A wineserver left from an earlier run serves another display: start afresh.
+  wineserver -k >/dev/null 2>&1 || true
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     mkdir -p "$WINEPREFIX"
     wineboot -i >/dev/null 2>&1 || true
     wineserver -w
   fi
   (wineserver -p 60 >/dev/null 2>&1 &)
+  # The dialogs ask for a Japanese font that Wine lacks: map it to the installed IPA
+  # font, or every label falls back to a face without Japanese glyphs. /f keeps
+  # this idempotent.
+  wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' \
+    /v 'ＭＳ Ｐゴシック' /t REG_SZ /d 'IPAPGothic' /f >/dev/null 2>&1 || true
+  # Xvfb runs no window manager: Wine then draws the frames itself, and hiding a window
+  # does not wait two seconds for a manager that never answers.
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1 || true
+  # Start the desktop process now, with no caller's output: started by the first test
+  # program that makes a window, it would keep CTest's output pipe open after the test.
+  wine cmd /c exit >/dev/null 2>&1 </dev/null || true
 }
 
 kestrin_stop_all() {
