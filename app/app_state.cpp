@@ -58,17 +58,26 @@ void setCaption(const char* format, int first, int second) {
 }
 
 int lastSeparatorIndex(const char* path) {
-    const int length = static_cast<int>(strlen(path));
-    for (int i = length; i >= 1; --i) {
-        if (path[i] != '\\') continue;
-        const unsigned int code = static_cast<unsigned char>(path[i - 1]) * 256u + 0x5C;
-        if (!_ismbclegal(code)) return i;
+    // Walked from the start, so that a trail byte is never mistaken for a lead byte:
+    // in "ツール\" the byte before the backslash (0x8B) is itself a lead-byte value.
+    int separator = -1;
+    for (int i = 0; path[i] != '\0'; ++i) {
+        const unsigned char byte = static_cast<unsigned char>(path[i]);
+        if (_ismbblead(byte) && path[i + 1] != '\0') {
+            ++i;  // the second byte of a double-byte character, 0x5C or not
+            continue;
+        }
+        if (byte == '\\' && i >= 1) separator = i;
     }
-    return -1;
+    return separator;
+}
+
+void keepFolderPart(char* path) {
+    const int separator = lastSeparatorIndex(path);
+    if (separator >= 0) path[separator + 1] = '\0';
 }
 
 void computeExeDirectory() {
     GetModuleFileNameA(nullptr, exeDirectory, MAX_PATH);
-    const int separator = lastSeparatorIndex(exeDirectory);
-    if (separator >= 0) exeDirectory[separator + 1] = '\0';
+    keepFolderPart(exeDirectory);
 }

@@ -49,10 +49,14 @@ void pumpMessages();
 // in the main window's title bar. Does nothing when there is no main window.
 void setCaption(const char* format, int first = 0, int second = 0);
 
-// Index of the path separator that ends the folder part of `path`, scanning from the
-// end; a 0x5C that is the second byte of a double-byte character is not a separator.
-// Index 0 is never examined. Returns -1 when there is none.
+// Index of the path separator that ends the folder part of `path`; a 0x5C that is the
+// second byte of a double-byte character of the active code page is not a separator.
+// Index 0 is never taken. Returns -1 when there is none.
 int lastSeparatorIndex(const char* path);
+
+// Cuts `path` after its last separator, keeping the trailing backslash; a path
+// without one is left whole.
+void keepFolderPart(char* path);
 
 // Fills exeDirectory from the module path: the folder with its trailing backslash.
 void computeExeDirectory();

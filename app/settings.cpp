@@ -149,6 +149,8 @@ void clampLoadedSettings(Settings& s) {
     s.S_TIME = finiteOr(s.S_TIME, 1.0f);
     if (s.S_TIME < 0.1f) s.S_TIME = 0.1f;
     s.REDUCE_PER = finiteOr(s.REDUCE_PER, 1.0f);
+    // A negative emphasis makes a weight's divisor zero or negative.
+    if (s.EMPHASIS_LEVEL < 0) s.EMPHASIS_LEVEL = 0;
 }
 
 void loadSettings(bool applyWindowPos) {

@@ -57,7 +57,8 @@ int mapSizeFallback(int fps, float seconds, int desktopWidth, int desktopHeight)
 // Brings hand-edited values that would break the program into range: both rates and
 // the AVI time at least 1 (the main loop divides by the rates), the shutter time
 // finite and at least 0.1 (a negative or NaN sample count never ends a capture), a
-// decay exponent that is not a finite number back to 1. Other out-of-range values are
+// decay exponent that is not a finite number back to 1, an emphasis level of at
+// least 0 (below it a sample's weight divisor can be zero or negative). Other out-of-range values are
 // kept as stored: the options dialog clamps them on Apply, and its Cancel must reload
 // what the file holds.
 void clampLoadedSettings(Settings& s);

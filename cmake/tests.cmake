@@ -36,3 +36,17 @@ foreach(script ${e2e_scripts})
   set_tests_properties(${test_name} PROPERTIES TIMEOUT 900
     ENVIRONMENT "KESTRIN_BIN=${CMAKE_BINARY_DIR}/bin;KESTRIN_SOURCE=${CMAKE_SOURCE_DIR}")
 endforeach()
+
+# The application tests once more under code page 1252, where the Shift-JIS texts
+# must still come out right; and as abc.exe, which must keep its settings in abc.ini.
+# Both app entries share test_app.ini.
+if(TARGET test_app)
+  add_test(NAME app_cp1252 COMMAND test_app)
+  set_tests_properties(app_cp1252 PROPERTIES TIMEOUT 600 ENVIRONMENT "LC_ALL=en_US.UTF-8")
+  set_tests_properties(app app_cp1252 PROPERTIES RESOURCE_LOCK test_app_ini)
+  add_custom_command(TARGET test_app POST_BUILD
+    COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:test_app> ${CMAKE_BINARY_DIR}/bin/abc.exe)
+  add_test(NAME app_renamed COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} ${CMAKE_BINARY_DIR}/bin/abc.exe
+    --gtest_filter=IniFile.*)
+  set_tests_properties(app_renamed PROPERTIES TIMEOUT 600)
+endif()

@@ -1,0 +1,46 @@
+#pragma once
+// Tests of the settings run against the real INI functions and the INI file that
+// belongs to the test program itself (test_app.exe uses test_app.ini).
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+
+#include "app/app_state.h"
+#include "app/settings.h"
+
+class IniFile : public ::testing::Test {
+protected:
+    void SetUp() override {
+        strcpy(exeDirectory, "C:\\kdir\\");
+        DesktopRect = {0, 0, 1024, 768};
+        mainWindow = nullptr;
+        loadSettings(false);  // builds iniPath
+        removeFile();
+        settings = Settings();
+    }
+    void TearDown() override { removeFile(); }
+
+    // Drops the INI functions' cached copy, then the file itself.
+    static void removeFile() {
+        WritePrivateProfileStringA(nullptr, nullptr, nullptr, iniPath);
+        DeleteFileA(iniPath);
+    }
+    static void writeFile(const std::string& bytes) {
+        removeFile();
+        FILE* file = fopen(iniPath, "wb");
+        ASSERT_NE(file, nullptr);
+        fwrite(bytes.data(), 1, bytes.size(), file);
+        fclose(file);
+    }
+    static std::string readFile() {
+        std::string bytes;
+        FILE* file = fopen(iniPath, "rb");
+        if (!file) return bytes;
+        char buffer[4096];
+        size_t count;
+        while ((count = fread(buffer, 1, sizeof buffer, file)) > 0) bytes.append(buffer, count);
+        fclose(file);
+        return bytes;
+    }
+};
