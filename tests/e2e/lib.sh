@@ -90,7 +90,7 @@ start_scene() {
   wait_for 30 "the scene's X window" scene_window
 }
 scene_window() { xdotool search --name "^KestrinScene$" 2>/dev/null | head -n1 | grep .; }
-scene_rect() { awk -v k="$1" '$1 == k { print $2, $3, $4, $5 }' "$E2E_DIR/scene-rect.txt"; }
+scene_rect() { tr -d '\r' < "$E2E_DIR/scene-rect.txt" | awk -v k="$1" '$1 == k { print $2, $3, $4, $5 }'; }
 
 # Wine draws and activates its own windows here (no window manager): a click on the title
 # bar makes a window the foreground window, as a user's click would, and gives it the keys.

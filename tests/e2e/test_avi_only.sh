@@ -26,7 +26,7 @@ wait_for 20 "the AVI file" test -s "$out/savi0000.avi"
 read -r cl ct cr cb < <(scene_rect client)
 probe=$(ffprobe -v error -select_streams v:0 -count_frames \
         -show_entries stream=codec_name,pix_fmt,width,height,r_frame_rate,nb_read_frames -of csv=p=0 "$out/savi0000.avi")
-IFS=, read -r codec fmt pw ph rate frames <<<"$probe"
+IFS=, read -r codec pw ph fmt rate frames <<<"$probe"
 [ "$codec,$fmt,$pw,$ph,$rate" = "rawvideo,bgr24,$((cr - cl)),$((cb - ct)),10/1" ] || fail "ffprobe reads '$probe'"
 [ "$frames" -ge 10 ] && [ "$frames" -lt 600 ] || fail "the recording holds $frames frames"
 [ ! -e "$out/ss0000.bmp" ] || fail "an AVI-only recording auto-saved a BMP"

@@ -7,8 +7,11 @@ probe() { wine "$KESTRIN_BIN/winprobe.exe" "$@" | tr -d '\r'; }
 dialog_count() { probe count '#32770' "$1"; }
 
 e2e_prepare
-mkdir -p "$E2E_DIR/picked/inner"
-typed="$(winpath "$E2E_DIR/picked/inner")"
+# A short path keeps the selected folder in view of the browser's tree.
+pick_dir=$(mktemp -d /tmp/kestrin-pick.XXXXXX)
+trap 'rm -rf "$pick_dir"; e2e_cleanup' EXIT
+mkdir -p "$pick_dir/inner"
+typed="$(winpath "$pick_dir/inner")"
 start_kestrin
 press "$(kestrin_window)" ctrl+o
 wait_for 20 "the options dialog" bash -c "[ \"\$(wine '$KESTRIN_BIN/winprobe.exe' count '#32770' 'オプション' | tr -d '\r')\" = 1 ]"
@@ -16,17 +19,29 @@ probe click 'オプション' 1027
 wait_for 20 "the folder dialog" bash -c "[ \"\$(wine '$KESTRIN_BIN/winprobe.exe' count '#32770' '各種フォルダ設定' | tr -d '\r')\" = 1 ]"
 probe text '各種フォルダ設定' 1028 "$typed"
 probe click '各種フォルダ設定' 1029
-wait_for 20 "the folder browser" bash -c "xdotool search --name '^ＳＳ自動セーブフォルダ設定$|^フォルダ' | grep -q . || [ \"\$(wine '$KESTRIN_BIN/winprobe.exe' count '#32770' '' | tr -d '\r')\" != 0 ]"
+browser_window() { xdotool search --name '^フォルダーの参照$' 2>/dev/null | head -n1 | grep .; }
+wait_for 20 "the folder browser" browser_window
 sleep 1.5
 e2e_screenshot folder-browser
-# The browser's tree shows the typed folder selected: its name is on screen, highlighted.
-convert "$E2E_DIR/folder-browser.png" -fill none -fuzz 10% -format '%[fx:mean]' info: >/dev/null
-browser=$(xdotool search --name '.' 2>/dev/null | while read -r w; do
-  n=$(xdotool getwindowname "$w" 2>/dev/null); case "$n" in *フォルダ*参照*|*Browse*|'') ;; esac; echo "$w"; done | tail -n1)
-xdotool key Escape
-wait_for 20 "the browser to close" bash -c "[ \"\$(wine '$KESTRIN_BIN/winprobe.exe' gettext '各種フォルダ設定' 1028 | tr -d '\r')\" = '$typed' ]"
+press "$(browser_window)" Escape
+wait_for 20 "the browser to close" bash -c "! xdotool search --name '^フォルダーの参照$' | grep -q ."
+text=$(probe gettext '各種フォルダ設定' 1028)
+[ "$text" = "$typed" ] || fail "after cancelling the browser the edit reads '$text', not '$typed'"
 pass "cancelling the browser keeps the edit's text exactly"
+
+# The browser opens with the typed folder selected: OK at once hands that folder back.
+probe text '各種フォルダ設定' 1028 "$(winpath "$pick_dir")"
+probe click '各種フォルダ設定' 1029
+wait_for 20 "the folder browser" browser_window
+sleep 1
+press "$(browser_window)" Return
+wait_for 20 "the browser to close" bash -c "! xdotool search --name '^フォルダーの参照$' | grep -q ."
+text=$(probe gettext '各種フォルダ設定' 1028)
+[ "$text" = "$(winpath "$pick_dir")" ] || fail "OK in the browser gave '$text', not the typed folder"
+pass "the browser opens at the typed folder"
 probe click '各種フォルダ設定' 2
+wait_for 20 "the folder dialog to close" bash -c "[ \"\$(wine '$KESTRIN_BIN/winprobe.exe' count '#32770' '各種フォルダ設定' | tr -d '\r')\" = 0 ]"
 probe click 'オプション' 1005
+wait_for 20 "the options dialog to close" bash -c "[ \"\$(wine '$KESTRIN_BIN/winprobe.exe' count '#32770' 'オプション' | tr -d '\r')\" = 0 ]"
 stop_kestrin
 [ "$KESTRIN_EXIT" -eq 0 ] || fail "exit code $KESTRIN_EXIT"

@@ -72,7 +72,8 @@ int main() {
     }
     if (lstrcmpW(verb, L"gettext") == 0 && control) {
         wchar_t text[1024] = L"";
-        GetWindowTextW(control, text, 1024);
+        // GetWindowText does not ask a control of another process; WM_GETTEXT does.
+        SendMessageW(control, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text));
         char utf8[4096] = "";
         WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof utf8, nullptr, nullptr);
         fwrite(utf8, 1, strlen(utf8), stdout);
