@@ -50,8 +50,11 @@ pass "Apply re-arms the hook library with the new key"
 press "$(kestrin_window)" ctrl+o
 wait_for 20 "the options dialog" options_open
 probe text 'オプション' 1007 30
-stop_kestrin
-[ "$KESTRIN_EXIT" -eq 0 ] || fail "exit code $KESTRIN_EXIT with the dialog open"
+# Ctrl+E pressed in the dialog reaches the main window, which closes the dialog first.
+press "$(options_window)" ctrl+e
+wait_for 60 "Kestrin to exit" kestrin_exited
+set +e; wait "$kestrin_pid"; KESTRIN_EXIT=$?; set -e
+[ "$KESTRIN_EXIT" -eq 0 ] || fail "exit code $KESTRIN_EXIT after Ctrl+E in the dialog"
 ini=$(iconv -f CP932 -t UTF-8 "$E2E_DIR/Kestrin.ini" | tr -d '\r')
 grep -qx 'S_FPS=15' <<<"$ini" || fail "an unapplied S_FPS edit reached the INI file"
 grep -qx 'KEY_CODE=112' <<<"$ini" || fail "the applied key was lost"

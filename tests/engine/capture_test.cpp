@@ -221,6 +221,7 @@ protected:
         settings = Settings();
         settings.AUTO_SAVE = 0;
         app = AppState();
+        ResultRect = {0, 0, 1, 1};
         captions.clear();
         resetLatches();
     }
@@ -318,6 +319,48 @@ TEST_F(CaptureEngineTest, ScreenshotKeyWinsOverRecordStart) {
     EXPECT_EQ(app.aviOnlyMode, 0);
     EXPECT_EQ(hookShotPressed() + hookStartPressed() + hookStopPressed(), 0) << "every latch is reset at the end";
     EXPECT_EQ(captions.back(), wideFromShiftJis("Kestrin Ver 0.03改"));
+}
+
+// The stop key is checked before every sample of a recording, its first included: the
+// recording composites exactly the samples taken before the press.
+TEST_F(CaptureEngineTest, RecordStopEndsWithTheSamplesTakenBeforeIt) {
+    showPattern(100, 100, 32, 24);
+    settings.AVI_FPS = 10;
+    settings.AVI_TIME = 60;
+    const std::wstring compositingLast = wideFromShiftJis("Kestrin Ver 0.03改 ( 合成中： 3 / 3 )");
+
+    hookSetStartPressed(1);
+    hookSetStopPressed(1);  // made while idle: dropped by the step that starts the recording
+    captureStep();
+    EXPECT_EQ(app.aviOnlyMode, 1);
+    EXPECT_EQ(app.sampleCounter, 2);
+    EXPECT_EQ(captions.back(), wideFromShiftJis("Kestrin Ver 0.03改 ( 1 / 600 )"));
+    captureStep();
+    captureStep();
+    hookSetStopPressed(1);  // before sample 4
+    captureStep();
+    EXPECT_EQ(app.sampleCounter, 0);
+    EXPECT_EQ(app.captureBusy, 0);
+    EXPECT_EQ(app.aviOnlyMode, 0);
+    bool sawLast = false;
+    for (const std::wstring& caption : captions) {
+        if (caption == compositingLast) sawLast = true;
+        EXPECT_EQ(caption.find(wideFromShiftJis("( 4 / 600 )")), std::wstring::npos) << "no sample after the stop";
+    }
+    EXPECT_TRUE(sawLast) << "the recording ends with the 3 samples taken";
+    EXPECT_EQ(ResultRect.right, 1) << "a recording leaves the shown result alone";
+
+    captions.clear();
+    hookSetStartPressed(1);
+    captureStep();  // idle step: starts the recording and takes sample 1
+    captions.clear();
+    app.sampleCounter = 1;  // as if the stop came before the first sample
+    hookSetStopPressed(1);
+    captureStep();
+    EXPECT_EQ(app.captureBusy, 0);
+    for (const std::wstring& caption : captions) {
+        EXPECT_EQ(caption.find(wideFromShiftJis("合成中")), std::wstring::npos) << "no sample to composite";
+    }
 }
 
 TEST_F(CaptureEngineTest, ClientAreaSamplesEqualTheWindowOnScreen) {
