@@ -41,8 +41,8 @@ print(f"samples {len(rows):4d}  interval median {med(intervals):6.1f} p99 {pct(i
 PY
 }
 
-run_case() {  # run_case LABEL MODE RATE  (MODE: client | desktop | avi-client | avi-desktop)
-  local label=$1 mode=$2 rate=$3
+run_case() {  # run_case LABEL MODE RATE [TEMPPATH]  (MODE: client | desktop | avi-client | avi-desktop)
+  local label=$1 mode=$2 rate=$3 temp=${4:-}
   e2e_prepare
   local active=1 fps=$rate avifps=15
   case "$mode" in *desktop) active=0 ;; esac
@@ -55,6 +55,8 @@ AUTO_SAVE=0
 SS_ACTIVE=$active
 SS_CLIENT=1
 MAP_SIZE=0
+${temp:+[PATH]
+TEMPPATH=$temp}
 [AVIMODE_OPTION]
 AVI_FPS=$avifps
 AVI_TIME=4
@@ -84,7 +86,10 @@ cpu_seconds() {  # user + system seconds of a Linux process
 
 # The Linux process behind Kestrin's window (Wine sets the window's _NET_WM_PID). The
 # name alone would also find other runs' processes on a shared machine.
-kestrin_linux_pid() { xdotool getwindowpid "$(kestrin_window)"; }
+kestrin_linux_pid() {
+  if [ -n "$kestrin_pid" ] && [ -r "/proc/$kestrin_pid/stat" ]; then echo "$kestrin_pid"; return; fi
+  xdotool getwindowpid "$(kestrin_window)"
+}
 
 # The wineserver of this run's prefix: it works in a folder named after the prefix's
 # device and inode; other runs on the machine have their own.
@@ -145,5 +150,8 @@ for rate in 15 30 60; do
 done
 run_case "client 640x480 AVI_FPS=15" avi-client 15
 run_case "desktop 1024x768 AVI_FPS=15" avi-desktop 15
+# The same fastest case with the store in the paging file (a TEMPPATH that does not
+# exist): what the file's writeback costs the cadence.
+run_case "desktop S_FPS=60, paging file" desktop 60 'Z:\no\such\folder'
 echo "== idle cost"
 idle_cost
