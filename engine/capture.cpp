@@ -41,6 +41,7 @@ void mapStore(int size) {
         return;
     }
     store.mappedSize = size;
+    store.preparedBytes = 0;
 }
 
 void unmapStore() {
@@ -49,6 +50,7 @@ void unmapStore() {
     store.storeView = nullptr;
     store.storeMapping = nullptr;
     store.mappedSize = 0;
+    store.preparedBytes = 0;
 }
 
 RECT chooseCaptureRect() {
@@ -181,6 +183,45 @@ void copyRowsFromStore(const BYTE* sample, BYTE* slotBits, int slotStride, int w
     for (int r = 0; r < height; ++r) {
         memcpy(slotBits + static_cast<size_t>(r) * slotStride, sample + r * rowBytes, rowBytes);
     }
+}
+
+bool nextSampleSpan(int k, int width, int height, int mappedSize, long long prepared, long long* from,
+                    long long* to) {
+    if (k < 2 || width <= 0 || height <= 0) return false;
+    const long long bytes = sampleBytes(width, height);
+    const long long begin = bytes * (k - 1);
+    const long long end = begin + bytes;
+    if (end > mappedSize) return false;
+    *from = prepared > begin ? prepared : begin;
+    *to = end;
+    return *from < *to;
+}
+
+bool prepareNextSample(int pageBudget) {
+    static const long long pageSize = [] {
+        SYSTEM_INFO info;
+        GetSystemInfo(&info);
+        return static_cast<long long>(info.dwPageSize ? info.dwPageSize : 4096);
+    }();
+    if (!app.captureBusy || !store.storeView) return false;
+    const int sampleTotal = app.aviOnlyMode ? aviSampleCount(settings.AVI_TIME, settings.AVI_FPS)
+                                            : screenshotSampleCount(settings.S_FPS, settings.S_TIME);
+    if (app.sampleCounter > sampleTotal) return false;  // the next step composites
+    long long from = 0;
+    long long to = 0;
+    if (!nextSampleSpan(app.sampleCounter, CaptureRect.right - CaptureRect.left, CaptureRect.bottom - CaptureRect.top,
+                        store.mappedSize, store.preparedBytes, &from, &to)) {
+        return false;
+    }
+    // A write fault per page: read each byte back into its place.
+    volatile BYTE* view = store.storeView;
+    long long at = from;
+    for (int page = 0; page < pageBudget && at < to; ++page) {
+        view[at] = view[at];
+        at = (at / pageSize + 1) * pageSize;
+    }
+    store.preparedBytes = at < to ? at : to;
+    return store.preparedBytes < to;
 }
 
 void endCapture() {

@@ -10,6 +10,7 @@ struct SampleStore {
     HANDLE storeMapping = nullptr;
     BYTE* storeView = nullptr;
     int mappedSize = 0;                       // size of the mapping and of the view
+    long long preparedBytes = 0;              // the view's pages below this have been written to
 };
 extern SampleStore store;
 
@@ -45,6 +46,19 @@ RECT clipToDesktop(const RECT& wanted, const RECT& desktop);
 // Copies h rows of 3 * w bytes between padded slot rows and packed store rows.
 void copyRowsToStore(const BYTE* slotBits, int slotStride, BYTE* sample, int width, int height);
 void copyRowsFromStore(const BYTE* sample, BYTE* slotBits, int slotStride, int width, int height);
+
+// The part of the store that sample k (w x h) will be copied into and that is not yet
+// prepared: [from, to) in bytes from the view's start, where everything below
+// `prepared` already is. False when there is nothing to prepare: k below 2 (the
+// rectangle is not fixed yet), an empty rectangle, or a sample that would not fit.
+bool nextSampleSpan(int k, int width, int height, int mappedSize, long long prepared, long long* from,
+                    long long* to);
+
+// Called while the main loop waits between samples: faults in up to `pageBudget` pages
+// of the store where the next sample will go, so that the step itself only copies
+// (the first write to a page of the mapped file costs far more than the copy). The
+// bytes are left as they are. True while more remains to be prepared.
+bool prepareNextSample(int pageBudget);
 
 // One engine step. Called by the main loop once per interval.
 void captureStep();

@@ -82,9 +82,8 @@ BmpOutcome writeResultBmp(const char* path) {
     SelectObject(workDC, previous);
     GdiFlush();  // the pixels are read straight from the DIB section next
 
-    BYTE* buffer = static_cast<BYTE*>(malloc(static_cast<size_t>(size)));
+    BYTE* buffer = static_cast<BYTE*>(malloc(kBmpChunkSize));
     if (!buffer) return BmpOutcome::NoMemory;
-    buildBmpFile(buffer, slot->bits, 4 * slot->width, width, height);
 
     FILE* file = fopen(path, "wb");
     if (!file) {
@@ -92,7 +91,7 @@ BmpOutcome writeResultBmp(const char* path) {
         free(buffer);
         return BmpOutcome::NotOpened;
     }
-    const int written = writeInChunks(buffer, size, bmpFileWriter, file);
+    const int written = writeBmpInChunks(buffer, slot->bits, 4 * slot->width, width, height, bmpFileWriter, file);
     free(buffer);
     const bool closed = fclose(file) == 0;  // the last bytes may only fail here
     if (written != size || !closed) {

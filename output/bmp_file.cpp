@@ -22,7 +22,9 @@ int bmpFileSize(int width, int height) {
     return size > INT_MAX ? -1 : static_cast<int>(size);
 }
 
-void buildBmpFile(BYTE* file, const BYTE* topDownRows, int stride, int width, int height) {
+namespace {
+
+void buildBmpHeader(BYTE* file, int width, int height) {
     const int size = bmpFileSize(width, height);
     memset(file, 0, kBmpHeaderSize);
 
@@ -45,12 +47,47 @@ void buildBmpFile(BYTE* file, const BYTE* topDownRows, int stride, int width, in
     put32(file + 42, 0);                                    // biYPelsPerMeter
     put32(file + 46, 0);                                    // biClrUsed
     put32(file + 50, 0);                                    // biClrImportant
+}
 
+}  // namespace
+
+void buildBmpFile(BYTE* file, const BYTE* topDownRows, int stride, int width, int height) {
+    buildBmpRange(file, 0, bmpFileSize(width, height), topDownRows, stride, width, height);
+}
+
+void buildBmpRange(BYTE* out, int offset, int count, const BYTE* topDownRows, int stride, int width, int height) {
+    const int size = bmpFileSize(width, height);
+    if (size < 0 || offset < 0 || count <= 0 || offset >= size) return;
+    if (count > size - offset) count = size - offset;
+    int at = offset;
+    const int end = offset + count;
+    if (at < kBmpHeaderSize) {
+        BYTE header[kBmpHeaderSize];
+        buildBmpHeader(header, width, height);
+        const int n = (end < kBmpHeaderSize ? end : kBmpHeaderSize) - at;
+        memcpy(out, header + at, static_cast<size_t>(n));
+        out += n;
+        at += n;
+    }
     // The file's first row is the image's bottom row.
-    BYTE* out = file + kBmpHeaderSize;
-    for (int j = 0; j < height; ++j) {
-        const BYTE* in = topDownRows + static_cast<size_t>(height - 1 - j) * static_cast<size_t>(stride);
-        for (int x = 0; x < width; ++x) {
+    while (at < end) {
+        const int pixel = (at - kBmpHeaderSize) / 4;
+        const int skip = (at - kBmpHeaderSize) % 4;
+        const int x = pixel % width;
+        const BYTE* in = topDownRows + static_cast<size_t>(height - 1 - pixel / width) * static_cast<size_t>(stride) +
+                         static_cast<size_t>(x) * 4;
+        if (skip != 0 || end - at < 4) {
+            // A pixel cut by the range's edge.
+            const BYTE whole[4] = {in[0], in[1], in[2], 0};
+            const int n = (4 - skip < end - at) ? 4 - skip : end - at;
+            memcpy(out, whole + skip, static_cast<size_t>(n));
+            out += n;
+            at += n;
+            continue;
+        }
+        int pixels = width - x;
+        if (pixels > (end - at) / 4) pixels = (end - at) / 4;
+        for (int i = 0; i < pixels; ++i) {
             out[0] = in[0];
             out[1] = in[1];
             out[2] = in[2];
@@ -58,7 +95,23 @@ void buildBmpFile(BYTE* file, const BYTE* topDownRows, int stride, int width, in
             out += 4;
             in += 4;
         }
+        at += 4 * pixels;
     }
+}
+
+int writeBmpInChunks(BYTE* chunkBuffer, const BYTE* topDownRows, int stride, int width, int height, ChunkWriter write,
+                     void* sink) {
+    const int size = bmpFileSize(width, height);
+    int count = 0;
+    while (count < size) {
+        const int chunk = size - count < kBmpChunkSize ? size - count : kBmpChunkSize;
+        buildBmpRange(chunkBuffer, count, chunk, topDownRows, stride, width, height);
+        const int taken = write(sink, chunkBuffer, chunk);
+        Sleep(0);
+        if (taken <= 0 || taken > chunk) break;
+        count += taken;
+    }
+    return count;
 }
 
 int writeInChunks(const BYTE* data, int size, ChunkWriter write, void* sink) {

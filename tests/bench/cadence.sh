@@ -19,18 +19,30 @@ intervals = sorted(ticks(b[0] - a[0]) for a, b in zip(rows, rows[1:]))
 grab = sorted(ticks(r[1] - r[0]) for r in rows)
 copy = sorted(ticks(r[2] - r[1]) for r in rows)
 pct = lambda xs, p: xs[min(len(xs) - 1, int(round(p / 100.0 * (len(xs) - 1))))]
+med = statistics.median
 target = 10000 // rate
-step = statistics.median(grab) + statistics.median(copy)
-fits = step < target
-print(f"samples {len(rows):4d}  interval median {statistics.median(intervals):7.1f}  p99 {pct(intervals, 99):7.1f}"
-      f"  worst {intervals[-1]:7.1f}  (target {target})  grab median {statistics.median(grab):6.1f}"
-      f"  copy median {statistics.median(copy):5.1f}  sustains up to {10000 / step:5.0f}/s"
-      + ("" if fits else f"  -- step {step:.1f} does not fit the interval {target}: the grab is the cost"))
+step = med(grab) + med(copy)
+median_ok = abs(med(intervals) - target) <= 2
+p99_ok = pct(intervals, 99) <= target * 1.1
+verdict = "meets both goals" if median_ok and p99_ok else \
+    "misses " + " and ".join(n for n, ok in (("median", median_ok), ("p99", p99_ok)) if not ok)
+if step >= target:
+    verdict += f"; the step ({step:.1f}) does not fit the interval: the {'grab' if med(grab) >= med(copy) else 'copy'} is the cost"
+elif not p99_ok:
+    slow = [(b[0] - a[0], a) for a, b in zip(rows, rows[1:]) if ticks(b[0] - a[0]) > target * 1.1]
+    g = sum(ticks(a[1] - a[0]) for _, a in slow) / len(slow)
+    c = sum(ticks(a[2] - a[1]) for _, a in slow) / len(slow)
+    verdict += f"; before the late steps the grab took {g:.1f} and the copy {c:.1f} on average"
+    if g + c < target:
+        verdict += ": the steps fit, the time was lost in the wait"
+print(f"samples {len(rows):4d}  interval median {med(intervals):6.1f} p99 {pct(intervals, 99):6.1f}"
+      f" worst {intervals[-1]:6.1f} (target {target})  grab median {med(grab):5.1f} p99 {pct(grab, 99):5.1f}"
+      f"  copy median {med(copy):5.1f} p99 {pct(copy, 99):5.1f}  sustains {10000 / step:4.0f}/s  -- {verdict}")
 PY
 }
 
-run_case() {  # run_case LABEL MODE RATE  (MODE: client | desktop | avi-client | avi-desktop)
-  local label=$1 mode=$2 rate=$3
+run_case() {  # run_case LABEL MODE RATE [TEMPPATH]  (MODE: client | desktop | avi-client | avi-desktop)
+  local label=$1 mode=$2 rate=$3 temp=${4:-}
   e2e_prepare
   local active=1 fps=$rate avifps=15
   case "$mode" in *desktop) active=0 ;; esac
@@ -43,6 +55,8 @@ AUTO_SAVE=0
 SS_ACTIVE=$active
 SS_CLIENT=1
 MAP_SIZE=0
+${temp:+[PATH]
+TEMPPATH=$temp}
 [AVIMODE_OPTION]
 AVI_FPS=$avifps
 AVI_TIME=4
@@ -50,6 +64,7 @@ INI
   export KESTRIN_CADENCE_LOG
   KESTRIN_CADENCE_LOG="$(winpath "$E2E_DIR/cadence.log")"
   start_scene moving 200 150 640 480 300
+  local scene=${e2e_pids[-1]}
   start_kestrin
   if [ "${mode#avi-}" != "$mode" ]; then press "$(scene_window)" Prior; else press "$(scene_window)" Print; fi
   wait_for 30 "the capture to start" caption_matches '\( [0-9]+ / [0-9]+ \)'
@@ -57,7 +72,11 @@ INI
   wait_for 120 "the caption to return" caption_is "$KESTRIN_CAPTION_READY"
   printf '%-28s ' "$label"
   stats "$E2E_DIR/cadence.log" "$rate"
+  [ -z "${CADENCE_KEEP:-}" ] || cp "$E2E_DIR/cadence.log" "$CADENCE_KEEP/cadence-$mode-$rate.log"
   stop_kestrin
+  # A scene left running would load the later cases and the idle measurement.
+  kill "$scene" 2>/dev/null || true
+  wait "$scene" 2>/dev/null || true
   unset KESTRIN_CADENCE_LOG
 }
 
@@ -65,7 +84,22 @@ cpu_seconds() {  # user + system seconds of a Linux process
   awk -v hz="$(getconf CLK_TCK)" '{ print ($14 + $15) / hz }' "/proc/$1/stat"
 }
 
-kestrin_linux_pid() { pgrep -f 'Kestrin\.exe' | head -n1; }
+# The Linux process behind Kestrin's window (Wine sets the window's _NET_WM_PID). The
+# name alone would also find other runs' processes on a shared machine.
+kestrin_linux_pid() {
+  if [ -n "$kestrin_pid" ] && [ -r "/proc/$kestrin_pid/stat" ]; then echo "$kestrin_pid"; return; fi
+  xdotool getwindowpid "$(kestrin_window)"
+}
+
+# The wineserver of this run's prefix: it works in a folder named after the prefix's
+# device and inode; other runs on the machine have their own.
+our_wineserver() {
+  local want p
+  want=$(printf 'server-%x-%x' $(stat -L -c '%d %i' "$WINEPREFIX"))
+  for p in $(pgrep wineserver); do
+    case "$(readlink "/proc/$p/cwd" 2>/dev/null)" in */"$want") echo "$p"; return ;; esac
+  done
+}
 
 idle_cost() {
   e2e_prepare
@@ -77,26 +111,35 @@ INI
   sleep 2
   local pid server before after sbefore safter
   pid=$(kestrin_linux_pid)
-  server=$(pgrep -x wineserver64 | head -n1 || pgrep wineserver | head -n1)
+  server=$(our_wineserver)
+  [ -n "$server" ] || fail "the run's wineserver was not found"
   before=$(cpu_seconds "$pid"); sbefore=$(cpu_seconds "$server")
   sleep 30
   after=$(cpu_seconds "$pid"); safter=$(cpu_seconds "$server")
   awk -v a="$before" -v b="$after" -v c="$sbefore" -v d="$safter" \
     'BEGIN { printf "idle 30 s: Kestrin %.2f%% of one core, wineserver %.2f%%\n", (b - a) * 100 / 30, (d - c) * 100 / 30 }'
 
-  # During a 10-second capture of the desktop at 15 samples per second.
-  sed -i 's/^AUTO_SAVE=0/AUTO_SAVE=0\r\nS_TIME=10.0\r\nSS_ACTIVE=0\r/' "$E2E_DIR/Kestrin.ini"
   stop_kestrin
+
+  # During a 10-second capture of the desktop at 15 samples per second.
+  e2e_write_ini <<'INI'
+[OPTION]
+AUTO_SAVE=0
+S_FPS=15
+S_TIME=10.0
+SS_ACTIVE=0
+INI
   start_kestrin
   pid=$(kestrin_linux_pid)
-  before=$(cpu_seconds "$pid")
-  local start=$SECONDS
+  server=$(our_wineserver)
   press "$(kestrin_window)" Print
   wait_for 30 "the capture to start" caption_matches '\( [0-9]+ / [0-9]+ \)'
+  before=$(cpu_seconds "$pid"); sbefore=$(cpu_seconds "$server")
+  local start; start=$(date +%s.%N)
   wait_for 120 "the capture to end" caption_is "$KESTRIN_CAPTION_READY"
-  after=$(cpu_seconds "$pid")
-  awk -v a="$before" -v b="$after" -v t="$((SECONDS - start))" \
-    'BEGIN { printf "during a 10 s desktop capture at 15/s: Kestrin %.1f%% of one core\n", (b - a) * 100 / t }'
+  after=$(cpu_seconds "$pid"); safter=$(cpu_seconds "$server")
+  awk -v a="$before" -v b="$after" -v c="$sbefore" -v d="$safter" -v t0="$start" -v t1="$(date +%s.%N)" \
+    'BEGIN { printf "during a 10 s desktop capture at 15/s: Kestrin %.1f%% of one core, wineserver %.1f%%\n", (b - a) * 100 / (t1 - t0), (d - c) * 100 / (t1 - t0) }'
   stop_kestrin
 }
 
@@ -107,5 +150,8 @@ for rate in 15 30 60; do
 done
 run_case "client 640x480 AVI_FPS=15" avi-client 15
 run_case "desktop 1024x768 AVI_FPS=15" avi-desktop 15
+# The same fastest case with the store in the paging file (a TEMPPATH that does not
+# exist): what the file's writeback costs the cadence.
+run_case "desktop S_FPS=60, paging file" desktop 60 'Z:\no\such\folder'
 echo "== idle cost"
 idle_cost

@@ -3,6 +3,7 @@
 // samples that equal, byte for byte, what a window of the test shows on screen.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -136,6 +137,57 @@ TEST_F(StoreTest, RefusesSizesPastTwoGigabytesAndKeepsTheOldStore) {
     EXPECT_EQ(store.storeView, view);
     EXPECT_EQ(store.mappedSize, 100);
     EXPECT_TRUE(ensureStoreCapacity(1024, 768, 909 - 1));  // just below the limit
+}
+
+// --- Preparing the next sample's pages while the loop waits -------------------------
+
+TEST(NextSampleSpan, CoversOnlyTheNextSampleAndWhatIsNotPreparedYet) {
+    long long from = -1, to = -1;
+    EXPECT_FALSE(nextSampleSpan(1, 10, 10, 100000, 0, &from, &to)) << "sample 1 fixes the rectangle first";
+    EXPECT_FALSE(nextSampleSpan(3, 0, 10, 100000, 0, &from, &to));
+    ASSERT_TRUE(nextSampleSpan(3, 10, 10, 100000, 0, &from, &to));
+    EXPECT_EQ(from, 600);
+    EXPECT_EQ(to, 900);
+    ASSERT_TRUE(nextSampleSpan(3, 10, 10, 100000, 700, &from, &to));
+    EXPECT_EQ(from, 700);
+    EXPECT_FALSE(nextSampleSpan(3, 10, 10, 100000, 900, &from, &to));
+    EXPECT_TRUE(nextSampleSpan(3, 10, 10, 900, 0, &from, &to)) << "a sample that just fits";
+    EXPECT_FALSE(nextSampleSpan(3, 10, 10, 899, 0, &from, &to)) << "never past the mapping";
+    EXPECT_FALSE(nextSampleSpan(30000, 1000, 1000, 2147483647, 0, &from, &to)) << "no overflow into range";
+}
+
+TEST_F(StoreTest, PreparingChangesNoByteAndStopsAtTheNextSamplesEnd) {
+    releaseSampleStore();
+    createSampleStore("Z:\\tmp", 200000);
+    ASSERT_NE(store.storeView, nullptr);
+    for (int i = 0; i < store.mappedSize; ++i) store.storeView[i] = static_cast<BYTE>(i * 7 + (i >> 9));
+    const std::vector<BYTE> before(store.storeView, store.storeView + store.mappedSize);
+    app = AppState();
+    settings = Settings();
+    settings.S_FPS = 5;  // N = 5
+    CaptureRect = {0, 0, 100, 100};  // samples of 30,000 bytes
+
+    EXPECT_FALSE(prepareNextSample(1)) << "idle: nothing to prepare";
+    app.captureBusy = 1;
+    app.sampleCounter = 3;  // bytes 60,000 to 90,000: a write into 8 pages, one per call
+    int calls = 1;
+    while (prepareNextSample(1)) ASSERT_LT(++calls, 100);
+    EXPECT_EQ(calls, 8);
+    EXPECT_EQ(store.preparedBytes, 90000);
+    EXPECT_TRUE(std::equal(before.begin(), before.end(), store.storeView)) << "the bytes stay as they were";
+
+    app.sampleCounter = 6;  // all five samples are in: the next step composites
+    EXPECT_FALSE(prepareNextSample(64));
+    EXPECT_EQ(store.preparedBytes, 90000);
+
+    app.aviOnlyMode = 1;  // AVI_TIME x AVI_FPS samples: the stored rate applies
+    EXPECT_TRUE(prepareNextSample(1));
+    EXPECT_GT(store.preparedBytes, 150000);
+
+    EXPECT_TRUE(ensureStoreCapacity(100, 100, 10));
+    EXPECT_EQ(store.preparedBytes, 0) << "a new mapping starts unprepared";
+    app = AppState();
+    settings = Settings();
 }
 
 TEST(SampleStore, WorksInThePagingFileWhenTheFolderIsUnusable) {

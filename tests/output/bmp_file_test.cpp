@@ -1,6 +1,7 @@
 // The BMP layout and the chunked writer, in memory.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "output/bmp_file.h"
@@ -101,4 +102,53 @@ TEST(BmpFile, AWriteThatStopsTakingBytesEndsTheLoop) {
     EXPECT_EQ(writeInChunks(data.data(), static_cast<int>(data.size()), recordChunk, &slow), 1228854);
     EXPECT_EQ(slow.bytes, data);
     EXPECT_EQ(slow.chunks.size(), 5u);  // 300,000 taken per call: 1,228,854 needs five calls
+}
+
+// A file assembled piece by piece, cut anywhere (inside the header, inside a pixel, at
+// a row's end), is byte for byte the file built whole; the chunked writer hands out
+// the same chunks and bytes as writing the whole file.
+TEST(BmpFile, PiecesCutAnywhereMakeTheWholeFile) {
+    const int width = 7, height = 5, stride = 4 * 9;  // source rows wider than the image
+    std::vector<BYTE> source(static_cast<size_t>(stride) * height);
+    for (size_t i = 0; i < source.size(); ++i) source[i] = static_cast<BYTE>(i * 37 + 11);
+    const int size = bmpFileSize(width, height);
+    std::vector<BYTE> whole(size);
+    buildBmpFile(whole.data(), source.data(), stride, width, height);
+    EXPECT_EQ(whole[54 + 3], 0) << "the fourth byte is 0 whatever the source holds";
+
+    for (int piece : {1, 2, 3, 5, 13, 28, 53, 54, 55, 97}) {
+        std::vector<BYTE> pieces(size + 8, 0xEE);
+        for (int at = 0; at < size; at += piece) buildBmpRange(pieces.data() + at, at, piece, source.data(), stride, width, height);
+        EXPECT_TRUE(std::equal(whole.begin(), whole.end(), pieces.begin())) << "pieces of " << piece;
+        EXPECT_EQ(pieces[size], 0xEE) << "nothing written past the file's end, pieces of " << piece;
+    }
+
+    RecordingSink direct, assembled;
+    EXPECT_EQ(writeInChunks(whole.data(), size, recordChunk, &direct), size);
+    std::vector<BYTE> chunkBuffer(kBmpChunkSize);
+    EXPECT_EQ(writeBmpInChunks(chunkBuffer.data(), source.data(), stride, width, height, recordChunk, &assembled), size);
+    EXPECT_EQ(assembled.chunks, direct.chunks);
+    EXPECT_EQ(assembled.bytes, whole);
+}
+
+// A disk that takes part of each chunk gets the rest from where it stopped; one that
+// takes nothing ends the write.
+TEST(BmpFile, ChunkedAssemblyResumesAfterShortWritesAndStopsOnAFullDisk) {
+    const int width = 640, height = 480;
+    std::vector<BYTE> source(static_cast<size_t>(4) * width * height);
+    for (size_t i = 0; i < source.size(); ++i) source[i] = static_cast<BYTE>(i ^ (i >> 11));
+    std::vector<BYTE> whole(bmpFileSize(width, height));
+    buildBmpFile(whole.data(), source.data(), 4 * width, width, height);
+    std::vector<BYTE> chunkBuffer(kBmpChunkSize);
+
+    RecordingSink slow;
+    slow.perCall = 300001;
+    EXPECT_EQ(writeBmpInChunks(chunkBuffer.data(), source.data(), 4 * width, width, height, recordChunk, &slow),
+              static_cast<int>(whole.size()));
+    EXPECT_EQ(slow.bytes, whole);
+
+    RecordingSink full;
+    full.quota = 700000;
+    EXPECT_EQ(writeBmpInChunks(chunkBuffer.data(), source.data(), 4 * width, width, height, recordChunk, &full), 700000);
+    EXPECT_EQ(full.calls, 3) << "the first call that takes nothing ends it";
 }

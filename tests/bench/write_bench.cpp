@@ -1,0 +1,306 @@
+// Times the write path with the program's own functions, beside the same bytes written
+// by a plain fwrite loop into the same folder in the same run:
+//   - a 1920 x 1080 BMP save through writeResultBmp,
+//   - a 15-frame 1920 x 1080 AVI through openNumberedAvi and writeCaptureFrame,
+//   - the serial-name search with 9,999 names taken,
+//   - sample copies into a fresh store mapping (first touch of its pages) and again.
+// Each write is timed to the system's cache and, separately, with a flush to the disk
+// after it. Prints medians; nothing here passes or fails on time.
+// Usage: write_bench.exe <folder>   (a Windows path with a trailing backslash)
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/app_state.h"
+#include "app/settings.h"
+#include "engine/capture.h"
+#include "engine/slot_pool.h"
+#include "output/avi_writer.h"
+#include "output/bmp_export.h"
+#include "output/serial_name.h"
+
+namespace {
+
+const int kWidth = 1920;
+const int kHeight = 1080;
+const int kFrames = 15;
+const int kRuns = 5;
+
+double now() {
+    static LARGE_INTEGER frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER counter;
+    QueryPerformanceCounter(&counter);
+    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+struct Timing {
+    double medianMs, minMs, maxMs;
+};
+
+// kRuns timings of `run`, each after `prepare` (untimed).
+Timing timeRuns(const std::function<void()>& prepare, const std::function<void()>& run) {
+    std::vector<double> times;
+    for (int i = 0; i < kRuns; ++i) {
+        prepare();
+        const double start = now();
+        run();
+        times.push_back((now() - start) * 1000.0);
+    }
+    std::sort(times.begin(), times.end());
+    return {times[kRuns / 2], times.front(), times.back()};
+}
+
+// Writes the file's dirty pages to the disk (whoever wrote them).
+void flushToDisk(const std::string& path) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    FlushFileBuffers(file);
+    CloseHandle(file);
+}
+
+long long fileSize(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return -1;
+    return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+// The baseline: `size` bytes from one buffer, fwrite in 1 MiB pieces, fclose.
+void plainWrite(const std::string& path, const std::vector<BYTE>& bytes) {
+    FILE* file = fopen(path.c_str(), "wb");
+    if (!file) return;
+    const size_t piece = 1 << 20;
+    for (size_t at = 0; at < bytes.size(); at += piece) {
+        fwrite(bytes.data() + at, 1, std::min(piece, bytes.size() - at), file);
+    }
+    fclose(file);
+}
+
+void report(const char* what, long long bytes, const Timing& cached, const Timing& flushed,
+            const Timing& plainCached, const Timing& plainFlushed) {
+    printf("%-6s %10lld bytes  to cache %7.2f ms (%.2f..%.2f)  plain %7.2f ms  ratio %.2f\n", what, bytes,
+           cached.medianMs, cached.minMs, cached.maxMs, plainCached.medianMs, cached.medianMs / plainCached.medianMs);
+    printf("%-6s %10s        to disk  %7.2f ms (%.2f..%.2f)  plain %7.2f ms  ratio %.2f\n", "", "",
+           flushed.medianMs, flushed.minMs, flushed.maxMs, plainFlushed.medianMs,
+           flushed.medianMs / plainFlushed.medianMs);
+}
+
+// A display image with something in it, the slots as at start-up, a full-size result.
+void setUpDisplay() {
+    DesktopRect = {0, 0, kWidth, kHeight};
+    ResultRect = {0, 0, kWidth, kHeight};
+    CaptureRect = {0, 0, kWidth, kHeight};
+    windowDC = GetDC(nullptr);
+    workDC = CreateCompatibleDC(windowDC);
+    displayDC = CreateCompatibleDC(windowDC);
+    displayBitmap = CreateCompatibleBitmap(windowDC, kWidth, kHeight);
+    displayPreviousBitmap = SelectObject(displayDC, displayBitmap);
+    for (int y = 0; y < kHeight; y += 8) {
+        HBRUSH brush = CreateSolidBrush(RGB(y & 255, (y * 3) & 255, 255 - (y & 255)));
+        RECT band = {0, y, kWidth, y + 8};
+        FillRect(displayDC, &band, brush);
+        DeleteObject(brush);
+    }
+    captureSlot = allocSlot24(kWidth, kHeight);
+    exportSlot = allocSlot32(kWidth, kHeight);
+    BitmapSlot* slot = usableSlot(captureSlot);
+    if (slot) {
+        for (int y = 0; y < kHeight; ++y)
+            for (int x = 0; x < kWidth * 3; ++x) slot->bits[y * slot->stride + x] = static_cast<BYTE>(x + y);
+    }
+}
+
+void benchBmp(const std::string& folder) {
+    const std::string path = folder + "bench.bmp";
+    const std::string plain = folder + "plain.bmp";
+    std::vector<BYTE> bytes(static_cast<size_t>(bmpFileSize(kWidth, kHeight)), 0x5A);
+    auto clear = [&] { DeleteFileA(path.c_str()); DeleteFileA(plain.c_str()); };
+    const Timing cached = timeRuns(clear, [&] { writeResultBmp(path.c_str()); });
+    const long long bytesWritten = fileSize(path);
+    const Timing flushed = timeRuns(clear, [&] { writeResultBmp(path.c_str()); flushToDisk(path); });
+    const Timing plainCached = timeRuns(clear, [&] { plainWrite(plain, bytes); });
+    const Timing plainFlushed = timeRuns(clear, [&] { plainWrite(plain, bytes); flushToDisk(plain); });
+    clear();
+    report("BMP", bytesWritten, cached, flushed, plainCached, plainFlushed);
+}
+
+// Where a BMP save's time goes: the blit into the export slot, the file assembled in a
+// fresh buffer (its pages touched for the first time) or in one already touched, and
+// the chunked writes of the finished buffer.
+void bmpBreakdown(const std::string& folder) {
+    BitmapSlot* slot = usableSlot(exportSlot);
+    const int size = bmpFileSize(kWidth, kHeight);
+    std::vector<BYTE> reused(static_cast<size_t>(size), 0);
+    const Timing blit = timeRuns([] {}, [&] {
+        HGDIOBJ previous = SelectObject(workDC, slot->bitmap);
+        BitBlt(workDC, 0, 0, kWidth, kHeight, displayDC, 0, 0, SRCCOPY);
+        SelectObject(workDC, previous);
+        GdiFlush();
+    });
+    const Timing fresh = timeRuns([] {}, [&] {
+        BYTE* buffer = static_cast<BYTE*>(malloc(static_cast<size_t>(size)));
+        buildBmpFile(buffer, slot->bits, 4 * slot->width, kWidth, kHeight);
+        free(buffer);
+    });
+    const Timing build = timeRuns([] {}, [&] { buildBmpFile(reused.data(), slot->bits, 4 * slot->width, kWidth, kHeight); });
+    const std::string path = folder + "chunks.bmp";
+    const Timing chunks = timeRuns([&] { DeleteFileA(path.c_str()); }, [&] {
+        FILE* file = fopen(path.c_str(), "wb");
+        writeInChunks(reused.data(), size, writeChunkToFile, file);
+        fclose(file);
+    });
+    DeleteFileA(path.c_str());
+    printf("  BMP parts: blit %.2f ms, assembly in a fresh buffer %.2f ms (in a touched one %.2f ms),"
+           " chunked writes %.2f ms\n", blit.medianMs, fresh.medianMs, build.medianMs, chunks.medianMs);
+}
+
+// Where an AVI frame's time goes: a fresh DIB section filled with the flipped rows, the
+// same rows flipped into a buffer already touched, and the library's write alone.
+void aviBreakdown(const std::string& folder) {
+    BitmapSlot* slot = usableSlot(captureSlot);
+    const int stride = aviRowBytes(kWidth);
+    const int size = stride * kHeight;
+    std::vector<BYTE> reused(static_cast<size_t>(size), 0);
+    const Timing fresh = timeRuns([] {}, [&] {
+        BITMAPINFO header = {};
+        header.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+        header.bmiHeader.biWidth = kWidth;
+        header.bmiHeader.biHeight = kHeight;
+        header.bmiHeader.biPlanes = 1;
+        header.bmiHeader.biBitCount = 24;
+        void* pixels = nullptr;
+        HBITMAP frame = CreateDIBSection(windowDC, &header, DIB_RGB_COLORS, &pixels, nullptr, 0);
+        flipRowsIntoFrame(slot->bits, slot->stride, static_cast<BYTE*>(pixels), stride, kWidth, kHeight);
+        DeleteObject(frame);
+    });
+    const Timing flip = timeRuns([] {}, [&] {
+        flipRowsIntoFrame(slot->bits, slot->stride, reused.data(), stride, kWidth, kHeight);
+    });
+    const std::string path = folder + "library.avi";
+    const Timing library = timeRuns([&] { DeleteFileA(path.c_str()); }, [&] {
+        AviWriter writer;
+        BITMAPINFOHEADER format = slot->info->bmiHeader;
+        format.biWidth = kWidth;
+        format.biHeight = kHeight;
+        writer.open(path.c_str(), kFrames, kFrames, CaptureRect, &format);
+        for (int i = 0; i < kFrames; ++i) writer.writeFrame(i, reused.data(), size);
+        writer.close();
+    });
+    DeleteFileA(path.c_str());
+    printf("  AVI parts per frame: fresh DIB section + flip %.2f ms (flip into a touched buffer %.2f ms);"
+           " library open + 15 writes + close %.2f ms\n", fresh.medianMs, flip.medianMs, library.medianMs);
+}
+
+void writeAvi() {
+    AviWriter writer;
+    openNumberedAvi(&writer, kFrames);
+    for (int i = 0; i < kFrames; ++i) writeCaptureFrame(&writer, i);
+    writer.close();
+}
+
+void benchAvi(const std::string& folder) {
+    std::string base = folder;
+    base.pop_back();  // AVISAVEPATH is held without its trailing backslash
+    snprintf(settings.AVISAVEPATH, sizeof settings.AVISAVEPATH, "%s", base.c_str());
+    settings.S_FPS = kFrames;
+    settings.S_TIME = 1.0f;
+    app.aviOnlyMode = 0;
+    const std::string path = folder + "savi0000.avi";
+    const std::string plain = folder + "plain.avi";
+    auto clear = [&] { DeleteFileA(path.c_str()); DeleteFileA(plain.c_str()); };
+    clear();
+    writeAvi();
+    const long long size = fileSize(path);
+    std::vector<BYTE> bytes(static_cast<size_t>(size > 0 ? size : 1), 0x5A);
+    const Timing cached = timeRuns(clear, writeAvi);
+    const Timing flushed = timeRuns(clear, [&] { writeAvi(); flushToDisk(path); });
+    const Timing plainCached = timeRuns(clear, [&] { plainWrite(plain, bytes); });
+    const Timing plainFlushed = timeRuns(clear, [&] { plainWrite(plain, bytes); flushToDisk(plain); });
+    clear();
+    report("AVI", size, cached, flushed, plainCached, plainFlushed);
+}
+
+void benchSerialSearch(const std::string& folder) {
+    const std::string names = folder + "names";
+    CreateDirectoryA(names.c_str(), nullptr);
+    char path[MAX_PATH];
+    for (int i = 0; i < 9999; ++i) {
+        snprintf(path, sizeof path, "%s\\ss%04d.bmp", names.c_str(), i);
+        HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+    }
+    int found = -2;
+    const Timing search = timeRuns([] {}, [&] { found = findFreeSerialName(path, names.c_str(), "ss", "bmp"); });
+    printf("serial search, 9,999 names taken: %.1f ms (%.1f..%.1f), %.1f us per name tried; found %04d\n",
+           search.medianMs, search.minMs, search.maxMs, search.medianMs * 1000.0 / 10000.0, found);
+    for (int i = 0; i < 9999; ++i) {
+        snprintf(path, sizeof path, "%s\\ss%04d.bmp", names.c_str(), i);
+        DeleteFileA(path);
+    }
+    RemoveDirectoryA(names.c_str());
+}
+
+// What one capture's copies cost in a store made as at start-up: the first pass
+// touches every page of the file for the first time, the second writes over them.
+void benchStoreTouch(const std::string& folder, int width, int height, int samples) {
+    BitmapSlot* slot = usableSlot(captureSlot);
+    if (!slot) return;
+    std::string temp = folder;
+    temp.pop_back();
+    createSampleStore(temp.c_str(), 15728640);
+    if (!ensureStoreCapacity(width, height, samples)) {
+        printf("store: no mapping for %dx%d x %d\n", width, height, samples);
+        releaseSampleStore();
+        return;
+    }
+    double pass[2][2];  // [pass][median, worst] per sample in ms
+    for (int p = 0; p < 2; ++p) {
+        std::vector<double> times;
+        for (int k = 0; k < samples; ++k) {
+            BYTE* sample = store.storeView + static_cast<size_t>(k) * static_cast<size_t>(sampleBytes(width, height));
+            const double start = now();
+            copyRowsToStore(slot->bits, slot->stride, sample, width, height);
+            times.push_back((now() - start) * 1000.0);
+        }
+        std::sort(times.begin(), times.end());
+        pass[p][0] = times[times.size() / 2];
+        pass[p][1] = times.back();
+    }
+    printf("store copy %dx%d (%lld bytes): first touch %.2f ms median, %.2f worst; rewrite %.2f ms median, %.2f worst\n",
+           width, height, sampleBytes(width, height), pass[0][0], pass[0][1], pass[1][0], pass[1][1]);
+    releaseSampleStore();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        fprintf(stderr, "usage: write_bench <folder\\>\n");
+        return 2;
+    }
+    const std::string folder = argv[1];
+    setUpDisplay();
+    if (!usableSlot(captureSlot) || !usableSlot(exportSlot)) {
+        fprintf(stderr, "slots could not be allocated\n");
+        return 1;
+    }
+    printf("write path, %d runs each, median (min..max); ratio = program / plain fwrite of the same bytes\n", kRuns);
+    benchBmp(folder);
+    bmpBreakdown(folder);
+    benchAvi(folder);
+    aviBreakdown(folder);
+    benchSerialSearch(folder);
+    benchStoreTouch(folder, 640, 480, 60);
+    benchStoreTouch(folder, 1024, 768, 60);
+    return 0;
+}
