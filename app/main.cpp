@@ -45,13 +45,15 @@ void armHookLibrary() {
 }
 
 // While idle nothing needs the processor between steps: sleep until a message (a
-// hot-key event arrives as one) or until the step is due. An idle step that comes a
-// fraction of a millisecond late changes nothing, so there is no fine wait here; every
-// check of the wait, message handling included, stays as it is. During a capture the
-// wait stays fine: it never blocks.
+// hot-key event arrives as one) or until the last millisecond before the step is due,
+// which is then waited out finely, so idle steps keep the interval the loop computes.
+// During a capture the wait stays fine: it never blocks.
+const int kFineWaitTicks = 10;
+
 void waitIdle(int remainingTicks) {
-    if (app.captureBusy || remainingTicks <= 0) return;
-    const DWORD milliseconds = static_cast<DWORD>((remainingTicks + 9) / 10);
+    if (app.captureBusy || remainingTicks <= kFineWaitTicks) return;
+    const DWORD milliseconds = static_cast<DWORD>((remainingTicks - kFineWaitTicks) / 10);
+    if (milliseconds == 0) return;
     MsgWaitForMultipleObjectsEx(0, nullptr, milliseconds, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
 }
 
