@@ -53,8 +53,8 @@ capture() {
       for w in $boxes; do
         messages_seen=$((messages_seen + 1))
         e2e_screenshot "message-$messages_seen"
-        xdotool windowfocus --sync "$w" 2>/dev/null || true
-        xdotool key --window "$w" Return 2>/dev/null || true
+        focus "$w" 2>/dev/null || true
+        xdotool key Return 2>/dev/null || true
       done
       sleep 0.3
       continue
@@ -80,7 +80,7 @@ check_files_whole() {
   for f in "$disk"/avi/*.avi; do
     [ -e "$f" ] || continue
     ffprobe -v error -count_frames -show_entries stream=nb_read_frames -of csv=p=0 "$f" >/dev/null 2>&1 ||
-      fail "$(basename "$f") is a broken AVI left behind"
+      { cp "$f" "$E2E_DIR/broken-$(basename "$f")"; fail "$(basename "$f") is a broken AVI left behind"; }
   done
 }
 

@@ -15,8 +15,8 @@ MESSAGE_TITLES='^(エラー|error|自動保存エラー|ビデオファイル作
 answer_message_boxes() {
   local w
   for w in $(xdotool search --name "$MESSAGE_TITLES" 2>/dev/null); do
-    xdotool windowfocus --sync "$w" 2>/dev/null || true
-    xdotool key --window "$w" Return 2>/dev/null || true
+    focus "$w" 2>/dev/null || true
+    xdotool key Return 2>/dev/null || true
   done
 }
 
