@@ -4,6 +4,7 @@
 //                                         image path contains PATH-PART (case-insensitive)
 //   procprobe.exe place CLASS X Y W H     moves and sizes the first window of that class
 //   procprobe.exe show CLASS minimize|restore
+//   procprobe.exe check TITLE ID 0|1      sets the check state of a dialog's check box
 //   procprobe.exe close PATH-PART         posts WM_CLOSE to the main windows of the processes whose
 //                                         image path contains PATH-PART (as the close box would)
 #include <windows.h>
@@ -106,6 +107,13 @@ int main() {
         return 0;
     }
     if (argc < 3) return 2;
+    if (lstrcmpW(verb, L"check") == 0 && argc >= 5) {
+        HWND dialog = FindWindowW(L"#32770", argv[2]);
+        HWND box = dialog ? GetDlgItem(dialog, _wtoi(argv[3])) : nullptr;
+        if (!box) return 1;
+        SendMessageW(box, BM_SETCHECK, _wtoi(argv[4]) ? BST_CHECKED : BST_UNCHECKED, 0);
+        return 0;
+    }
     HWND window = FindWindowW(argv[2], nullptr);
     if (!window) return 1;
     if (lstrcmpW(verb, L"place") == 0 && argc >= 7) {
