@@ -47,6 +47,7 @@ class CompositePhase : public ::testing::Test {
 protected:
     void SetUp() override {
         settings = Settings();
+        settings.AUTO_SAVE = 0;  // the auto-save has its own tests; here it would ask about a folder
         app = AppState();
         DesktopRect = {0, 0, kDesktopWidth, kDesktopHeight};
         ResultRect = {0, 0, 1, 1};
