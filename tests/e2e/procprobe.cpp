@@ -5,6 +5,8 @@
 //   procprobe.exe place CLASS X Y W H     moves and sizes the first window of that class
 //   procprobe.exe show CLASS minimize|restore
 //   procprobe.exe check TITLE ID 0|1      sets the check state of a dialog's check box
+//   procprobe.exe onscreen                moves every visible dialog box onto the screen, so that a
+//                                         message box of a window placed off screen can be answered
 //   procprobe.exe close PATH-PART         posts WM_CLOSE to the main windows of the processes whose
 //                                         image path contains PATH-PART (as the close box would)
 #include <windows.h>
@@ -89,6 +91,16 @@ BOOL CALLBACK closeWindow(HWND window, LPARAM param) {
     return TRUE;
 }
 
+BOOL CALLBACK bringOnScreen(HWND window, LPARAM param) {
+    wchar_t className[256] = L"";
+    GetClassNameW(window, className, 256);
+    if (!IsWindowVisible(window) || lstrcmpW(className, L"#32770") != 0) return TRUE;
+    int* k = reinterpret_cast<int*>(param);
+    SetWindowPos(window, nullptr, 80 + 12 * *k, 60 + 12 * *k, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ++*k;
+    return TRUE;
+}
+
 }  // namespace
 
 int main() {
@@ -101,6 +113,11 @@ int main() {
         return 0;
     }
     if (lstrcmpW(verb, L"usage") == 0 && argc >= 3) return usage(argv[2]);
+    if (lstrcmpW(verb, L"onscreen") == 0) {
+        int k = 0;
+        EnumWindows(bringOnScreen, reinterpret_cast<LPARAM>(&k));
+        return 0;
+    }
     if (lstrcmpW(verb, L"close") == 0 && argc >= 3) {
         CharLowerW(argv[2]);
         EnumWindows(closeWindow, reinterpret_cast<LPARAM>(argv[2]));

@@ -14,6 +14,8 @@ MESSAGE_TITLES='^(エラー|error|自動保存エラー|ビデオファイル作
 
 answer_message_boxes() {
   local w
+  xdotool search --name "$MESSAGE_TITLES" >/dev/null 2>&1 || return 0
+  probe onscreen
   for w in $(xdotool search --name "$MESSAGE_TITLES" 2>/dev/null); do
     focus "$w" 2>/dev/null || true
     xdotool key Return 2>/dev/null || true
