@@ -58,12 +58,16 @@ void waitIdle(int remainingTicks) {
 }
 
 void waitForNextStep() {
+    // While idle at least one message is handled per step: a rate above 10000 per second
+    // makes the interval 0, and a window that never pumped could not even be closed.
+    bool pumped = app.captureBusy != 0;
     for (;;) {
         intervalTimer.now();
         const int interval = stepInterval(app.aviOnlyMode, settings.S_FPS, settings.AVI_FPS);
         const int elapsed = intervalTimer.elapsed();
-        if (elapsed >= interval || !app.appRunning) return;
+        if ((elapsed >= interval && pumped) || !app.appRunning) return;
         pumpMessages();
+        pumped = true;
         waitIdle(interval - elapsed);
         if (app.captureBusy) prepareNextSample(kPagesPerCheck);
         Sleep(0);

@@ -27,7 +27,22 @@ const char kEmptyRectMessage[] = "キャプチャーする範囲がありませ�
 const char kNoSlotMessage[] = "スクリーンショットの保存用メモリがないため、キャプチャー出来ません。";
 const char kErrorTitle[] = "エラー";
 
+// A mapped file gets its disk space only as its pages are first written, and on a full
+// disk such a write cannot be refused: it faults. So the room is reserved before the
+// file is mapped; a file that cannot have it is dropped (it deletes itself on closing)
+// and the store is kept in the paging file instead.
+bool reserveStoreFile(int size) {
+    if (!store.storeFile || store.storeFile == INVALID_HANDLE_VALUE) return true;
+    FILE_ALLOCATION_INFO allocation;
+    allocation.AllocationSize.QuadPart = size;
+    if (SetFileInformationByHandle(store.storeFile, FileAllocationInfo, &allocation, sizeof allocation)) return true;
+    CloseHandle(store.storeFile);
+    store.storeFile = INVALID_HANDLE_VALUE;
+    return false;
+}
+
 void mapStore(int size) {
+    reserveStoreFile(size);
     store.storeMapping = CreateFileMappingA(store.storeFile, nullptr, PAGE_READWRITE, 0, static_cast<DWORD>(size),
                                             nullptr);
     store.storeView = store.storeMapping ? static_cast<BYTE*>(MapViewOfFile(store.storeMapping, FILE_MAP_ALL_ACCESS,

@@ -110,7 +110,7 @@ void compositeSamples(int n, const CompositeExtent& extent) {
             writeCaptureFrame(writer, i - 1);
         }
         if (writer) {
-            if (app.aviFileOpen) writer->close();
+            if (app.aviFileOpen) closeNumberedAvi(writer);
             delete writer;
         }
         BitmapSlot* result = aviOnly ? nullptr : slotFor(resultSlot, extent.width, extent.height);

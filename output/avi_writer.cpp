@@ -20,6 +20,7 @@ const char kAviTooLargeMessage[] =
     "ビデオファイルが扱える大きさ（2GB）を超えるため、\n録画を %d フレームで終了しました。";
 const char kAviNoMemoryMessage[] = "メモリが不足したため、\n録画を %d フレームで終了しました。";
 const char kAviWriteFailedMessage[] = "ビデオファイルに書き込めなかったため、\n録画を %d フレームで終了しました。";
+const char kAviRemovedMessage[] = "ビデオファイルを最後まで書き込めなかったため、\n壊れたファイルを削除しました。";
 
 namespace {
 
@@ -103,6 +104,7 @@ bool AviWriter::open(const char* path, int rate, int length, RECT captureRect, c
         return false;
     }
     isOpen = 1;
+    snprintf(this->path, sizeof this->path, "%s", path);
     fileBytes = kAviFixedBytes;
     framesWritten = 0;
     recordingEnded = 0;
@@ -137,6 +139,31 @@ bool AviWriter::close() {
     aviFile = nullptr;
     isOpen = 0;
     return true;
+}
+
+bool aviHeaderIsWhole(const BYTE* header, long long fileSize) {
+    if (fileSize < 12 || memcmp(header, "RIFF", 4) != 0 || memcmp(header + 8, "AVI ", 4) != 0) return false;
+    const long long riffSize = static_cast<long long>(header[4]) | static_cast<long long>(header[5]) << 8 |
+                               static_cast<long long>(header[6]) << 16 | static_cast<long long>(header[7]) << 24;
+    // The library may leave a few bytes after the chunk; a cut-off file holds less than it declares.
+    return riffSize >= 4 && riffSize + 8 <= fileSize;
+}
+
+void closeNumberedAvi(AviWriter* writer) {
+    if (!writer || !writer->isOpen) return;
+    writer->close();
+    BYTE header[12] = {};
+    long long size = -1;
+    FILE* file = fopen(writer->path, "rb");
+    if (file) {
+        if (fread(header, 1, sizeof header, file) == sizeof header && fseek(file, 0, SEEK_END) == 0) {
+            size = ftell(file);
+        }
+        fclose(file);
+    }
+    if (aviHeaderIsWhole(header, size)) return;
+    remove(writer->path);
+    showMessage(mainWindow, kAviRemovedMessage, kAviErrorTitle);
 }
 
 void openNumberedAvi(AviWriter* writer, int frameCount) {

@@ -59,7 +59,17 @@ public:
     long long fileByteLimit = kAviFileByteLimit;
     int framesWritten = 0;
     int recordingEnded = 0;  // a frame could not be written; no later frame is taken
+    char path[MAX_PATH] = "";  // the file being written, kept to check it once it is finished
 };
+
+// True when the first 12 bytes of a file of `fileSize` bytes are those of a finished
+// AVI file: "RIFF", a chunk size the file holds in full, "AVI ".
+bool aviHeaderIsWhole(const BYTE* header, long long fileSize);
+
+// Closes the writer's file and checks that it was finished whole. A file the library
+// could not finish (a full disk cuts it off) would look like a recording to whoever
+// opens it: it is removed and the user is told. Does nothing for a null or closed writer.
+void closeNumberedAvi(AviWriter* writer);
 
 // Picks the next free savi####.avi in AVISAVEPATH and opens the writer on it, with the
 // stream timing of the capture (frameCount frames at AVI_FPS for an AVI-only
@@ -78,3 +88,4 @@ extern const char kAviErrorTitle[];
 extern const char kAviTooLargeMessage[];    // takes the number of frames kept
 extern const char kAviNoMemoryMessage[];    // takes the number of frames kept
 extern const char kAviWriteFailedMessage[]; // takes the number of frames kept
+extern const char kAviRemovedMessage[];

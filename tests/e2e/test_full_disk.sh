@@ -1,0 +1,118 @@
+#!/usr/bin/env bash
+# A full disk: the auto-save folder, the AVI folder and TEMPPATH on a small tmpfs mapped
+# to a drive letter of the Wine prefix. A capture on the full disk tells the user, leaves
+# no cut-off BMP or AVI that looks complete, and the program goes on: once the disk has
+# room again the next capture is saved whole.
+source "$(dirname "$0")/lib.sh"
+
+e2e_prepare
+disk="$E2E_DIR/disk"
+mkdir -p "$disk"
+if ! mount -t tmpfs -o size=3m kestrin-full "$disk" 2>/dev/null; then
+  echo "SKIP ($E2E_NAME): cannot mount a tmpfs here (needs root)"
+  exit 0
+fi
+drive=""
+for letter in k l m n o p q r s t u v w; do
+  [ -e "$WINEPREFIX/dosdevices/$letter:" ] || { drive=$letter; break; }
+done
+[ -n "$drive" ] || fail "no free drive letter in the prefix"
+ln -s "$disk" "$WINEPREFIX/dosdevices/$drive:"
+unmount_disk() {
+  rm -f "$WINEPREFIX/dosdevices/$drive:"
+  umount "$disk" 2>/dev/null || umount -l "$disk" 2>/dev/null || true
+}
+trap 'e2e_cleanup; unmount_disk' EXIT
+D=${drive^^}
+
+mkdir -p "$disk/shots" "$disk/avi" "$disk/tmp"
+e2e_write_ini <<INI
+[PATH]
+AUTOSAVEPATH=$D:\\shots
+AVISAVEPATH=$D:\\avi
+TEMPPATH=$D:\\tmp
+[OPTION]
+S_FPS=4
+S_TIME=1.0
+AUTO_SAVE=1
+AVI_OUT=1
+REDUCE_FIXED=1
+INI
+start_scene pattern 600 420 320 240
+start_kestrin
+
+MESSAGE_TITLES='^(エラー|自動保存エラー|ビデオファイル作成エラー)$'
+messages_seen=0
+# Presses the hot key and waits for the capture to end, answering every message box.
+capture() {
+  press "$(scene_window)" Print
+  local deadline=$((SECONDS + 90)) started=0
+  while [ $SECONDS -lt $deadline ]; do
+    local boxes; boxes=$(xdotool search --name "$MESSAGE_TITLES" 2>/dev/null || true)
+    if [ -n "$boxes" ]; then
+      for w in $boxes; do
+        messages_seen=$((messages_seen + 1))
+        e2e_screenshot "message-$messages_seen"
+        focus "$w" 2>/dev/null || true
+        xdotool key Return 2>/dev/null || true
+      done
+      sleep 0.3
+      continue
+    fi
+    caption_matches '\(' && started=1
+    if [ $started = 1 ] || [ $((deadline - SECONDS)) -lt 80 ]; then
+      caption_is "$KESTRIN_CAPTION_READY" && return 0
+    fi
+    sleep 0.1
+  done
+  fail "the capture did not end"
+}
+
+# Every BMP on the disk is whole: its size is what its header says, and it reads.
+check_files_whole() {
+  local f size
+  for f in "$disk"/shots/*.bmp; do
+    [ -e "$f" ] || continue
+    size=$(stat -c %s "$f")
+    [ "$size" = "$(od -An -tu4 -j2 -N4 "$f" | tr -d ' ')" ] || fail "$(basename "$f") is cut off at $size bytes"
+    identify "$f" >/dev/null 2>&1 || fail "$(basename "$f") does not read"
+  done
+  for f in "$disk"/avi/*.avi; do
+    [ -e "$f" ] || continue
+    ffprobe -v error -count_frames -show_entries stream=nb_read_frames -of csv=p=0 "$f" >/dev/null 2>&1 ||
+      { cp "$f" "$E2E_DIR/broken-$(basename "$f")"; fail "$(basename "$f") is a broken AVI left behind"; }
+  done
+}
+
+# Disk nearly full: room for neither the samples, the AVI nor the BMP.
+head -c $((3 * 1024 * 1024 - 200 * 1024)) /dev/zero > "$disk/filler" 2>/dev/null || true
+before=$messages_seen
+capture
+check_files_whole
+[ $messages_seen -gt $before ] || fail "the user was not told that the disk is full"
+caption_is "$KESTRIN_CAPTION_READY" || fail "not ready after the failed capture"
+pass "full disk: the user is told ($((messages_seen - before)) messages), no cut-off file is left"
+
+# A second capture on the still-full disk: same again, the program keeps working.
+before=$messages_seen
+capture
+check_files_whole
+[ $messages_seen -gt $before ] || fail "the second full-disk capture told nothing"
+
+# Room again: the next capture is saved whole.
+rm -f "$disk/filler"
+capture
+check_files_whole
+bmp=$(ls "$disk"/shots/ss*.bmp 2>/dev/null | head -n1)
+[ -n "$bmp" ] || fail "no BMP after the disk had room again"
+[ "$(identify -format '%w %h' "$bmp")" = "320 240" ] || fail "the BMP after the full disk has the wrong size"
+avi=$(ls "$disk"/avi/savi*.avi 2>/dev/null | head -n1)
+[ -n "$avi" ] || fail "no AVI after the disk had room again"
+frames=$(ffprobe -v error -count_frames -show_entries stream=nb_read_frames -of csv=p=0 "$avi")
+[ "$frames" = 4 ] || fail "the AVI after the full disk has $frames frames, not 4"
+pass "with room again the next capture saves a whole BMP and a 4-frame AVI"
+
+stop_kestrin
+[ "$KESTRIN_EXIT" -eq 0 ] || fail "exit code $KESTRIN_EXIT"
+[ ! -e "$disk/tmp/tmp.map" ] || fail "tmp.map left on the disk"
+pass "exit code 0, tmp.map gone"

@@ -1,0 +1,119 @@
+#!/usr/bin/env bash
+# Hostile INI files: random bytes, a file that is not text, huge and empty files, NULs,
+# numbers out of every range, "nan" and "inf", values thousands of characters long,
+# duplicated and missing sections and keys, paths that cannot work. Every one: the program
+# starts, shows its window, takes a capture with the one hot-key press every instance's
+# hook sees, answers for itself (message boxes are answered with Return), exits with
+# code 0, rewrites its INI file and leaves no "tmp.map".
+source "$(dirname "$0")/lib.sh"
+
+COUNT=${HOSTILE_INI_COUNT:-210}
+BATCH=${HOSTILE_INI_BATCH:-8}
+probe() { wine "$KESTRIN_BIN/procprobe.exe" "$@" 2>/dev/null | tr -d '\r'; }
+MESSAGE_TITLES='^(エラー|error|自動保存エラー|ビデオファイル作成エラー|ファイル保存エラー)$'
+
+answer_message_boxes() {
+  local w
+  xdotool search --name "$MESSAGE_TITLES" >/dev/null 2>&1 || return 0
+  probe onscreen
+  for w in $(xdotool search --name "$MESSAGE_TITLES" 2>/dev/null); do
+    focus "$w" 2>/dev/null || true
+    xdotool key Return 2>/dev/null || true
+  done
+}
+
+e2e_prepare
+python3 "$KESTRIN_SOURCE/tests/e2e/hostile_ini.py" "$E2E_DIR/ini" "$COUNT"
+start_scene pattern 600 420 320 240
+scene=$(scene_window)
+
+failures=0
+captured_total=0
+seen_total=0
+for ((first = 0; first < COUNT; first += BATCH)); do
+  declare -A pid_of=() seen=()
+  ids=()
+  for ((n = first; n < first + BATCH && n < COUNT; n++)); do
+    id=$(printf 'i%03d' "$n"); dir="$E2E_DIR/ini/$id"
+    cp "$dir/Kestrin.ini" "$dir/given.ini"
+    # Copies, not links: Wine names a process after the first path of the file's inode.
+    cp "$E2E_DIR/Kestrin.exe" "$E2E_DIR/HOOKDLL.dll" "$dir/"
+    (cd "$dir" && exec wine Kestrin.exe) &
+    pid_of[$id]=$!; e2e_pids+=("$!"); ids+=("$id")
+  done
+  # All windows up (a start-up message box is answered like any other).
+  deadline=$((SECONDS + 90))
+  while :; do
+    answer_message_boxes
+    list=$(probe windows)
+    ready=0
+    for id in "${ids[@]}"; do
+      grep -F "\\$id\\Kestrin.exe" <<<"$list" | grep -qP '\tDEFAULT\tKestrin Ver 0\.03改$' && ready=$((ready + 1))
+    done
+    [ "$ready" -eq "${#ids[@]}" ] && break
+    [ $SECONDS -lt $deadline ] || fail "batch $first: only $ready of ${#ids[@]} windows became ready"
+    sleep 0.3
+  done
+  # One press of the hot key with the scene in front.
+  xdotool windowraise "$scene" 2>/dev/null || true
+  focus "$scene"
+  xdotool key Print
+  # Each instance shows that it captured (a sampling caption, a message or the file) and
+  # comes back to the ready caption with no message box left open.
+  pressed=$SECONDS
+  deadline=$((SECONDS + 120))
+  while :; do
+    list=$(probe windows)
+    done_count=0
+    for id in "${ids[@]}"; do
+      mine=$(grep -F "\\$id\\Kestrin.exe" <<<"$list" || true)
+      if grep -qP '\tDEFAULT\tKestrin Ver 0\.03改 *\(' <<<"$mine" || grep -qP '\t#32770\t' <<<"$mine" ||
+         ls "$E2E_DIR/ini/$id"/screenshot/ss*.bmp >/dev/null 2>&1; then
+        seen[$id]=1
+      fi
+      # A capture that leaves no trace (one fast sample with auto-save pointed nowhere)
+      # counts as finished once the program has stood ready for a while.
+      if { [ -n "${seen[$id]:-}" ] || [ $((SECONDS - pressed)) -ge 8 ]; } && grep -qP '\tDEFAULT\tKestrin Ver 0\.03改$' <<<"$mine" &&
+         ! grep -qP '\t#32770\t' <<<"$mine"; then
+        done_count=$((done_count + 1))
+      fi
+    done
+    [ "$done_count" -eq "${#ids[@]}" ] && break
+    answer_message_boxes
+    if [ $SECONDS -ge $deadline ]; then
+      echo "batch $first: $done_count of ${#ids[@]} finished; windows:" >&2; echo "$list" >&2
+      break
+    fi
+    sleep 0.2
+  done
+  for id in "${ids[@]}"; do probe close "\\$id\\kestrin.exe"; done
+  for id in "${ids[@]}"; do
+    deadline=$((SECONDS + 60))
+    while kill -0 "${pid_of[$id]}" 2>/dev/null && [ $SECONDS -lt $deadline ]; do answer_message_boxes; sleep 0.2; done
+    set +e; wait "${pid_of[$id]}"; code=$?; set -e
+    dir="$E2E_DIR/ini/$id"
+    problem=""
+    [ "$code" -eq 0 ] || problem="exit code $code"
+    [ -e "$dir/tmp.map" ] && problem="$problem; tmp.map left behind"
+    # What the program made of the file is what it saved: the capture of 1..50 samples
+    # that the file allows must have reached ss0000.bmp whole.
+    n=$(tr -d '\r' < "$dir/Kestrin.ini" | LC_ALL=C awk -F= '
+      $1 == "S_FPS" { f = $2 } $1 == "S_TIME" { t = $2 } END { printf "%d", f * t + 1e-9 }' || true)
+    # A file whose rate and time give no sample at all composes nothing visible.
+    [ -n "${seen[$id]:-}" ] && seen_total=$((seen_total + 1))
+    if [ "$(cat "$dir/expect")" = bmp ] && [ "${n:-0}" -ge 1 ] && [ "${n:-0}" -le 50 ]; then
+      if ! identify "$dir/screenshot/ss0000.bmp" >/dev/null 2>&1; then
+        problem="$problem; no readable ss0000.bmp (N=$n)"
+      fi
+    fi
+    ls "$dir"/screenshot/ss*.bmp >/dev/null 2>&1 && captured_total=$((captured_total + 1))
+    rm -f "$dir/Kestrin.exe" "$dir/HOOKDLL.dll"
+    if [ -n "$problem" ]; then
+      echo "FAIL $id: ${problem#; }" >&2
+      failures=$((failures + 1))
+    fi
+  done
+  unset pid_of seen
+done
+[ "$failures" -eq 0 ] || fail "$failures of $COUNT hostile INI files failed"
+pass "$COUNT hostile INI files: each started, captured, exited 0, left no tmp.map ($seen_total showed their capture, $captured_total auto-saved a BMP)"

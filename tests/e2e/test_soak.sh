@@ -1,0 +1,90 @@
+#!/usr/bin/env bash
+# A long run: back-to-back short captures with the options changed through the options
+# dialog every few captures (rate, decay, precision, emphasis, plain mean, client area or
+# whole window, AVI output). Every capture must be saved whole, and the process's GDI
+# objects, handles and private bytes must stay flat once it has warmed up.
+source "$(dirname "$0")/lib.sh"
+
+CAPTURES=${SOAK_CAPTURES:-300}
+EVERY=${SOAK_OPTIONS_EVERY:-5}
+probe() { wine "$KESTRIN_BIN/procprobe.exe" "$@" 2>/dev/null | tr -d '\r'; }
+wprobe() { wine "$KESTRIN_BIN/winprobe.exe" "$@" 2>/dev/null | tr -d '\r'; }
+options_open() { [ "$(wprobe count '#32770' 'オプション')" = 1 ]; }
+options_closed() { [ "$(wprobe count '#32770' 'オプション')" = 0 ]; }
+
+e2e_prepare
+out="$E2E_DIR/out"
+mkdir -p "$out"
+e2e_write_ini <<INI
+[PATH]
+AUTOSAVEPATH=$(winpath "$out")
+AVISAVEPATH=$(winpath "$out")
+[OPTION]
+S_FPS=20
+S_TIME=0.1
+AUTO_SAVE=1
+INI
+start_scene moving 600 420 320 240 300
+start_kestrin
+
+# Wine answers GetGuiResources, GetProcessHandleCount and GetProcessMemoryInfo for another
+# process with 0, so the probe's figures are printed but the judgement rests on what
+# Linux knows of the same process: its anonymous resident memory (where DIB sections,
+# heap blocks and mappings of the paging file live) and its open file descriptors.
+usage() {
+  printf '%s rssanon=%s fds=%s\n' "$(probe usage "\\test_soak\\kestrin.exe")" \
+    "$(awk '/^RssAnon:/ { print $2 * 1024 }' "/proc/$kestrin_pid/status")" "$(ls "/proc/$kestrin_pid/fd" | wc -l)"
+}
+field() { sed -n "s/.*$1=\([0-9]*\).*/\1/p" <<<"$2"; }
+
+change_options() {  # change_options ROUND
+  local r=$1 odd=$(( $1 % 2 ))
+  press "$(kestrin_window)" ctrl+o
+  wait_for 20 "the options dialog" options_open
+  wprobe text 'オプション' 1007 $((20 + 10 * odd))
+  wprobe text 'オプション' 1010 "$([ $odd = 1 ] && echo 2.00 || echo 0.50)"
+  probe check 'オプション' 1017 $odd
+  probe check 'オプション' 1021 $(( (r / 2) % 2 ))
+  probe check 'オプション' 1024 $(( (r / 3) % 2 ))
+  probe check 'オプション' 1016 $(( (r / 4) % 2 ))
+  probe check 'オプション' 1026 $(( (r / 5) % 2 ))
+  wprobe click 'オプション' 1004
+  wait_for 20 "Apply to close the dialog" options_closed
+}
+
+bmp_count() { find "$out" -name 'ss*.bmp' 2>/dev/null | wc -l; }
+baseline=""
+for ((i = 1; i <= CAPTURES; i++)); do
+  if (( i % EVERY == 0 )); then change_options $((i / EVERY)); fi
+  before=$(bmp_count)
+  press "$(scene_window)" Print
+  wait_for 60 "capture $i to be saved" bash -c "[ \$(find '$out' -name 'ss*.bmp' | wc -l) -gt $before ]"
+  wait_for 60 "capture $i to end" caption_is "$KESTRIN_CAPTION_READY"
+  if (( i == 30 )); then baseline=$(usage); echo "after 30 captures: $baseline"; fi
+done
+final=$(usage)
+echo "after $CAPTURES captures: $final"
+
+# Every result is whole: its file size is what its header says.
+for f in "$out"/ss*.bmp; do
+  [ "$(stat -c %s "$f")" = "$(od -An -tu4 -j2 -N4 "$f" | tr -d ' ')" ] || fail "$(basename "$f") is cut off"
+done
+n=$(bmp_count)
+[ "$n" -eq "$CAPTURES" ] || fail "$n results saved for $CAPTURES captures"
+for f in "$out"/savi*.avi; do
+  [ -e "$f" ] || continue
+  ffprobe -v error -show_entries stream=codec_name -of csv=p=0 "$f" >/dev/null 2>&1 || fail "$(basename "$f") does not read"
+done
+
+if [ -n "$baseline" ]; then
+  for key in gdi user handles fds; do
+    a=$(field $key "$baseline"); b=$(field $key "$final")
+    [ $((b - a)) -le 8 ] || fail "$key grew from $a to $b over $((CAPTURES - 30)) captures"
+  done
+  a=$(field rssanon "$baseline"); b=$(field rssanon "$final")
+  [ $((b - a)) -le $((16 * 1024 * 1024)) ] || fail "private memory grew from $a to $b over $((CAPTURES - 30)) captures"
+fi
+stop_kestrin
+[ "$KESTRIN_EXIT" -eq 0 ] || fail "exit code $KESTRIN_EXIT"
+[ ! -e "$E2E_DIR/tmp.map" ] || fail "tmp.map left behind"
+pass "$CAPTURES captures with the options changed every $EVERY: all saved whole, resources flat ($baseline -> $final)"
