@@ -27,22 +27,44 @@ const char kEmptyRectMessage[] = "キャプチャーする範囲がありませ�
 const char kNoSlotMessage[] = "スクリーンショットの保存用メモリがないため、キャプチャー出来ません。";
 const char kErrorTitle[] = "エラー";
 
-// A mapped file gets its disk space only as its pages are first written, and on a full
-// disk such a write cannot be refused: it faults. So the room is reserved before the
-// file is mapped; a file that cannot have it is dropped (it deletes itself on closing)
-// and the store is kept in the paging file instead.
-bool reserveStoreFile(int size) {
-    if (!store.storeFile || store.storeFile == INVALID_HANDLE_VALUE) return true;
-    FILE_ALLOCATION_INFO allocation;
-    allocation.AllocationSize.QuadPart = size;
-    if (SetFileInformationByHandle(store.storeFile, FileAllocationInfo, &allocation, sizeof allocation)) return true;
-    CloseHandle(store.storeFile);
-    store.storeFile = INVALID_HANDLE_VALUE;
-    return false;
+// A page of a mapped file gets its disk space only when it is first written, and on a
+// full disk that write cannot be refused: it faults. So no page of "tmp.map" is written
+// before the file has room behind it. Where the mapping itself took the room (Windows
+// allocates a mapped file's clusters when the mapping sets its size) the file says so;
+// where the file stays sparse the room is taken by writing zeros through the handle,
+// which fails cleanly when the disk is full. Samples only ever go below the reserved
+// mark, so the zeros never cover one.
+const char kZeros[64 * 1024] = {};
+
+bool storeFileOpen() { return store.storeFile && store.storeFile != INVALID_HANDLE_VALUE; }
+
+}  // namespace
+
+bool reserveStoreBytes(long long through, long long budget) {
+    if (!storeFileOpen() || through <= store.reservedBytes) return true;
+    FILE_STANDARD_INFO info;
+    if (GetFileInformationByHandleEx(store.storeFile, FileStandardInfo, &info, sizeof info) &&
+        info.AllocationSize.QuadPart >= through && info.EndOfFile.QuadPart >= through) {
+        store.reservedBytes = through;
+        return true;
+    }
+    LARGE_INTEGER at;
+    at.QuadPart = store.reservedBytes;
+    if (!SetFilePointerEx(store.storeFile, at, nullptr, FILE_BEGIN)) return false;
+    while (store.reservedBytes < through && budget > 0) {
+        const long long left = through - store.reservedBytes;
+        const DWORD chunk = static_cast<DWORD>(left < static_cast<long long>(sizeof kZeros) ? left : sizeof kZeros);
+        DWORD written = 0;
+        if (!WriteFile(store.storeFile, kZeros, chunk, &written, nullptr) || written != chunk) return false;
+        store.reservedBytes += chunk;
+        budget -= chunk;
+    }
+    return true;
 }
 
+namespace {
+
 void mapStore(int size) {
-    reserveStoreFile(size);
     store.storeMapping = CreateFileMappingA(store.storeFile, nullptr, PAGE_READWRITE, 0, static_cast<DWORD>(size),
                                             nullptr);
     store.storeView = store.storeMapping ? static_cast<BYTE*>(MapViewOfFile(store.storeMapping, FILE_MAP_ALL_ACCESS,
@@ -67,6 +89,34 @@ void unmapStore() {
     store.mappedSize = 0;
     store.preparedBytes = 0;
 }
+
+}  // namespace
+
+// The store leaves a file that has no room and goes on in the paging file, keeping every
+// sample written so far (all of them lie below the reserved mark).
+bool moveStoreToPagingFile() {
+    if (!storeFileOpen() || !store.storeView) return false;
+    const int size = store.mappedSize;
+    HANDLE mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, static_cast<DWORD>(size),
+                                        nullptr);
+    BYTE* view = mapping ? static_cast<BYTE*>(MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, size)) : nullptr;
+    if (!view) {
+        if (mapping) CloseHandle(mapping);
+        return false;
+    }
+    const long long kept = store.reservedBytes < size ? store.reservedBytes : size;
+    memcpy(view, store.storeView, static_cast<size_t>(kept));
+    unmapStore();
+    CloseHandle(store.storeFile);  // it deletes itself
+    store.storeFile = INVALID_HANDLE_VALUE;
+    store.reservedBytes = 0;
+    store.storeMapping = mapping;
+    store.storeView = view;
+    store.mappedSize = size;
+    return true;
+}
+
+namespace {
 
 RECT chooseCaptureRect() {
     RECT rect = CaptureRect;
@@ -106,7 +156,9 @@ bool beginSampling(int sampleTotal) {
     return false;
 }
 
-void grabSample(int k) {
+// Sample k into the store. False when it has nowhere to go: the store file has no room
+// and the samples cannot be moved into the paging file either.
+bool grabSample(int k) {
     const int w = CaptureRect.right - CaptureRect.left;
     const int h = CaptureRect.bottom - CaptureRect.top;
     BitmapSlot* slot = usableSlot(captureSlot);
@@ -119,9 +171,12 @@ void grabSample(int k) {
     ReleaseDC(desktop, screen);
     GdiFlush();
     cadenceGrabDone();
+    const long long end = static_cast<long long>(k) * sampleBytes(w, h);
+    if (!reserveStoreBytes(end, end) && !moveStoreToPagingFile()) return false;
     BYTE* sample = store.storeView + static_cast<size_t>(k - 1) * static_cast<size_t>(sampleBytes(w, h));
     copyRowsToStore(slot->bits, slot->stride, sample, w, h);
     cadenceStoreDone();
+    return true;
 }
 
 }  // namespace
@@ -151,6 +206,7 @@ bool buildStorePath(char* out, const char* tempFolder) {
 void createSampleStore(const char* tempFolder, int mapSize) {
     char path[MAX_PATH];
     store.storeFile = INVALID_HANDLE_VALUE;
+    store.reservedBytes = 0;
     if (buildStorePath(path, tempFolder)) {
         store.storeFile = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                       kStoreFileFlags, nullptr);
@@ -160,8 +216,9 @@ void createSampleStore(const char* tempFolder, int mapSize) {
 
 void releaseSampleStore() {
     unmapStore();
-    if (store.storeFile && store.storeFile != INVALID_HANDLE_VALUE) CloseHandle(store.storeFile);
+    if (storeFileOpen()) CloseHandle(store.storeFile);
     store.storeFile = INVALID_HANDLE_VALUE;
+    store.reservedBytes = 0;
 }
 
 bool ensureStoreCapacity(int width, int height, int sampleTotal) {
@@ -228,6 +285,9 @@ bool prepareNextSample(int pageBudget) {
                         store.mappedSize, store.preparedBytes, &from, &to)) {
         return false;
     }
+    const long long spanEnd = to;
+    if (!reserveStoreBytes(to, pageBudget * pageSize) && !moveStoreToPagingFile()) return false;
+    if (storeFileOpen() && store.reservedBytes < to) to = store.reservedBytes;
     // A write fault per page: read each byte back into its place.
     volatile BYTE* view = store.storeView;
     long long at = from;
@@ -236,7 +296,7 @@ bool prepareNextSample(int pageBudget) {
         at = (at / pageSize + 1) * pageSize;
     }
     store.preparedBytes = at < to ? at : to;
-    return store.preparedBytes < to;
+    return store.preparedBytes < spanEnd;
 }
 
 void endCapture() {
@@ -288,7 +348,17 @@ void captureStep() {
         endCapture();
         return;
     }
-    grabSample(k);
+    if (!grabSample(k)) {
+        // What was taken is still composited; the user learns why the capture is short.
+        showMessage(mainWindow, kStoreFailedMessage, kErrorTitle);
+        app.sampleCounter = 0;
+        if (k > 1) {
+            finishSampling(k - 1);
+        } else {
+            endCapture();
+        }
+        return;
+    }
     app.sampleCounter = k + 1;
     setCaption(kCaptionSampling, k, sampleTotal);
 }

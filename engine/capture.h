@@ -11,6 +11,7 @@ struct SampleStore {
     BYTE* storeView = nullptr;
     int mappedSize = 0;                       // size of the mapping and of the view
     long long preparedBytes = 0;              // the view's pages below this have been written to
+    long long reservedBytes = 0;              // the file has disk space below this
 };
 extern SampleStore store;
 
@@ -54,7 +55,15 @@ void copyRowsFromStore(const BYTE* sample, BYTE* slotBits, int slotStride, int w
 bool nextSampleSpan(int k, int width, int height, int mappedSize, long long prepared, long long* from,
                     long long* to);
 
-// Called while the main loop waits between samples: faults in up to `pageBudget` pages
+// The file keeps disk space for its first `through` bytes before any of them is written
+// through the view, taking at most `budget` more bytes of it per call (zeros are written
+// where the file system leaves a mapped file sparse). False when the disk has no room.
+bool reserveStoreBytes(long long through, long long budget);
+// Moves the store out of a file that has no room into the paging file, keeping what was
+// written below the reserved mark. False when that cannot be mapped either.
+bool moveStoreToPagingFile();
+
+// Called while the main loop waits between samples: reserves and faults in up to `pageBudget` pages
 // of the store where the next sample will go, so that the step itself only copies
 // (the first write to a page of the mapped file costs far more than the copy). The
 // bytes are left as they are. True while more remains to be prepared.

@@ -36,6 +36,13 @@ trap e2e_cleanup EXIT
 # A fresh program folder with Kestrin.exe and HOOKDLL.dll; stdin, when not a terminal,
 # becomes Kestrin.ini (Shift-JIS is written as given).
 e2e_prepare() {
+  # A Kestrin left by a test that failed would react to this test's hot keys too.
+  local w pid
+  for w in $(xdotool search --name "^Kestrin Ver" 2>/dev/null); do
+    pid=$(xdotool getwindowpid "$w" 2>/dev/null) || continue
+    echo "note ($E2E_NAME): ending a Kestrin left running by an earlier test (pid $pid)" >&2
+    kill -9 "$pid" 2>/dev/null || true
+  done
   rm -rf "$E2E_DIR"
   mkdir -p "$E2E_DIR"
   cp "$KESTRIN_BIN/Kestrin.exe" "$KESTRIN_BIN/HOOKDLL.dll" "$E2E_DIR/"
@@ -58,7 +65,14 @@ wait_for() {  # wait_for SECONDS DESCRIPTION COMMAND...
   done
 }
 
-kestrin_window() { xdotool search --name "^Kestrin Ver" 2>/dev/null | head -n1; }
+# The main window of the Kestrin this test started (Wine names the process on its X windows).
+kestrin_window() {
+  if [ -n "$kestrin_pid" ]; then
+    xdotool search --all --pid "$kestrin_pid" --name "^Kestrin Ver" 2>/dev/null | head -n1
+  else
+    xdotool search --name "^Kestrin Ver" 2>/dev/null | head -n1
+  fi
+}
 caption_is() { [ "$(xdotool getwindowname "$(kestrin_window)" 2>/dev/null)" = "$1" ]; }
 caption_matches() { xdotool getwindowname "$(kestrin_window)" 2>/dev/null | grep -qE "$1"; }
 
@@ -112,3 +126,33 @@ e2e_screenshot() {
 
 # Pixels of a BMP or screen crop as "x,y: r,g,b" lines through ImageMagick.
 pixels_of() { convert "$@" -depth 8 txt:- | sed -n 's/^\([0-9]*\),\([0-9]*\): (\([0-9]*\),\([0-9]*\),\([0-9]*\).*/\1 \2 \3 \4 \5/p'; }
+
+procprobe() { wine "$KESTRIN_BIN/procprobe.exe" "$@" 2>/dev/null | tr -d '\r'; }
+
+# The titles of the boxes in which Kestrin tells the user that something failed.
+KESTRIN_MESSAGE_TITLES=(エラー 自動保存エラー ビデオファイル作成エラー ファイル保存エラー)
+KESTRIN_MESSAGE_PATTERN="^($(IFS='|'; echo "${KESTRIN_MESSAGE_TITLES[*]}"))\$"
+
+# Presses OK in every such box that is open, wherever it lies and whatever covers it (a
+# click could land on the window above it); prints how many it answered. Further titles
+# may be given.
+answer_message_boxes() {
+  local extra; extra=$(IFS='|'; echo "$*")
+  xdotool search --name "^(${extra:+$extra|}${KESTRIN_MESSAGE_PATTERN#^(}" >/dev/null 2>&1 || { echo 0; return 0; }
+  procprobe answer "${KESTRIN_MESSAGE_TITLES[@]}" "$@"
+}
+
+# Presses the hot key over the scene and waits until the capture has ended, answering
+# message boxes on the way; TOLD=1 when there was one.
+capture_answering() {
+  TOLD=0
+  press "$(scene_window)" Print
+  local deadline=$((SECONDS + 60)) t0=$SECONDS answered
+  while [ $SECONDS -lt $deadline ]; do
+    answered=$(answer_message_boxes)
+    if [ "${answered:-0}" -gt 0 ]; then TOLD=1; sleep 0.3; continue; fi
+    [ $((SECONDS - t0)) -ge 2 ] && caption_is "$KESTRIN_CAPTION_READY" && return 0
+    sleep 0.1
+  done
+  fail "a capture did not end"
+}

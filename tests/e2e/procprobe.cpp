@@ -5,8 +5,9 @@
 //   procprobe.exe place CLASS X Y W H     moves and sizes the first window of that class
 //   procprobe.exe show CLASS minimize|restore
 //   procprobe.exe check TITLE ID 0|1      sets the check state of a dialog's check box
-//   procprobe.exe onscreen                moves every visible dialog box onto the screen, so that a
-//                                         message box of a window placed off screen can be answered
+//   procprobe.exe answer TITLE...         presses the default button of every visible dialog box
+//                                         with one of these titles, wherever it lies and whatever
+//                                         covers it; prints how many it answered
 //   procprobe.exe close PATH-PART         posts WM_CLOSE to the main windows of the processes whose
 //                                         image path contains PATH-PART (as the close box would)
 #include <windows.h>
@@ -91,13 +92,27 @@ BOOL CALLBACK closeWindow(HWND window, LPARAM param) {
     return TRUE;
 }
 
-BOOL CALLBACK bringOnScreen(HWND window, LPARAM param) {
-    wchar_t className[256] = L"";
+struct AnswerRequest {
+    wchar_t** titles;
+    int titleCount;
+    int answered;
+};
+
+BOOL CALLBACK answerBox(HWND window, LPARAM param) {
+    AnswerRequest* request = reinterpret_cast<AnswerRequest*>(param);
+    wchar_t className[256] = L"", title[512] = L"";
     GetClassNameW(window, className, 256);
     if (!IsWindowVisible(window) || lstrcmpW(className, L"#32770") != 0) return TRUE;
-    int* k = reinterpret_cast<int*>(param);
-    SetWindowPos(window, nullptr, 80 + 12 * *k, 60 + 12 * *k, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    ++*k;
+    GetWindowTextW(window, title, 512);
+    for (int i = 0; i < request->titleCount; ++i) {
+        if (lstrcmpW(title, request->titles[i]) != 0) continue;
+        const LRESULT defId = SendMessageW(window, DM_GETDEFID, 0, 0);
+        const int id = HIWORD(defId) == DC_HASDEFID ? LOWORD(defId) : IDOK;
+        PostMessageW(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(window, id)));
+        ++request->answered;
+        break;
+    }
     return TRUE;
 }
 
@@ -113,9 +128,10 @@ int main() {
         return 0;
     }
     if (lstrcmpW(verb, L"usage") == 0 && argc >= 3) return usage(argv[2]);
-    if (lstrcmpW(verb, L"onscreen") == 0) {
-        int k = 0;
-        EnumWindows(bringOnScreen, reinterpret_cast<LPARAM>(&k));
+    if (lstrcmpW(verb, L"answer") == 0) {
+        AnswerRequest request = {argv + 2, argc - 2, 0};
+        EnumWindows(answerBox, reinterpret_cast<LPARAM>(&request));
+        printf("%d\n", request.answered);
         return 0;
     }
     if (lstrcmpW(verb, L"close") == 0 && argc >= 3) {

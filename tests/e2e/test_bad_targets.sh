@@ -5,20 +5,6 @@
 # user, and the program carries on to the next capture.
 source "$(dirname "$0")/lib.sh"
 
-probe() { wine "$KESTRIN_BIN/procprobe.exe" "$@" 2>/dev/null | tr -d '\r'; }
-TITLES='^(エラー|自動保存エラー)$'
-capture() {  # capture; sets TOLD=1 when a message box was answered
-  TOLD=0
-  press "$(scene_window)" Print
-  local deadline=$((SECONDS + 60)) t0=$SECONDS
-  while [ $SECONDS -lt $deadline ]; do
-    local w; w=$(xdotool search --name "$TITLES" 2>/dev/null | head -n1 || true)
-    if [ -n "$w" ]; then TOLD=1; focus "$w"; xdotool key Return; sleep 0.3; continue; fi
-    [ $((SECONDS - t0)) -ge 2 ] && caption_is "$KESTRIN_CAPTION_READY" && return 0
-    sleep 0.1
-  done
-  fail "a capture did not end"
-}
 
 e2e_prepare
 out="$E2E_DIR/out"
@@ -34,7 +20,7 @@ INI
 rm -f "$WINEPREFIX/dosdevices/y:"
 start_scene pattern 600 420 320 240
 start_kestrin
-capture
+capture_answering
 [ "$TOLD" = 1 ] || fail "a drive that does not exist was not reported"
 pass "a drive that does not exist: the user is told"
 
@@ -44,29 +30,29 @@ for i in $(seq -w 0 9999); do : > "$out/ss$i.bmp"; done
 echo keep > "$out/ss9999.bmp"
 sed -i "s|^AUTOSAVEPATH=.*|AUTOSAVEPATH=$(winpath "$out" | sed 's|\\|\\\\|g')\r|" "$E2E_DIR/Kestrin.ini"
 start_kestrin
-capture
+capture_answering
 [ "$TOLD" = 1 ] || fail "10,000 names taken was not reported"
 [ "$(cat "$out/ss9999.bmp")" = keep ] || fail "ss9999.bmp was touched"
 pass "all 10,000 names taken: the user is told, nothing is touched"
 
 # Room again; a window larger than the desktop and partly off it is clipped to the desktop.
 rm -f "$out"/ss*.bmp
-probe place KestrinScene -150 -120 1400 1100
-capture
+procprobe place KestrinScene -150 -120 1400 1100
+capture_answering
 size=$(identify -format '%w %h' "$out/ss0000.bmp")
 [ "$size" = "1024 768" ] || fail "an oversized window gave a $size result, not the desktop's 1024 768"
-probe place KestrinScene 900 600 400 300
-capture
+procprobe place KestrinScene 900 600 400 300
+capture_answering
 size=$(identify -format '%w %h' "$out/ss0001.bmp")
 [ "$size" = "124 168" ] || fail "a window partly off screen gave $size, not 124 168"
 pass "oversized and off-screen windows are clipped to the desktop"
 
 # A minimised foreground window: a result of what is on screen or a message, never a crash.
-probe show KestrinScene minimize
-capture
-probe show KestrinScene restore
-probe place KestrinScene 600 420 330 270
-capture
+procprobe show KestrinScene minimize
+capture_answering
+procprobe show KestrinScene restore
+procprobe place KestrinScene 600 420 330 270
+capture_answering
 size=$(identify -format '%w %h' "$(ls "$out"/ss*.bmp | tail -n1)")
 [ "$size" = "330 270" ] || fail "after the minimised window the next capture gave $size"
 pass "a minimised window does no harm and the next capture is right"

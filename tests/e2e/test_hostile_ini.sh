@@ -3,25 +3,12 @@
 # numbers out of every range, "nan" and "inf", values thousands of characters long,
 # duplicated and missing sections and keys, paths that cannot work. Every one: the program
 # starts, shows its window, takes a capture with the one hot-key press every instance's
-# hook sees, answers for itself (message boxes are answered with Return), exits with
+# hook sees, answers for itself (message boxes are answered), exits with
 # code 0, rewrites its INI file and leaves no "tmp.map".
 source "$(dirname "$0")/lib.sh"
 
 COUNT=${HOSTILE_INI_COUNT:-210}
 BATCH=${HOSTILE_INI_BATCH:-8}
-probe() { wine "$KESTRIN_BIN/procprobe.exe" "$@" 2>/dev/null | tr -d '\r'; }
-MESSAGE_TITLES='^(エラー|error|自動保存エラー|ビデオファイル作成エラー|ファイル保存エラー)$'
-
-answer_message_boxes() {
-  local w
-  xdotool search --name "$MESSAGE_TITLES" >/dev/null 2>&1 || return 0
-  probe onscreen
-  for w in $(xdotool search --name "$MESSAGE_TITLES" 2>/dev/null); do
-    focus "$w" 2>/dev/null || true
-    xdotool key Return 2>/dev/null || true
-  done
-}
-
 e2e_prepare
 python3 "$KESTRIN_SOURCE/tests/e2e/hostile_ini.py" "$E2E_DIR/ini" "$COUNT"
 start_scene pattern 600 420 320 240
@@ -44,8 +31,8 @@ for ((first = 0; first < COUNT; first += BATCH)); do
   # All windows up (a start-up message box is answered like any other).
   deadline=$((SECONDS + 90))
   while :; do
-    answer_message_boxes
-    list=$(probe windows)
+    answer_message_boxes error >/dev/null
+    list=$(procprobe windows)
     ready=0
     for id in "${ids[@]}"; do
       grep -F "\\$id\\Kestrin.exe" <<<"$list" | grep -qP '\tDEFAULT\tKestrin Ver 0\.03改$' && ready=$((ready + 1))
@@ -63,7 +50,7 @@ for ((first = 0; first < COUNT; first += BATCH)); do
   pressed=$SECONDS
   deadline=$((SECONDS + 120))
   while :; do
-    list=$(probe windows)
+    list=$(procprobe windows)
     done_count=0
     for id in "${ids[@]}"; do
       mine=$(grep -F "\\$id\\Kestrin.exe" <<<"$list" || true)
@@ -79,17 +66,17 @@ for ((first = 0; first < COUNT; first += BATCH)); do
       fi
     done
     [ "$done_count" -eq "${#ids[@]}" ] && break
-    answer_message_boxes
+    answer_message_boxes error >/dev/null
     if [ $SECONDS -ge $deadline ]; then
       echo "batch $first: $done_count of ${#ids[@]} finished; windows:" >&2; echo "$list" >&2
       break
     fi
     sleep 0.2
   done
-  for id in "${ids[@]}"; do probe close "\\$id\\kestrin.exe"; done
+  for id in "${ids[@]}"; do procprobe close "\\$id\\kestrin.exe"; done
   for id in "${ids[@]}"; do
     deadline=$((SECONDS + 60))
-    while kill -0 "${pid_of[$id]}" 2>/dev/null && [ $SECONDS -lt $deadline ]; do answer_message_boxes; sleep 0.2; done
+    while kill -0 "${pid_of[$id]}" 2>/dev/null && [ $SECONDS -lt $deadline ]; do answer_message_boxes error >/dev/null; sleep 0.2; done
     set +e; wait "${pid_of[$id]}"; code=$?; set -e
     dir="$E2E_DIR/ini/$id"
     problem=""

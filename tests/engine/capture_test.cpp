@@ -160,6 +160,7 @@ TEST_F(StoreTest, PreparingChangesNoByteAndStopsAtTheNextSamplesEnd) {
     releaseSampleStore();
     createSampleStore("Z:\\tmp", 200000);
     ASSERT_NE(store.storeView, nullptr);
+    ASSERT_TRUE(reserveStoreBytes(store.mappedSize, store.mappedSize));  // samples only go where room is kept
     for (int i = 0; i < store.mappedSize; ++i) store.storeView[i] = static_cast<BYTE>(i * 7 + (i >> 9));
     const std::vector<BYTE> before(store.storeView, store.storeView + store.mappedSize);
     app = AppState();
@@ -188,6 +189,52 @@ TEST_F(StoreTest, PreparingChangesNoByteAndStopsAtTheNextSamplesEnd) {
     EXPECT_EQ(store.preparedBytes, 0) << "a new mapping starts unprepared";
     app = AppState();
     settings = Settings();
+}
+
+long long allocatedBytes(HANDLE file) {
+    FILE_STANDARD_INFO info;
+    return GetFileInformationByHandleEx(file, FileStandardInfo, &info, sizeof info) ? info.AllocationSize.QuadPart
+                                                                                     : -1;
+}
+
+TEST_F(StoreTest, TheFileHasItsRoomBeforeAnySampleIsWrittenAndKeepsWhatLiesBelow) {
+    releaseSampleStore();
+    createSampleStore("Z:\\tmp", 400000);
+    ASSERT_NE(store.storeFile, INVALID_HANDLE_VALUE);
+    ASSERT_NE(store.storeView, nullptr);
+    EXPECT_EQ(store.reservedBytes, 0);
+
+    ASSERT_TRUE(reserveStoreBytes(100000, 1 << 20));
+    EXPECT_EQ(store.reservedBytes, 100000);
+    EXPECT_GE(allocatedBytes(store.storeFile), 100000) << "the disk holds the room, not just the file size";
+    store.storeView[99999] = 42;  // a sample's last byte
+
+    ASSERT_TRUE(reserveStoreBytes(300000, 65536)) << "a budget takes part of it per call";
+    EXPECT_EQ(store.reservedBytes, 165536);
+    ASSERT_TRUE(reserveStoreBytes(300000, 1 << 20));
+    EXPECT_EQ(store.reservedBytes, 300000);
+    EXPECT_EQ(store.storeView[99999], 42) << "reserving further never covers a sample";
+    ASSERT_TRUE(reserveStoreBytes(5, 0)) << "room already kept needs nothing";
+    EXPECT_EQ(store.reservedBytes, 300000);
+}
+
+TEST_F(StoreTest, AStoreMovedOutOfItsFileKeepsEverySampleAndTheFileIsGone) {
+    releaseSampleStore();
+    createSampleStore("Z:\\tmp", 300000);
+    ASSERT_NE(store.storeFile, INVALID_HANDLE_VALUE);
+    ASSERT_TRUE(reserveStoreBytes(200000, 200000));
+    for (int i = 0; i < 200000; ++i) store.storeView[i] = static_cast<BYTE>(i * 13 + (i >> 8));
+
+    ASSERT_TRUE(moveStoreToPagingFile());
+    EXPECT_EQ(store.storeFile, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetFileAttributesA("Z:\\tmp\\tmp.map"), INVALID_FILE_ATTRIBUTES) << "the file deletes itself";
+    EXPECT_EQ(store.mappedSize, 300000);
+    for (int i = 0; i < 200000; ++i) ASSERT_EQ(store.storeView[i], static_cast<BYTE>(i * 13 + (i >> 8))) << i;
+    store.storeView[299999] = 1;  // the whole view is writable
+
+    EXPECT_TRUE(reserveStoreBytes(300000, 0)) << "the paging file needs no room kept";
+    EXPECT_FALSE(moveStoreToPagingFile()) << "already there";
+    EXPECT_TRUE(ensureStoreCapacity(100, 100, 20)) << "and it still grows";
 }
 
 TEST(SampleStore, WorksInThePagingFileWhenTheFolderIsUnusable) {
