@@ -25,7 +25,7 @@ foreach(helper ${e2e_helpers})
   get_filename_component(helper_name ${helper} NAME_WE)
   add_executable(${helper_name} ${helper})
   target_compile_options(${helper_name} PRIVATE ${KESTRIN_WARNINGS})
-  target_link_libraries(${helper_name} PRIVATE kestrin_core user32 gdi32 psapi shell32)
+  target_link_libraries(${helper_name} PRIVATE kestrin_core user32 gdi32 psapi shell32 ntdll)
 endforeach()
 
 file(GLOB e2e_scripts CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/test_*.sh)

@@ -11,12 +11,14 @@
 //   procprobe.exe close PATH-PART         posts WM_CLOSE to the main windows of the processes whose
 //                                         image path contains PATH-PART (as the close box would)
 #include <windows.h>
+#include <winternl.h>
 #include <psapi.h>
 #include <shellapi.h>
 
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
+#include <vector>
 
 namespace {
 
@@ -51,6 +53,82 @@ BOOL CALLBACK listWindow(HWND window, LPARAM) {
     return TRUE;
 }
 
+// Wine answers GetGuiResources with 0 and leaves other processes' handle counts and
+// private bytes unfilled, so the figures are read where the system keeps them: the GDI
+// objects are the used entries of the process's own GDI handle table (its PEB points to
+// it; stock objects included), the handles are the process's entries in the system
+// handle list, the private bytes come from its VM counters, and the USER objects are
+// counted as its windows, top-level and child.
+struct GdiHandleEntry {
+    unsigned long long object;
+    unsigned int owner;
+    unsigned char extType, generation, type, flags;
+    unsigned long long user;
+};
+struct SystemHandleEntry {
+    USHORT pid;
+    USHORT creatorBackTrace;
+    UCHAR objectType;
+    UCHAR attributes;
+    USHORT value;
+    PVOID object;
+    ULONG access;
+};
+const int kGdiTableEntries = 0x10000;
+const SYSTEM_INFORMATION_CLASS kSystemHandleInformation = static_cast<SYSTEM_INFORMATION_CLASS>(16);
+
+long gdiObjectsOf(HANDLE process) {
+    PROCESS_BASIC_INFORMATION basic = {};
+    if (NtQueryInformationProcess(process, ProcessBasicInformation, &basic, sizeof basic, nullptr) != 0) return -1;
+    const SIZE_T tableOffset = sizeof(void*) == 8 ? 0xf8 : 0x94;  // PEB.GdiSharedHandleTable
+    void* table = nullptr;
+    if (!ReadProcessMemory(process, reinterpret_cast<BYTE*>(basic.PebBaseAddress) + tableOffset, &table, sizeof table,
+                           nullptr) ||
+        !table) {
+        return -1;
+    }
+    std::vector<GdiHandleEntry> entries(kGdiTableEntries);
+    if (!ReadProcessMemory(process, table, entries.data(), entries.size() * sizeof(GdiHandleEntry), nullptr)) return -1;
+    long used = 0;
+    for (const GdiHandleEntry& entry : entries) used += entry.type != 0;
+    return used;
+}
+
+long handlesOf(DWORD pid) {
+    std::vector<BYTE> buffer(1 << 20);
+    NTSTATUS status;
+    while ((status = NtQuerySystemInformation(kSystemHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()),
+                                              nullptr)) == static_cast<NTSTATUS>(0xC0000004L)) {
+        buffer.resize(buffer.size() * 2);
+    }
+    if (status != 0) return -1;
+    const ULONG count = *reinterpret_cast<ULONG*>(buffer.data());
+    const SystemHandleEntry* entry = reinterpret_cast<SystemHandleEntry*>(buffer.data() + sizeof(void*));
+    long mine = 0;
+    for (ULONG i = 0; i < count; ++i) mine += entry[i].pid == static_cast<USHORT>(pid);
+    return mine;
+}
+
+struct WindowCount {
+    DWORD pid;
+    long windows;
+};
+
+BOOL CALLBACK countChild(HWND, LPARAM param) {
+    ++reinterpret_cast<WindowCount*>(param)->windows;
+    return TRUE;
+}
+
+BOOL CALLBACK countWindow(HWND window, LPARAM param) {
+    WindowCount* count = reinterpret_cast<WindowCount*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid != count->pid) return TRUE;
+    ++count->windows;
+    EnumChildWindows(window, countChild, param);
+    return TRUE;
+}
+
 int usage(const wchar_t* part) {
     DWORD pids[4096];
     DWORD bytes = 0;
@@ -65,14 +143,12 @@ int usage(const wchar_t* part) {
         if (!wcsstr(image, wanted)) continue;
         HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pids[i]);
         if (!process) return 1;
-        DWORD handles = 0;
-        GetProcessHandleCount(process, &handles);
-        PROCESS_MEMORY_COUNTERS_EX memory = {};
-        memory.cb = sizeof memory;
-        GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory);
-        printf("gdi=%lu user=%lu handles=%lu private=%llu\n", GetGuiResources(process, GR_GDIOBJECTS),
-               GetGuiResources(process, GR_USEROBJECTS), handles,
-               static_cast<unsigned long long>(memory.PrivateUsage));
+        VM_COUNTERS memory = {};
+        NtQueryInformationProcess(process, ProcessVmCounters, &memory, sizeof memory, nullptr);
+        WindowCount windows = {pids[i], 0};
+        EnumWindows(countWindow, reinterpret_cast<LPARAM>(&windows));
+        printf("gdi=%ld user=%ld handles=%ld private=%llu\n", gdiObjectsOf(process), windows.windows, handlesOf(pids[i]),
+               static_cast<unsigned long long>(memory.PagefileUsage));
         CloseHandle(process);
         return 0;
     }

@@ -55,6 +55,7 @@ press "$(options_window)" ctrl+e
 wait_for 60 "Kestrin to exit" kestrin_exited
 set +e; wait "$kestrin_pid"; KESTRIN_EXIT=$?; set -e
 [ "$KESTRIN_EXIT" -eq 0 ] || fail "exit code $KESTRIN_EXIT after Ctrl+E in the dialog"
+[ ! -e "$E2E_DIR/tmp.map" ] || fail "tmp.map left behind after closing under the options dialog"
 ini=$(iconv -f CP932 -t UTF-8 "$E2E_DIR/Kestrin.ini" | tr -d '\r')
 grep -qx 'S_FPS=15' <<<"$ini" || fail "an unapplied S_FPS edit reached the INI file"
 grep -qx 'KEY_CODE=112' <<<"$ini" || fail "the applied key was lost"
