@@ -48,6 +48,26 @@ start_kestrin
 capture_answering
 [ "$TOLD" = 1 ] || fail "a folder that cannot be created was not reported"
 stop_kestrin
+
+# A folder that exists but cannot be written to (a read-only file system; the tests run
+# as root, to whom permissions are no obstacle): told, nothing left in it.
+rofs="$E2E_DIR/rofs"
+mkdir -p "$rofs"
+if mount -t tmpfs -o size=1m kestrin-ro "$rofs" 2>/dev/null; then
+  trap 'e2e_cleanup; umount "$rofs" 2>/dev/null || umount -l "$rofs" 2>/dev/null || true' EXIT
+  mkdir -p "$rofs/shots"
+  mount -o remount,ro "$rofs" || fail "could not make the small file system read-only"
+  set_ini AUTOSAVEPATH "$rofs/shots"; set_ini AVISAVEPATH "$rofs/shots"
+  start_kestrin
+  capture_answering
+  [ "$TOLD" = 1 ] || fail "a folder that cannot be written to was not reported"
+  [ -z "$(ls -A "$rofs/shots")" ] || fail "something was left in the read-only folder"
+  stop_kestrin
+  [ "$KESTRIN_EXIT" -eq 0 ] || fail "exit code $KESTRIN_EXIT after the read-only folder"
+  pass "a folder that cannot be written to is reported"
+else
+  echo "SKIP ($E2E_NAME): cannot mount a file system here (needs root); read-only folder not tried"
+fi
 set_ini AUTOSAVEPATH "$E2E_DIR/good"; set_ini AVISAVEPATH "$E2E_DIR/good"
 start_kestrin
 capture_answering
