@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Output folders at the length limit (an auto-save folder of 229 bytes saves, 230 saves
 # nothing and says nothing; an AVI folder of 230 records, 231 does not), a folder that
-# cannot be created, one that cannot be written to, and a foreground window whose client area is empty.
+# cannot be created, one that cannot be written to, and a foreground window whose client
+# area is empty.
 source "$(dirname "$0")/lib.sh"
 
 # A Unix folder whose Windows path (Z:...) is exactly N bytes long.
