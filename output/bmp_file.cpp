@@ -1,6 +1,7 @@
 #include "output/bmp_file.h"
 
 #include <climits>
+#include <cstdint>
 #include <cstring>
 
 namespace {
@@ -55,6 +56,21 @@ void buildBmpFile(BYTE* file, const BYTE* topDownRows, int stride, int width, in
     buildBmpRange(file, 0, bmpFileSize(width, height), topDownRows, stride, width, height);
 }
 
+namespace {
+
+// Whole 32-bit pixels with their fourth byte cleared, one word at a time so that the
+// compiler copies many pixels per instruction.
+void copyPixelsClearingFourthByte(BYTE* __restrict out, const BYTE* __restrict in, int pixels) {
+    for (int i = 0; i < pixels; ++i) {
+        uint32_t word;
+        memcpy(&word, in + 4 * i, 4);
+        word &= 0x00FFFFFFu;  // blue, green, red stay; the fourth byte is 0
+        memcpy(out + 4 * i, &word, 4);
+    }
+}
+
+}  // namespace
+
 void buildBmpRange(BYTE* out, int offset, int count, const BYTE* topDownRows, int stride, int width, int height) {
     const int size = bmpFileSize(width, height);
     if (size < 0 || offset < 0 || count <= 0 || offset >= size) return;
@@ -87,14 +103,8 @@ void buildBmpRange(BYTE* out, int offset, int count, const BYTE* topDownRows, in
         }
         int pixels = width - x;
         if (pixels > (end - at) / 4) pixels = (end - at) / 4;
-        for (int i = 0; i < pixels; ++i) {
-            out[0] = in[0];
-            out[1] = in[1];
-            out[2] = in[2];
-            out[3] = 0;
-            out += 4;
-            in += 4;
-        }
+        copyPixelsClearingFourthByte(out, in, pixels);
+        out += 4 * pixels;
         at += 4 * pixels;
     }
 }
