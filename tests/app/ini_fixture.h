@@ -8,6 +8,7 @@
 
 #include "app/app_state.h"
 #include "app/settings.h"
+#include "support/file_bytes.h"
 
 class IniFile : public ::testing::Test {
 protected:
@@ -33,14 +34,5 @@ protected:
         fwrite(bytes.data(), 1, bytes.size(), file);
         fclose(file);
     }
-    static std::string readFile() {
-        std::string bytes;
-        FILE* file = fopen(iniPath, "rb");
-        if (!file) return bytes;
-        char buffer[4096];
-        size_t count;
-        while ((count = fread(buffer, 1, sizeof buffer, file)) > 0) bytes.append(buffer, count);
-        fclose(file);
-        return bytes;
-    }
+    static std::string readFile() { return readFileBytes(iniPath); }
 };

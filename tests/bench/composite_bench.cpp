@@ -15,23 +15,14 @@
 #include "engine/kernels.h"
 #include "engine/slot_pool.h"
 
+#include "tests/bench/bench_clock.h"
+
 namespace {
 
 const int kWidth = 1920;
 const int kHeight = 1080;
 const int kSamples = 15;
 const int kRuns = 9;
-
-double now() {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER counter;
-    QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 // Median of kRuns timings of f, in milliseconds.
 template <typename F>

@@ -25,23 +25,14 @@
 #include "output/bmp_export.h"
 #include "output/serial_name.h"
 
+#include "tests/bench/bench_clock.h"
+
 namespace {
 
 const int kWidth = 1920;
 const int kHeight = 1080;
 const int kFrames = 15;
 const int kRuns = 5;
-
-double now() {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER counter;
-    QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 struct Timing {
     double medianMs, minMs, maxMs;

@@ -4,8 +4,7 @@
 # the process exits with 0 and "tmp.map" is gone.
 source "$(dirname "$0")/lib.sh"
 
-probe() { wine "$KESTRIN_BIN/procprobe.exe" "$@" 2>/dev/null | tr -d '\r'; }
-close_window() { probe close "\\$E2E_NAME\\kestrin.exe"; }
+close_window() { procprobe close "\\$E2E_NAME\\kestrin.exe"; }
 
 run_case() {  # run_case NAME S_FPS S_TIME SS_ACTIVE CAPTION-REGEX
   local name=$1

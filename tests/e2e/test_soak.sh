@@ -7,7 +7,6 @@ source "$(dirname "$0")/lib.sh"
 
 CAPTURES=${SOAK_CAPTURES:-300}
 EVERY=${SOAK_OPTIONS_EVERY:-5}
-probe() { wine "$KESTRIN_BIN/procprobe.exe" "$@" 2>/dev/null | tr -d '\r'; }
 wprobe() { wine "$KESTRIN_BIN/winprobe.exe" "$@" 2>/dev/null | tr -d '\r'; }
 options_open() { [ "$(wprobe count '#32770' 'オプション')" = 1 ]; }
 options_closed() { [ "$(wprobe count '#32770' 'オプション')" = 0 ]; }
@@ -32,7 +31,7 @@ start_kestrin
 # view of the same process, its anonymous resident memory and open descriptors, is
 # judged beside them.
 usage() {
-  printf '%s rssanon=%s fds=%s\n' "$(probe usage "\\test_soak\\kestrin.exe")" \
+  printf '%s rssanon=%s fds=%s\n' "$(procprobe usage "\\test_soak\\kestrin.exe")" \
     "$(awk '/^RssAnon:/ { print $2 * 1024 }' "/proc/$kestrin_pid/status")" "$(ls "/proc/$kestrin_pid/fd" | wc -l)"
 }
 field() { sed -n "s/.*$1=\([0-9]*\).*/\1/p" <<<"$2"; }
@@ -43,11 +42,11 @@ change_options() {  # change_options ROUND
   wait_for 20 "the options dialog" options_open
   wprobe text 'オプション' 1007 $((20 + 10 * odd))
   wprobe text 'オプション' 1010 "$([ $odd = 1 ] && echo 2.00 || echo 0.50)"
-  probe check 'オプション' 1017 $odd
-  probe check 'オプション' 1021 $(( (r / 2) % 2 ))
-  probe check 'オプション' 1024 $(( (r / 3) % 2 ))
-  probe check 'オプション' 1016 $(( (r / 4) % 2 ))
-  probe check 'オプション' 1026 $(( (r / 5) % 2 ))
+  procprobe check 'オプション' 1017 $odd
+  procprobe check 'オプション' 1021 $(( (r / 2) % 2 ))
+  procprobe check 'オプション' 1024 $(( (r / 3) % 2 ))
+  procprobe check 'オプション' 1016 $(( (r / 4) % 2 ))
+  procprobe check 'オプション' 1026 $(( (r / 5) % 2 ))
   wprobe click 'オプション' 1004
   wait_for 20 "Apply to close the dialog" options_closed
 }

@@ -19,6 +19,7 @@
 #include "app/settings.h"
 #include "app/text.h"
 #include "resources/resource.h"
+#include "support/file_bytes.h"
 
 // Dispatches whatever is queued for this thread for a little while.
 inline void pumpFor(DWORD milliseconds) {
@@ -31,17 +32,6 @@ inline void pumpFor(DWORD milliseconds) {
         }
         Sleep(5);
     } while (static_cast<LONG>(GetTickCount() - end) < 0);
-}
-
-inline std::string readFileBytes(const char* path) {
-    std::string bytes;
-    FILE* file = fopen(path, "rb");
-    if (!file) return bytes;
-    char chunk[4096];
-    size_t got;
-    while ((got = fread(chunk, 1, sizeof chunk, file)) > 0) bytes.append(chunk, got);
-    fclose(file);
-    return bytes;
 }
 
 inline std::string itemTextA(HWND dialog, int id) {
