@@ -2,7 +2,7 @@
 # tree, starts the real Kestrin.exe and the scene program under the run's Xvfb and Wine,
 # drives them with xdotool, waits for conditions (never fixed times) and ends what it
 # started on every exit path.
-set -euo pipefail
+set -Eeuo pipefail
 
 : "${KESTRIN_BIN:?KESTRIN_BIN must name the build's bin folder}"
 : "${KESTRIN_SOURCE:?KESTRIN_SOURCE must name the source folder}"
@@ -25,6 +25,20 @@ fail() {
 }
 
 pass() { echo "ok ($E2E_NAME): $*"; }
+
+# A command that stops a test through set -e says which it was, where, and how it ended.
+# (Command substitutions run without set -e: a failure inside one stops nothing by itself.)
+e2e_on_error() {
+  local status=$?
+  [ "$BASH_SUBSHELL" -eq 0 ] || return 0
+  local i where=""
+  for ((i = 1; i < ${#FUNCNAME[@]}; i++)); do
+    where+="${where:+ <- }${BASH_SOURCE[i]##*/}:${BASH_LINENO[i - 1]} ${FUNCNAME[i]}"
+  done
+  echo "FAIL ($E2E_NAME): '$BASH_COMMAND' exited $status at $where" >&2
+  e2e_screenshot "failure"
+}
+trap e2e_on_error ERR
 
 e2e_cleanup() {
   local pid
@@ -108,8 +122,18 @@ scene_rect() { tr -d '\r' < "$E2E_DIR/scene-rect.txt" | awk -v k="$1" '$1 == k {
 
 # Wine draws and activates its own windows here (no window manager): a click on the title
 # bar makes a window the foreground window, as a user's click would, and gives it the keys.
+# Two clicks on a title bar within the double-click time (500 ms) would maximise the window,
+# and a maximised scene covers Kestrin: clicks are kept 600 ms apart.
+e2e_last_click=0
 focus() {
-  xdotool mousemove --window "$1" 60 8 click 1
+  [ -n "$1" ] || fail "no window to focus"
+  local now wait_us
+  now=${EPOCHREALTIME/./}
+  wait_us=$((e2e_last_click + 600000 - now))
+  if ((wait_us > 0)); then sleep "$(printf '0.%06d' "$wait_us")"; fi
+  wait_for 10 "the pointer on window $1" xdotool mousemove --window "$1" 60 8
+  xdotool click 1
+  e2e_last_click=${EPOCHREALTIME/./}
   xdotool windowfocus --sync "$1" 2>/dev/null || true
 }
 

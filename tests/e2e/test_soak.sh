@@ -40,16 +40,17 @@ change_options() {  # change_options ROUND
   local r=$1 odd=$(( $1 % 2 ))
   press "$(kestrin_window)" ctrl+o
   wait_for 20 "the options dialog" options_open
-  wprobe text 'オプション' 1007 $((20 + 10 * odd))
-  wprobe text 'オプション' 1010 "$([ $odd = 1 ] && echo 2.00 || echo 0.50)"
-  procprobe check 'オプション' 1017 $odd
-  procprobe check 'オプション' 1021 $(( (r / 2) % 2 ))
-  procprobe check 'オプション' 1024 $(( (r / 3) % 2 ))
-  procprobe check 'オプション' 1016 $(( (r / 4) % 2 ))
-  procprobe check 'オプション' 1026 $(( (r / 5) % 2 ))
-  wprobe click 'オプション' 1004
-  wait_for 20 "Apply to close the dialog" options_closed
+  wait_for 10 "S_FPS typed" wprobe text 'オプション' 1007 $((20 + 10 * odd))
+  wait_for 10 "the decay typed" wprobe text 'オプション' 1010 "$([ $odd = 1 ] && echo 2.00 || echo 0.50)"
+  local id bit=1
+  for id in 1017 1021 1024 1016 1026; do  # flipped every 1, 2, 3, 4 and 5 rounds
+    wait_for 10 "check box $id set" procprobe check 'オプション' $id $(( (r / bit) % 2 ))
+    bit=$((bit + 1))
+  done
+  wait_for 20 "Apply to close the dialog" apply_options
 }
+# Clicks Apply while the dialog is still there (a second Apply stores the same values again).
+apply_options() { options_closed || { wprobe click 'オプション' 1004 || true; options_closed; }; }
 
 bmp_count() { find "$out" -name 'ss*.bmp' 2>/dev/null | wc -l; }
 baseline=""
