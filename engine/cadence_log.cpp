@@ -45,7 +45,7 @@ void cadenceStoreDone() {
 }
 
 void cadenceFlush() {
-    if (!times || count == 0) return;
+    if (!times) return;
     FILE* out = fopen(logPath, "a");
     if (out) {
         LARGE_INTEGER frequency;

@@ -1,8 +1,10 @@
 #pragma once
-// Sampling timeline for the benchmarks. When the environment variable
-// KESTRIN_CADENCE_LOG names a file at start-up, every sample's times (start of the step,
-// screen grab done, copy into the store done, in high-resolution counter ticks) are
-// kept in memory and appended to that file when the capture ends. Otherwise nothing is
+// Sampling timeline, for the benchmarks and for tests that must know when a capture
+// ended. When the environment variable KESTRIN_CADENCE_LOG names a file at start-up,
+// every sample's times (start of the step, screen grab done, copy into the store done,
+// in high-resolution counter ticks) are kept in memory and appended to that file when
+// the capture ends, after a line "capture FREQUENCY"; a capture that took no sample
+// leaves that line alone, so every capture that ended shows. Otherwise nothing is
 // recorded and each call returns at once.
 
 void cadenceLogStart();

@@ -152,6 +152,17 @@ e2e_screenshot() {
 pixels_of() { convert "$@" -depth 8 txt:- | sed -n 's/^\([0-9]*\),\([0-9]*\): (\([0-9]*\),\([0-9]*\),\([0-9]*\).*/\1 \2 \3 \4 \5/p'; }
 
 procprobe() { wine "$KESTRIN_BIN/procprobe.exe" "$@" 2>/dev/null | tr -d '\r'; }
+# The top-level windows, "EXE<TAB>CLASS<TAB>TITLE" a line. Reading them changes nothing, so a
+# start of the probe that fails on a busy machine (once in a loaded run: exit 1, no output)
+# is simply tried again.
+window_list() {
+  local list try
+  for try in 1 2 3; do
+    if list=$(procprobe windows); then printf '%s\n' "$list"; return 0; fi
+    sleep 0.3
+  done
+  return 1
+}
 
 # The titles of the boxes in which Kestrin tells the user that something failed.
 KESTRIN_MESSAGE_TITLES=(エラー 自動保存エラー ビデオファイル作成エラー ファイル保存エラー)

@@ -8,6 +8,7 @@
 //   procprobe.exe answer TITLE...         presses the default button of every visible dialog box
 //                                         with one of these titles, wherever it lies and whatever
 //                                         covers it; prints how many it answered
+//   procprobe.exe answer-owners TITLE...  the same, printing the image path of each answered box's process
 //   procprobe.exe close PATH-PART         posts WM_CLOSE to the main windows of the processes whose
 //                                         image path contains PATH-PART (as the close box would)
 #include <windows.h>
@@ -172,6 +173,7 @@ struct AnswerRequest {
     wchar_t** titles;
     int titleCount;
     int answered;
+    bool listOwners;  // print the image path of each box's process instead of the count
 };
 
 BOOL CALLBACK answerBox(HWND window, LPARAM param) {
@@ -187,6 +189,14 @@ BOOL CALLBACK answerBox(HWND window, LPARAM param) {
         PostMessageW(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
                      reinterpret_cast<LPARAM>(GetDlgItem(window, id)));
         ++request->answered;
+        if (request->listOwners) {
+            DWORD pid = 0;
+            wchar_t image[MAX_PATH] = L"";
+            GetWindowThreadProcessId(window, &pid);
+            imagePathOf(pid, image, MAX_PATH);
+            printUtf8(image);
+            fputs("\n", stdout);
+        }
         break;
     }
     return TRUE;
@@ -204,10 +214,10 @@ int main() {
         return 0;
     }
     if (lstrcmpW(verb, L"usage") == 0 && argc >= 3) return usage(argv[2]);
-    if (lstrcmpW(verb, L"answer") == 0) {
-        AnswerRequest request = {argv + 2, argc - 2, 0};
+    if (lstrcmpW(verb, L"answer") == 0 || lstrcmpW(verb, L"answer-owners") == 0) {
+        AnswerRequest request = {argv + 2, argc - 2, 0, lstrcmpW(verb, L"answer-owners") == 0};
         EnumWindows(answerBox, reinterpret_cast<LPARAM>(&request));
-        printf("%d\n", request.answered);
+        if (!request.listOwners) printf("%d\n", request.answered);
         return 0;
     }
     if (lstrcmpW(verb, L"close") == 0 && argc >= 3) {
