@@ -2,12 +2,16 @@
 #include <windows.h>
 #include <mmsystem.h>
 
-#include "app/app_state.h"
+#include "app/compositing_phase.h"
 #include "app/interval_timer.h"
 #include "app/main_window.h"
-#include "app/settings.h"
+#include "core/app_state.h"
+#include "core/settings.h"
+#include "core/texts.h"
 #include "engine/cadence_log.h"
 #include "engine/capture.h"
+#include "engine/hot_keys.h"
+#include "engine/sample_store.h"
 #include "engine/slot_pool.h"
 #include "hook/hook_api.h"
 
@@ -34,14 +38,8 @@ void createDisplaySurface() {
 
 void armHookLibrary() {
     hookInstall();
-    hookSetShotKey(settings.KEY_CODE);
-    hookSetStartKey(settings.KEY_CODE2);
-    hookSetStopKey(settings.KEY_CODE3);
     hookSetOwnerWindow(mainWindow);
-    hookSetShotPressed(0);
-    hookSetStartPressed(0);
-    hookSetStopPressed(0);
-    hookSetSwallow(settings.CALLBACK_OP);
+    armHotKeys();
 }
 
 // While idle nothing needs the processor between steps: sleep until a message (a
@@ -78,7 +76,10 @@ void runMainLoop() {
     while (app.appRunning || app.captureBusy || app.optionsOpen) {
         waitForNextStep();
         intervalTimer.mark();
-        if (!app.saveInProgress && !app.optionsOpen) captureStep();
+        if (!app.saveInProgress && !app.optionsOpen) {
+            const StepOutcome step = captureStep();
+            if (step.samplingOver) finishSampling(step.samplesTaken);
+        }
     }
 }
 

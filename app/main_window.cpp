@@ -2,8 +2,8 @@
 
 #include <commctrl.h>
 
-#include "app/app_state.h"
-#include "app/settings.h"
+#include "core/app_state.h"
+#include "core/settings.h"
 #include "output/bmp_export.h"
 #include "resources/resource.h"
 #include "ui/options_dialog.h"

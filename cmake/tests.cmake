@@ -6,13 +6,13 @@ set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
 add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 
 # One test program per source folder: start-up under Wine costs more than the tests.
-foreach(area app engine output ui hook)
+foreach(area core engine output ui app hook)
   file(GLOB area_tests CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/${area}/*.cpp)
   if(area_tests)
     add_executable(test_${area} ${area_tests} ${KESTRIN_RESOURCES})
     target_include_directories(test_${area} PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/tests)
     target_compile_options(test_${area} PRIVATE ${KESTRIN_WARNINGS})
-    target_link_libraries(test_${area} PRIVATE kestrin_core GTest::gtest_main)
+    target_link_libraries(test_${area} PRIVATE kestrin_program GTest::gtest_main)
     add_test(NAME ${area} COMMAND test_${area})
     set_tests_properties(${area} PROPERTIES TIMEOUT 600)
   endif()
@@ -25,7 +25,7 @@ foreach(helper ${e2e_helpers})
   get_filename_component(helper_name ${helper} NAME_WE)
   add_executable(${helper_name} ${helper})
   target_compile_options(${helper_name} PRIVATE ${KESTRIN_WARNINGS})
-  target_link_libraries(${helper_name} PRIVATE kestrin_core user32 gdi32 psapi shell32 ntdll)
+  target_link_libraries(${helper_name} PRIVATE kestrin_program user32 gdi32 psapi shell32 ntdll)
 endforeach()
 
 file(GLOB e2e_scripts CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/test_*.sh)
@@ -37,16 +37,19 @@ foreach(script ${e2e_scripts})
     ENVIRONMENT "KESTRIN_BIN=${CMAKE_BINARY_DIR}/bin;KESTRIN_SOURCE=${CMAKE_SOURCE_DIR}")
 endforeach()
 
-# The application tests once more under code page 1252, where the Shift-JIS texts
+# The settings and text tests once more under code page 1252, where the Shift-JIS texts
 # must still come out right; and as abc.exe, which must keep its settings in abc.ini.
-# Both app entries share test_app.ini.
-if(TARGET test_app)
-  add_test(NAME app_cp1252 COMMAND test_app)
-  set_tests_properties(app_cp1252 PROPERTIES TIMEOUT 600 ENVIRONMENT "LC_ALL=en_US.UTF-8")
-  set_tests_properties(app app_cp1252 PROPERTIES RESOURCE_LOCK test_app_ini)
-  add_custom_command(TARGET test_app POST_BUILD
-    COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:test_app> ${CMAKE_BINARY_DIR}/bin/abc.exe)
-  add_test(NAME app_renamed COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} ${CMAKE_BINARY_DIR}/bin/abc.exe
+# Both core entries share test_core.ini.
+if(TARGET test_core)
+  add_test(NAME core_cp1252 COMMAND test_core)
+  set_tests_properties(core_cp1252 PROPERTIES TIMEOUT 600 ENVIRONMENT "LC_ALL=en_US.UTF-8")
+  set_tests_properties(core core_cp1252 PROPERTIES RESOURCE_LOCK test_core_ini)
+  add_custom_command(TARGET test_core POST_BUILD
+    COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:test_core> ${CMAKE_BINARY_DIR}/bin/abc.exe)
+  add_test(NAME core_renamed COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} ${CMAKE_BINARY_DIR}/bin/abc.exe
     --gtest_filter=IniFile.*)
-  set_tests_properties(app_renamed PROPERTIES TIMEOUT 600)
+  set_tests_properties(core_renamed PROPERTIES TIMEOUT 600)
 endif()
+
+# Includes go one way, from the program at the top to the shared state at the bottom.
+add_test(NAME layers COMMAND bash ${CMAKE_SOURCE_DIR}/tests/layers/check_includes.sh ${CMAKE_SOURCE_DIR})

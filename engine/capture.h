@@ -1,19 +1,8 @@
 #pragma once
 // The engine's heartbeat: one call per sample interval polls the hot keys, advances
-// the capture state and takes at most one sample into the memory-mapped store.
+// the capture state and takes at most one sample into the sample store. When sampling
+// is over the step says so and leaves the compositing to its caller.
 #include <windows.h>
-
-// The samples of the current capture, in a file mapping. Sample k (from 1) starts at
-// (k - 1) * w * h * 3; rows are 3 * w bytes of blue, green, red with no padding.
-struct SampleStore {
-    HANDLE storeFile = INVALID_HANDLE_VALUE;  // "tmp.map", or invalid: backed by the paging file
-    HANDLE storeMapping = nullptr;
-    BYTE* storeView = nullptr;
-    int mappedSize = 0;                       // size of the mapping and of the view
-    long long preparedBytes = 0;              // the view's pages below this have been written to
-    long long reservedBytes = 0;              // the file has disk space below this
-};
-extern SampleStore store;
 
 // N for a screenshot: the integer rate times the single-precision shutter time,
 // truncated toward zero; saturates at INT_MAX instead of overflowing.
@@ -21,56 +10,25 @@ int screenshotSampleCount(int fps, float seconds);
 // N for an AVI-only recording: AVI_TIME x AVI_FPS, saturating at INT_MAX.
 int aviSampleCount(int seconds, int fps);
 
-// Bytes of one w x h sample in the store (no row padding).
-long long sampleBytes(int width, int height);
-
-// "%s\\tmp.map" in the temporary folder; false when it does not fit MAX_PATH.
-bool buildStorePath(char* out, const char* tempFolder);
-
-// Start-up: creates "tmp.map" (hidden, temporary, delete-on-close) in tempFolder and
-// maps mapSize bytes of it. A file that cannot be created (or a folder too long for
-// the path) leaves the store in the paging file; a mapping or view that cannot be
-// made leaves the store empty, and the first capture tries again.
-void createSampleStore(const char* tempFolder, int mapSize);
-// Shutdown: unmaps, closes, and so deletes the file.
-void releaseSampleStore();
-
-// Makes sure the store holds n samples of w x h. Grows it, when it is smaller, to
-// n + 1 samples. False when that size does not fit a signed 32-bit count or the
-// mapping or view cannot be made: then nothing may be written.
-bool ensureStoreCapacity(int width, int height, int sampleTotal);
-
 // Intersects a capture rectangle with the desktop: off-screen parts cannot be
 // grabbed, and the result always fits the desktop-sized slots.
 RECT clipToDesktop(const RECT& wanted, const RECT& desktop);
 
-// Copies h rows of 3 * w bytes between padded slot rows and packed store rows.
-void copyRowsToStore(const BYTE* slotBits, int slotStride, BYTE* sample, int width, int height);
-void copyRowsFromStore(const BYTE* sample, BYTE* slotBits, int slotStride, int width, int height);
-
-// The part of the store that sample k (w x h) will be copied into and that is not yet
-// prepared: [from, to) in bytes from the view's start, where everything below
-// `prepared` already is. False when there is nothing to prepare: k below 2 (the
-// rectangle is not fixed yet), an empty rectangle, or a sample that would not fit.
-bool nextSampleSpan(int k, int width, int height, int mappedSize, long long prepared, long long* from,
-                    long long* to);
-
-// The file keeps disk space for its first `through` bytes before any of them is written
-// through the view, taking at most `budget` more bytes of it per call (zeros are written
-// where the file system leaves a mapped file sparse). False when the disk has no room.
-bool reserveStoreBytes(long long through, long long budget);
-// Moves the store out of a file that has no room into the paging file, keeping what was
-// written below the reserved mark. False when that cannot be mapped either.
-bool moveStoreToPagingFile();
-
-// Called while the main loop waits between samples: reserves and faults in up to `pageBudget` pages
-// of the store where the next sample will go, so that the step itself only copies
-// (the first write to a page of the mapped file costs far more than the copy). The
-// bytes are left as they are. True while more remains to be prepared.
+// Called while the main loop waits between samples of a capture: prepares up to
+// `pageBudget` pages of the store where the next sample will go. True while more
+// remains to be prepared.
 bool prepareNextSample(int pageBudget);
 
+// What one step leaves to the main loop: when samplingOver is set, the capture's
+// samplesTaken samples are in the store and must be composited, after which the
+// capture ends with endCapture.
+struct StepOutcome {
+    bool samplingOver = false;
+    int samplesTaken = 0;
+};
+
 // One engine step. Called by the main loop once per interval.
-void captureStep();
+StepOutcome captureStep();
 
 // The end of every capture, whatever path it took: flags cleared, window repainted,
 // caption restored, all three latches reset.

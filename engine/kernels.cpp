@@ -324,35 +324,37 @@ void compositeImages(const uint8_t* const* images, const double* weights, int co
     compositeChunks(images, weights, count, stride, width, height, weightSum, result, resultStride);
 }
 
-template <>
-float sampleWeight<float>(int i, int n, float reducePer, int reduceFixed, int emphasisOn, int emphasisLevel) {
-    if (n < 1 || i < 1 || i > n) return 0.0f;
-    float weight = static_cast<float>(std::pow(static_cast<double>(i) / n, static_cast<double>(reducePer)));
+template <typename Real>
+Real sampleWeight(int i, int n, float reducePer, int reduceFixed, int emphasisOn, int emphasisLevel) {
+    if (n < 1 || i < 1 || i > n) return 0;
+    // The power is taken in double and rounded once to the precision of the sums.
+    Real weight = static_cast<Real>(std::pow(static_cast<double>(i) / n, static_cast<double>(reducePer)));
     if (reduceFixed) {
-        weight = 1.0f;
+        weight = 1;
     } else if (emphasisOn) {
         // Below 0 the divisor could reach 0 or turn negative: such a level means no emphasis.
         const int level = emphasisLevel < 0 ? 0 : emphasisLevel;
-        const float e = static_cast<float>(level) * 0.01f;
-        const float divisor = static_cast<float>(n - i) * e + 1.0f;
+        const Real e = static_cast<Real>(level) * static_cast<Real>(0.01);
+        const Real divisor = static_cast<Real>(n - i) * e + 1;
         weight = weight / divisor;
     }
-    return std::isfinite(weight) ? weight : 0.0f;
+    return std::isfinite(weight) ? weight : 0;
 }
 
-template <>
-double sampleWeight<double>(int i, int n, float reducePer, int reduceFixed, int emphasisOn, int emphasisLevel) {
-    if (n < 1 || i < 1 || i > n) return 0.0;
-    double weight = std::pow(static_cast<double>(i) / n, static_cast<double>(reducePer));
-    if (reduceFixed) {
-        weight = 1.0;
-    } else if (emphasisOn) {
-        const int level = emphasisLevel < 0 ? 0 : emphasisLevel;
-        const double e = level * 0.01;
-        const double divisor = static_cast<double>(n - i) * e + 1.0;
-        weight = weight / divisor;
+template float sampleWeight<float>(int, int, float, int, int, int);
+template double sampleWeight<double>(int, int, float, int, int, int);
+
+int stride24(int width) {
+    int stride = 3 * width;
+    if (stride % 4 != 0) stride += 4 - stride % 4;
+    return stride;
+}
+
+void copyRows(const uint8_t* from, int fromStride, uint8_t* to, int toStride, int rowBytes, int rows) {
+    for (int r = 0; r < rows; ++r) {
+        memcpy(to + static_cast<ptrdiff_t>(r) * toStride, from + static_cast<ptrdiff_t>(r) * fromStride,
+               static_cast<size_t>(rowBytes));
     }
-    return std::isfinite(weight) ? weight : 0.0;
 }
 
 void accumulateRows(const uint8_t* image, int stride, int width, int height, float weight, float* accumulator) {

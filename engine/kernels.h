@@ -17,8 +17,8 @@
 // finite and at least 0. An i outside 1 .. n weighs 0.
 template <typename Real>
 Real sampleWeight(int i, int n, float reducePer, int reduceFixed, int emphasisOn, int emphasisLevel);
-template <> float sampleWeight<float>(int, int, float, int, int, int);
-template <> double sampleWeight<double>(int, int, float, int, int, int);
+extern template float sampleWeight<float>(int, int, float, int, int, int);
+extern template double sampleWeight<double>(int, int, float, int, int, int);
 
 // Adds weight * image into the accumulator (w x h pixels).
 void accumulateRows(const uint8_t* image, int stride, int width, int height, float weight, float* accumulator);
@@ -50,6 +50,14 @@ void compositeImages(const uint8_t* const* images, const float* weights, int cou
                      int height, float weightSum, uint8_t* result, int resultStride);
 void compositeImages(const uint8_t* const* images, const double* weights, int count, int stride, int width,
                      int height, double weightSum, uint8_t* result, int resultStride);
+
+// Bytes per row of a 24-bit DIB: 3 x width rounded up to a multiple of 4.
+int stride24(int width);
+
+// Copies `rows` rows of `rowBytes` bytes from rows `fromStride` bytes apart to rows
+// `toStride` bytes apart; the bytes between rows are left as they are. Slots (padded
+// rows) and the store (packed rows) trade samples through this.
+void copyRows(const uint8_t* from, int fromStride, uint8_t* to, int toStride, int rowBytes, int rows);
 
 // Which instruction set the kernels use on this processor ("sse2" or "avx2").
 const char* kernelPath();

@@ -3,17 +3,17 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/app_state.h"
-#include "app/settings.h"
-#include "app/text.h"
+#include "core/app_state.h"
+#include "core/settings.h"
+#include "core/text.h"
+#include "core/texts.h"
 #include "engine/capture.h"
+#include "engine/kernels.h"
 
 BitmapSlot SlotPool[kSlotCount];
 int resultSlot = 0;
 int captureSlot = 0;
 int exportSlot = 0;
-
-const char kSlotMemoryMessage[] = "現在の設定ではスクリーンショットの保存用メモリが\n確保出来ませんでした。";
 
 namespace {
 
@@ -65,12 +65,6 @@ bool hasBitmap(int index) { return usableSlot(index) != nullptr; }
 
 }  // namespace
 
-int stride24(int width) {
-    int stride = 3 * width;
-    if (stride % 4 != 0) stride += 4 - stride % 4;
-    return stride;
-}
-
 int allocSlot24(int width, int height) { return allocSlot(width, height, 24); }
 int allocSlot32(int width, int height) { return allocSlot(width, height, 32); }
 
@@ -90,13 +84,13 @@ void allocateSlots() {
     for (int b = 0; b < 2; ++b) {
         const int index = allocSlot24(DesktopRect.right, DesktopRect.bottom);
         (b == 0 ? resultSlot : captureSlot) = index;
-        if (!hasBitmap(index)) showMessage(mainWindow, kSlotMemoryMessage, "error");
+        if (!hasBitmap(index)) showMessage(mainWindow, kSlotMemoryMessage, kSlotErrorTitle);
         setCaption(kCaptionInitSlots, b, sampleTotal);
         pumpMessages();
         Sleep(0);
     }
     exportSlot = allocSlot32(DesktopRect.right, DesktopRect.bottom);
-    if (!hasBitmap(exportSlot)) showMessage(mainWindow, kSlotMemoryMessage, "error");
+    if (!hasBitmap(exportSlot)) showMessage(mainWindow, kSlotMemoryMessage, kSlotErrorTitle);
 }
 
 int releaseSlots() {

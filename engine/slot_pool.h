@@ -21,9 +21,6 @@ extern int resultSlot;   // 24-bit: the composited image
 extern int captureSlot;  // 24-bit: each screen grab, and each sample replayed
 extern int exportSlot;   // 32-bit: conversion of the result for BMP files
 
-// Bytes per row of a 24-bit image: 3 x width rounded up to a multiple of 4.
-int stride24(int width);
-
 int allocSlot24(int width, int height);
 int allocSlot32(int width, int height);
 
@@ -36,4 +33,3 @@ void allocateSlots();
 // Shutdown release of every record, with progress captions. Always returns 0.
 int releaseSlots();
 
-extern const char kSlotMemoryMessage[];

@@ -4,23 +4,16 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/app_state.h"
-#include "app/settings.h"
-#include "app/text.h"
-#include "engine/capture.h"
-#include "engine/slot_pool.h"
+#include "core/app_state.h"
+#include "core/settings.h"
+#include "core/text.h"
+#include "core/gdi_guards.h"
+#include "core/texts.h"
+#include "engine/kernels.h"
 #include "output/folder_path.h"
 #include "output/serial_name.h"
 
 int aviLibraryReady = 0;
-
-const char kAviFullMessage[] = "スクリーンショットビデオが一杯です。";
-const char kAviErrorTitle[] = "ビデオファイル作成エラー";
-const char kAviTooLargeMessage[] =
-    "ビデオファイルが扱える大きさ（2GB）を超えるため、\n録画を %d フレームで終了しました。";
-const char kAviNoMemoryMessage[] = "メモリが不足したため、\n録画を %d フレームで終了しました。";
-const char kAviWriteFailedMessage[] = "ビデオファイルに書き込めなかったため、\n録画を %d フレームで終了しました。";
-const char kAviRemovedMessage[] = "ビデオファイルを最後まで書き込めなかったため、\n壊れたファイルを削除しました。";
 
 namespace {
 
@@ -39,8 +32,6 @@ long long aviFrameFileBytes(int byteCount) {
     const long long data = byteCount < 0 ? 0 : byteCount;
     return 8 + (data + (data & 1)) + 16;
 }
-
-int aviRowBytes(int width) { return stride24(width); }
 
 void flipRowsIntoFrame(const BYTE* source, int sourceStride, BYTE* frame, int frameStride, int width,
                        int height) {
@@ -71,7 +62,7 @@ AviWriter::~AviWriter() {
     }
 }
 
-bool AviWriter::open(const char* path, int rate, int length, RECT captureRect, const BITMAPINFOHEADER* format) {
+bool AviWriter::open(const char* path, int rate, int length, int width, int height, const BITMAPINFOHEADER* format) {
     if (isOpen) return false;
     if (AVIFileOpenA(&aviFile, path, kCreateMode, nullptr) != 0) {
         aviFile = nullptr;
@@ -87,7 +78,7 @@ bool AviWriter::open(const char* path, int rate, int length, RECT captureRect, c
     info.dwStart = 0;
     info.dwLength = static_cast<DWORD>(length);
     info.dwQuality = static_cast<DWORD>(-1);
-    SetRect(&info.rcFrame, 0, 0, captureRect.right - captureRect.left, captureRect.bottom - captureRect.top);
+    SetRect(&info.rcFrame, 0, 0, width, height);
     strcpy(info.szName, "VIDEO");
 
     if (AVIFileCreateStreamA(aviFile, &aviStream, &info) != 0) {
@@ -166,16 +157,13 @@ void closeNumberedAvi(AviWriter* writer) {
     showMessage(mainWindow, kAviRemovedMessage, kAviErrorTitle);
 }
 
-void openNumberedAvi(AviWriter* writer, int frameCount) {
+void openNumberedAvi(AviWriter* writer, int rate, int length, int width, int height) {
     if (!writer || writer->isOpen) return;
     // A folder too long for a serial name (or one without a drive or share) records
     // nothing and says nothing.
     if (!outputFolderFits(settings.AVISAVEPATH, MAX_PATH)) return;
 
-    char folder[MAX_PATH];
-    snprintf(folder, sizeof folder, "%s\\", settings.AVISAVEPATH);
-    makeFolderPath(folder);
-    SetCurrentDirectoryA(folder);
+    enterOutputFolder(settings.AVISAVEPATH);
 
     char name[MAX_PATH];
     if (findFreeSerialName(name, settings.AVISAVEPATH, "savi", "avi") < 0) {
@@ -183,68 +171,51 @@ void openNumberedAvi(AviWriter* writer, int frameCount) {
         return;
     }
 
-    BitmapSlot* slot = usableSlot(captureSlot);
-    if (!slot) return;  // no capture slot: there is no frame to write
-    BITMAPINFOHEADER format = slot->info->bmiHeader;
-    format.biWidth = CaptureRect.right - CaptureRect.left;
-    format.biHeight = CaptureRect.bottom - CaptureRect.top;
-
-    int rate = 0;
-    int length = 0;
-    if (app.aviOnlyMode) {
-        rate = settings.AVI_FPS;
-        length = frameCount;
-    } else {
-        rate = settings.S_FPS;
-        length = screenshotSampleCount(settings.S_FPS, settings.S_TIME);
-    }
-    if (writer->open(name, rate, length, CaptureRect, &format)) app.aviFileOpen = 1;
+    BITMAPINFOHEADER format = {};
+    format.biSize = sizeof format;
+    format.biWidth = width;
+    format.biHeight = height;
+    format.biPlanes = 1;
+    format.biBitCount = 24;
+    format.biCompression = BI_RGB;
+    if (writer->open(name, rate, length, width, height, &format)) app.aviFileOpen = 1;
 }
 
-void writeCaptureFrame(AviWriter* writer, int position) {
+void writeCaptureFrame(AviWriter* writer, int position, const BYTE* bits, int stride, int width, int height) {
     if (!writer || !writer->isOpen || writer->recordingEnded) return;
-    BitmapSlot* slot = usableSlot(captureSlot);
-    const int width = CaptureRect.right - CaptureRect.left;
-    const int height = CaptureRect.bottom - CaptureRect.top;
-    if (!slot || width < 1 || height < 1 || width > slot->width || height > slot->height) {
+    if (!bits || width < 1 || height < 1) {
         // Nothing that could be copied safely: the recording ends here.
         writer->endRecording();
         tellRecordingEnded(kAviNoMemoryMessage, writer->framesWritten);
         return;
     }
-    const int stride = aviRowBytes(width);
-    const long long size = static_cast<long long>(stride) * height;
+    const int frameStride = stride24(width);
+    const long long size = static_cast<long long>(frameStride) * height;
     if (size > 0x7FFFFFFFLL || writer->fileBytes + aviFrameFileBytes(static_cast<int>(size)) > writer->fileByteLimit) {
         writer->endRecording();
         tellRecordingEnded(kAviTooLargeMessage, writer->framesWritten);
         return;
     }
 
-    BITMAPINFO* header = static_cast<BITMAPINFO*>(calloc(1, sizeof(BITMAPINFO)));
+    BITMAPINFO header = {};
+    header.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    header.bmiHeader.biWidth = width;
+    header.bmiHeader.biHeight = height;
+    header.bmiHeader.biPlanes = 1;
+    header.bmiHeader.biBitCount = 24;
+    header.bmiHeader.biCompression = BI_RGB;
     void* pixels = nullptr;
-    HBITMAP frame = nullptr;
-    if (header) {
-        header->bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        header->bmiHeader.biWidth = width;
-        header->bmiHeader.biHeight = height;
-        header->bmiHeader.biPlanes = 1;
-        header->bmiHeader.biBitCount = 24;
-        header->bmiHeader.biCompression = BI_RGB;
-        frame = CreateDIBSection(windowDC, header, DIB_RGB_COLORS, &pixels, nullptr, 0);
-    }
+    GdiObject<HBITMAP> frame(CreateDIBSection(windowDC, &header, DIB_RGB_COLORS, &pixels, nullptr, 0));
     if (!frame || !pixels) {
         // Skipping would leave a gap the library fills with an empty frame, which
         // players cannot show; the file keeps the whole frames written so far.
-        if (frame) DeleteObject(frame);
-        free(header);
         writer->endRecording();
         tellRecordingEnded(kAviNoMemoryMessage, writer->framesWritten);
         return;
     }
 
-    flipRowsIntoFrame(slot->bits, slot->stride, static_cast<BYTE*>(pixels), stride, width, height);
-    const bool written = writer->writeFrame(position, pixels, static_cast<int>(size));
-    DeleteObject(frame);
-    free(header);
-    if (!written) tellRecordingEnded(kAviWriteFailedMessage, writer->framesWritten);
+    flipRowsIntoFrame(bits, stride, static_cast<BYTE*>(pixels), frameStride, width, height);
+    if (!writer->writeFrame(position, pixels, static_cast<int>(size))) {
+        tellRecordingEnded(kAviWriteFailedMessage, writer->framesWritten);
+    }
 }

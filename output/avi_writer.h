@@ -21,9 +21,6 @@ const long long kAviFixedBytes = 4096 + 64;
 // to an even length, and its index entry.
 long long aviFrameFileBytes(int byteCount);
 
-// Row length of a 24-bit frame: 3 x width rounded up to a multiple of 4.
-int aviRowBytes(int width);
-
 // Fills a bottom-up frame of `height` rows of `frameStride` bytes from a top-down
 // image whose rows start `sourceStride` bytes apart: frame row j is source row
 // height - 1 - j. The bytes after the first 3 x width of each frame row become 0.
@@ -38,7 +35,7 @@ public:
     AviWriter& operator=(const AviWriter&) = delete;
 
     // Creates the file and its stream. False, with everything released, on any failure.
-    bool open(const char* path, int rate, int length, RECT captureRect, const BITMAPINFOHEADER* format);
+    bool open(const char* path, int rate, int length, int width, int height, const BITMAPINFOHEADER* format);
     // Writes one key frame. False when the writer is closed, when the recording has
     // ended, or when the frame would take the file past fileByteLimit (the recording
     // then ends: later frames would leave a gap). A frame the library refuses also ends
@@ -71,21 +68,14 @@ bool aviHeaderIsWhole(const BYTE* header, long long fileSize);
 // opens it: it is removed and the user is told. Does nothing for a null or closed writer.
 void closeNumberedAvi(AviWriter* writer);
 
-// Picks the next free savi####.avi in AVISAVEPATH and opens the writer on it, with the
-// stream timing of the capture (frameCount frames at AVI_FPS for an AVI-only
-// recording, S_FPS for a screenshot). Sets app.aviFileOpen on success. Does nothing
-// for a null writer or one already open.
-void openNumberedAvi(AviWriter* writer, int frameCount);
+// Picks the next free savi####.avi in AVISAVEPATH and opens the writer on it for
+// frames of width x height, with the stream's rate and its length in frames. Sets
+// app.aviFileOpen on success. Does nothing for a null writer or one already open.
+void openNumberedAvi(AviWriter* writer, int rate, int length, int width, int height);
 
-// Writes the sample now in captureSlot (CaptureRect's size, top-left) as the frame at
-// `position`. Does nothing for a null or closed writer or an ended recording. When a
-// frame cannot be made or the file cannot take it, the recording ends there and the
-// user is told how many frames the file holds.
-void writeCaptureFrame(AviWriter* writer, int position);
-
-extern const char kAviFullMessage[];
-extern const char kAviErrorTitle[];
-extern const char kAviTooLargeMessage[];    // takes the number of frames kept
-extern const char kAviNoMemoryMessage[];    // takes the number of frames kept
-extern const char kAviWriteFailedMessage[]; // takes the number of frames kept
-extern const char kAviRemovedMessage[];
+// Writes the top-down 24-bit image `bits` (rows `stride` bytes apart, width x height)
+// as the frame at `position`. Does nothing for a null or closed writer or an ended
+// recording. When there is no image (null bits), no frame can be made or the file
+// cannot take it, the recording ends there and the user is told how many frames the
+// file holds.
+void writeCaptureFrame(AviWriter* writer, int position, const BYTE* bits, int stride, int width, int height);

@@ -6,30 +6,16 @@
 #include <cstring>
 #include <string>
 
-#include "app/app_state.h"
-#include "app/settings.h"
-#include "app/text.h"
+#include "core/app_state.h"
+#include "core/settings.h"
+#include "core/gdi_guards.h"
+#include "core/text.h"
+#include "core/texts.h"
 #include "engine/slot_pool.h"
 #include "output/folder_path.h"
 #include "output/serial_name.h"
 
 namespace {
-
-const char kFileSaveErrorTitle[] = "ファイル保存エラー";
-const char kAutoSaveErrorTitle[] = "自動保存エラー";
-const char kErrorTitle[] = "エラー";
-const char kBusyMessage[] = "スクリーンショット中は保存出来ません。\nスクリーンショットが終了してから保存して下さい。";
-const char kNoDataMessage[] = "保存するデータがありません";
-const char kNoMemoryMessage[] = "保存用メモリの確保に失敗しました。";
-const char kWriteFailedMessage[] = "ファイルの書き込みに失敗しました。";
-const char kFullMessage[] = "スクリーンショットが一杯です。";
-const char kUnusableNameMessage[] = "このファイル名では保存出来ません。\n別の名前を指定して下さい。";
-const char kNoRootMessage[] =
-    "自動保存フォルダの指定が正しくないため保存出来ませんでした。\n"
-    "ドライブ名（C:\\ など）から始まるフォルダを指定して下さい。";
-
-const char kFilterName[] = "ビットマップファイル（*.bmp）";
-const char kDialogTitle[] = "ビットマップファイルを保存";
 
 bool noResultYet() { return ResultRect.right == 1 && ResultRect.bottom == 1; }
 
@@ -38,11 +24,11 @@ enum class SaveChoice { Chosen, Cancelled, Unusable };
 // The save dialog is the wide one, so its texts read right whatever the ANSI code
 // page; the path it returns goes back to the ANSI code page of the file functions.
 SaveChoice askSavePath(char* path) {
-    std::wstring filter = wideFromShiftJis(kFilterName);
+    std::wstring filter = wideFromShiftJis(kSaveFilterName);
     filter += L'\0';
     filter += L"*.bmp";
     filter += L'\0';  // c_str() adds the second NUL that ends the list
-    const std::wstring title = wideFromShiftJis(kDialogTitle);
+    const std::wstring title = wideFromShiftJis(kSaveDialogTitle);
     wchar_t initialFolder[MAX_PATH] = L"";
     if (!MultiByteToWideChar(CP_ACP, 0, settings.SAVEPATH, -1, initialFolder, MAX_PATH)) initialFolder[0] = L'\0';
     wchar_t chosen[MAX_PATH] = L"";
@@ -77,9 +63,10 @@ BmpOutcome writeResultBmp(const char* path) {
     BitmapSlot* slot = usableSlot(exportSlot);
     if (!slot || size < 0 || width > slot->width || height > slot->height) return BmpOutcome::NoMemory;
 
-    HGDIOBJ previous = SelectObject(workDC, slot->bitmap);
-    BitBlt(workDC, 0, 0, width, height, displayDC, 0, 0, SRCCOPY);
-    SelectObject(workDC, previous);
+    {
+        Selected into(workDC, slot->bitmap);
+        BitBlt(workDC, 0, 0, width, height, displayDC, 0, 0, SRCCOPY);
+    }
     GdiFlush();  // the pixels are read straight from the DIB section next
 
     BYTE* buffer = static_cast<BYTE*>(malloc(kBmpChunkSize));
@@ -121,11 +108,6 @@ bool ansiPathFromWide(const wchar_t* path, char* out, int size) {
     return true;
 }
 
-void cutToFolder(char* path) {
-    const int separator = lastSeparatorIndex(path);
-    if (separator >= 0) path[separator + 1] = '\0';
-}
-
 void saveToFile() {
     if (app.captureBusy) {
         showMessage(nullptr, kBusyMessage, kFileSaveErrorTitle);
@@ -141,7 +123,7 @@ void saveToFile() {
     case SaveChoice::Chosen:
         // The folder is remembered even if the write then fails.
         strcpy(settings.SAVEPATH, path);
-        cutToFolder(settings.SAVEPATH);
+        keepFolderPart(settings.SAVEPATH);
         if (writeResultBmp(path) == BmpOutcome::NoMemory) showMessage(nullptr, kNoMemoryMessage, kFileSaveErrorTitle);
         break;
     case SaveChoice::Unusable:
@@ -160,10 +142,7 @@ void autoSaveResult() {
         if (strlen(settings.AUTOSAVEPATH) + 30 < MAX_PATH) showMessage(mainWindow, kNoRootMessage, kAutoSaveErrorTitle);
         return;
     }
-    char folder[MAX_PATH];
-    snprintf(folder, sizeof folder, "%s\\", settings.AUTOSAVEPATH);
-    makeFolderPath(folder);  // a folder that cannot be made shows up as a failed open
-    SetCurrentDirectoryA(folder);
+    enterOutputFolder(settings.AUTOSAVEPATH);
     if (noResultYet()) return;
 
     app.saveInProgress = 1;

@@ -25,10 +25,6 @@ BmpOutcome writeResultBmp(const char* path);
 // `size` bytes; `out` is then empty.
 bool ansiPathFromWide(const wchar_t* path, char* out, int size);
 
-// Cuts a file path to its folder, keeping the trailing backslash; a path without a
-// separator stays whole.
-void cutToFolder(char* path);
-
 // The main window's save-to-file command.
 void saveToFile();
 

@@ -50,14 +50,6 @@ void buildBmpHeader(BYTE* file, int width, int height) {
     put32(file + 50, 0);                                    // biClrImportant
 }
 
-}  // namespace
-
-void buildBmpFile(BYTE* file, const BYTE* topDownRows, int stride, int width, int height) {
-    buildBmpRange(file, 0, bmpFileSize(width, height), topDownRows, stride, width, height);
-}
-
-namespace {
-
 // Whole 32-bit pixels with their fourth byte cleared, one word at a time so that the
 // compiler copies many pixels per instruction.
 void copyPixelsClearingFourthByte(BYTE* __restrict out, const BYTE* __restrict in, int pixels) {
@@ -118,19 +110,6 @@ int writeBmpInChunks(BYTE* chunkBuffer, const BYTE* topDownRows, int stride, int
         buildBmpRange(chunkBuffer, count, chunk, topDownRows, stride, width, height);
         const int taken = write(sink, chunkBuffer, chunk);
         Sleep(0);
-        if (taken <= 0 || taken > chunk) break;
-        count += taken;
-    }
-    return count;
-}
-
-int writeInChunks(const BYTE* data, int size, ChunkWriter write, void* sink) {
-    int count = 0;
-    while (count < size) {
-        const int chunk = size - count < kBmpChunkSize ? size - count : kBmpChunkSize;
-        const int taken = write(sink, data + count, chunk);
-        Sleep(0);
-        // A full disk takes nothing; retrying would spin for ever.
         if (taken <= 0 || taken > chunk) break;
         count += taken;
     }

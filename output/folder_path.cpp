@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <direct.h>
 #include <mbctype.h>
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -79,4 +80,11 @@ bool outputFolderFits(const char* folder, int limit) {
     joined[length] = '\\';
     joined[length + 1] = '\0';
     return pathRootLength(joined) > 0;
+}
+
+void enterOutputFolder(const char* folder) {
+    char withSeparator[MAX_PATH];
+    snprintf(withSeparator, sizeof withSeparator, "%s\\", folder);
+    makeFolderPath(withSeparator);
+    SetCurrentDirectoryA(withSeparator);
 }

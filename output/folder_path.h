@@ -17,3 +17,8 @@ bool makeFolderPath(const char* folder);
 // with a backslash it has a root, and its length plus 30 (room for the serial file
 // name) is at most `limit` bytes.
 bool outputFolderFits(const char* folder, int limit);
+
+// Makes every missing folder of an output folder (held without its trailing backslash)
+// and makes it the current directory, where the serial names are then looked for.
+// A folder that cannot be made shows up later, as a file that cannot be opened.
+void enterOutputFolder(const char* folder);

@@ -7,8 +7,9 @@
 #include <cstring>
 #include <string>
 
-#include "app/settings.h"
-#include "app/text.h"
+#include "core/settings.h"
+#include "core/text.h"
+#include "core/texts.h"
 #include "resources/resource.h"
 #include "ui/fit_text.h"
 
@@ -23,19 +24,10 @@ struct BrowseTarget {
 };
 
 const BrowseTarget kTargets[] = {
-    {IDC_AUTOSAVE_BROWSE, IDC_AUTOSAVE_FOLDER, "ＳＳ自動セーブフォルダ設定"},
-    {IDC_AVI_BROWSE, IDC_AVI_FOLDER, "ＡＶＩセーブフォルダ設定"},
-    {IDC_TEMP_BROWSE, IDC_TEMP_FOLDER, "テンポラリファイル生成フォルダ設定"},
+    {IDC_AUTOSAVE_BROWSE, IDC_AUTOSAVE_FOLDER, kAutoSaveFolderTitle},
+    {IDC_AVI_BROWSE, IDC_AVI_FOLDER, kAviFolderTitle},
+    {IDC_TEMP_BROWSE, IDC_TEMP_FOLDER, kTempFolderTitle},
 };
-
-std::wstring wideFromAnsi(const char* text) {
-    const int count = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-    if (count <= 0) return std::wstring();
-    std::wstring wide(static_cast<size_t>(count), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text, -1, &wide[0], count);
-    wide.resize(static_cast<size_t>(count - 1));
-    return wide;
-}
 
 void browse(HWND dialog, const BrowseTarget& target) {
     char current[MAX_PATH] = "";

@@ -7,9 +7,11 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/app_state.h"
-#include "app/settings.h"
-#include "app/text.h"
+#include "core/app_state.h"
+#include "core/settings.h"
+#include "core/text.h"
+#include "core/texts.h"
+#include "engine/hot_keys.h"
 #include "hook/hook_api.h"
 #include "resources/resource.h"
 #include "ui/decay_curve.h"
@@ -25,10 +27,6 @@ const int kEmphasisMax = 200;
 const double kSampleBytesOpening = 921600.0;
 const double kSampleBytesEdited = 1228800.0;
 
-const char kDuplicateKeyMessage[] =
-    "スクリーンショットキーと録画開始キーと録画終了キーのどれかで\n同じキーが設定されています。\n"
-    "同じキーにならないように設定して下さい。";
-const char kSettingErrorTitle[] = "設定エラー";
 
 struct TextBuffer {
     char text[kTextSize] = "";
@@ -209,20 +207,14 @@ void onApply(HWND dialog) {
     settings.AVI_TIME = atLeastOneFromText(itemText(dialog, IDC_AVI_TIME).text);
     saveSettings();
 
-    hookSetShotKey(settings.KEY_CODE);
-    hookSetStartKey(settings.KEY_CODE2);
-    hookSetStopKey(settings.KEY_CODE3);
-    hookSetSwallow(settings.CALLBACK_OP);
-    // Presses made while the dialog was open start nothing.
-    hookSetShotPressed(0);
-    hookSetStartPressed(0);
-    hookSetStopPressed(0);
+    armHotKeys();  // presses made while the dialog was open start nothing
     closeOptions(dialog);
 }
 
 void onCancel(HWND dialog) {
     loadSettings(false);
     DestroyWindow(dialog);
+    // Only the screenshot latch: a recording key pressed under the dialog still counts once it closes.
     hookSetShotPressed(0);
     optionsDialog = nullptr;
     app.optionsOpen = 0;

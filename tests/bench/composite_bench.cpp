@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/capture.h"
+#include "engine/sample_store.h"
 #include "engine/kernels.h"
 #include "engine/slot_pool.h"
 
@@ -115,8 +116,8 @@ int main(int argc, char** argv) {
     // The phase also replays every sample into the padded capture slot.
     const double replayMs = medianMs([&] {
         for (int k = 0; k < kSamples; ++k) {
-            copyRowsFromStore(samples.data() + static_cast<size_t>(sampleBytes(kWidth, kHeight)) * k, copy.data(),
-                              stride24(kWidth), kWidth, kHeight);
+            copyRows(samples.data() + static_cast<size_t>(sampleBytes(kWidth, kHeight)) * k, 3 * kWidth, copy.data(),
+                     stride24(kWidth), 3 * kWidth, kHeight);
         }
     });
 

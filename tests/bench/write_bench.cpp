@@ -17,10 +17,14 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state.h"
-#include "app/settings.h"
+#include "core/app_state.h"
+#include "core/settings.h"
+#include "core/texts.h"
 #include "engine/capture.h"
+#include "engine/sample_store.h"
 #include "engine/slot_pool.h"
+#include "app/compositing_phase.h"
+#include "engine/kernels.h"
 #include "output/avi_writer.h"
 #include "output/bmp_export.h"
 #include "output/serial_name.h"
@@ -140,14 +144,18 @@ void bmpBreakdown(const std::string& folder) {
     });
     const Timing fresh = timeRuns([] {}, [&] {
         BYTE* buffer = static_cast<BYTE*>(malloc(static_cast<size_t>(size)));
-        buildBmpFile(buffer, slot->bits, 4 * slot->width, kWidth, kHeight);
+        buildBmpRange(buffer, 0, size, slot->bits, 4 * slot->width, kWidth, kHeight);
         free(buffer);
     });
-    const Timing build = timeRuns([] {}, [&] { buildBmpFile(reused.data(), slot->bits, 4 * slot->width, kWidth, kHeight); });
+    const Timing build = timeRuns([] {}, [&] {
+        buildBmpRange(reused.data(), 0, size, slot->bits, 4 * slot->width, kWidth, kHeight);
+    });
     const std::string path = folder + "chunks.bmp";
     const Timing chunks = timeRuns([&] { DeleteFileA(path.c_str()); }, [&] {
         FILE* file = fopen(path.c_str(), "wb");
-        writeInChunks(reused.data(), size, writeChunkToFile, file);
+        for (int at = 0; at < size; at += kBmpChunkSize) {
+            fwrite(reused.data() + at, 1, static_cast<size_t>(size - at < kBmpChunkSize ? size - at : kBmpChunkSize), file);
+        }
         fclose(file);
     });
     DeleteFileA(path.c_str());
@@ -159,7 +167,7 @@ void bmpBreakdown(const std::string& folder) {
 // same rows flipped into a buffer already touched, and the library's write alone.
 void aviBreakdown(const std::string& folder) {
     BitmapSlot* slot = usableSlot(captureSlot);
-    const int stride = aviRowBytes(kWidth);
+    const int stride = stride24(kWidth);
     const int size = stride * kHeight;
     std::vector<BYTE> reused(static_cast<size_t>(size), 0);
     const Timing fresh = timeRuns([] {}, [&] {
@@ -183,7 +191,7 @@ void aviBreakdown(const std::string& folder) {
         BITMAPINFOHEADER format = slot->info->bmiHeader;
         format.biWidth = kWidth;
         format.biHeight = kHeight;
-        writer.open(path.c_str(), kFrames, kFrames, CaptureRect, &format);
+        writer.open(path.c_str(), kFrames, kFrames, kWidth, kHeight, &format);
         for (int i = 0; i < kFrames; ++i) writer.writeFrame(i, reused.data(), size);
         writer.close();
     });
@@ -194,8 +202,8 @@ void aviBreakdown(const std::string& folder) {
 
 void writeAvi() {
     AviWriter writer;
-    openNumberedAvi(&writer, kFrames);
-    for (int i = 0; i < kFrames; ++i) writeCaptureFrame(&writer, i);
+    openCaptureAvi(&writer, kFrames);
+    for (int i = 0; i < kFrames; ++i) recordFrame(&writer, i);
     writer.close();
 }
 
@@ -260,7 +268,7 @@ void benchStoreTouch(const std::string& folder, int width, int height, int sampl
         for (int k = 0; k < samples; ++k) {
             BYTE* sample = store.storeView + static_cast<size_t>(k) * static_cast<size_t>(sampleBytes(width, height));
             const double start = now();
-            copyRowsToStore(slot->bits, slot->stride, sample, width, height);
+            copyRows(slot->bits, slot->stride, sample, 3 * width, 3 * width, height);
             times.push_back((now() - start) * 1000.0);
         }
         std::sort(times.begin(), times.end());

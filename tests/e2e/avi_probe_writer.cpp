@@ -7,9 +7,12 @@
 
 #include <cstdio>
 
-#include "app/app_state.h"
-#include "app/settings.h"
+#include "core/app_state.h"
+#include "core/settings.h"
+#include "core/texts.h"
 #include "engine/slot_pool.h"
+#include "app/compositing_phase.h"
+#include "engine/kernels.h"
 #include "output/avi_writer.h"
 
 namespace {
@@ -35,14 +38,14 @@ void fillSample(int sample, FILE* expected) {
 void record(const char* folder, int file, int width, int height, int frames, int frameCount) {
     SetRect(&CaptureRect, 0, 0, width, height);
     AviWriter* writer = new AviWriter;
-    openNumberedAvi(writer, frameCount);
+    openCaptureAvi(writer, frameCount);
     for (int i = 0; i < frames; ++i) {
         char name[MAX_PATH];
         snprintf(name, sizeof name, "%s\\frame%d_%d.bgr", folder, file, i);
         FILE* expected = fopen(name, "wb");
         fillSample(i, expected);
         if (expected) fclose(expected);
-        writeCaptureFrame(writer, i);
+        recordFrame(writer, i);
     }
     if (app.aviFileOpen) writer->close();
     delete writer;

@@ -1,6 +1,6 @@
-// The capture engine against real GDI, a real file mapping and the real hook library:
-// slot rules, sample counts, the store's layout and growth, the state machine, and
-// samples that equal, byte for byte, what a window of the test shows on screen.
+// The capture step against real GDI, a real file mapping and the real hook library:
+// sample counts, clipping, the state machine, and samples that equal, byte for byte,
+// what a window of the test shows on screen.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,70 +8,19 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state.h"
-#include "app/settings.h"
-#include "app/text.h"
+#include "core/app_state.h"
+#include "core/settings.h"
+#include "app/compositing_phase.h"
+#include "core/text.h"
 #include "engine/capture.h"
+#include "engine/sample_store.h"
 #include "engine/slot_pool.h"
 #include "hook/hook_api.h"
 #include "support/dialog_watcher.h"
 
 namespace {
 
-// --- Slot rules ---------------------------------------------------------------
-
-class SlotPoolTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        windowDC = GetDC(nullptr);
-        releaseSlots();
-    }
-    void TearDown() override {
-        releaseSlots();
-        ReleaseDC(nullptr, windowDC);
-        windowDC = nullptr;
-    }
-};
-
-TEST_F(SlotPoolTest, StridesArePaddedToFourBytes) {
-    const int widths[] = {1, 2, 4, 1366, 1920};
-    const int strides[] = {4, 8, 12, 4100, 5760};
-    for (int i = 0; i < 5; ++i) EXPECT_EQ(stride24(widths[i]), strides[i]) << "width " << widths[i];
-    const int index = allocSlot24(1366, 2);
-    ASSERT_GT(index, 0);
-    EXPECT_EQ(SlotPool[index].stride, 4100);
-    EXPECT_EQ(SlotPool[index].info->bmiHeader.biHeight, -2) << "slots are top-down";
-    EXPECT_EQ(SlotPool[index].info->bmiHeader.biBitCount, 24);
-}
-
-TEST_F(SlotPoolTest, HandsOutOneToThreeAndNeverZero) {
-    EXPECT_EQ(allocSlot24(0, 5), -1);
-    EXPECT_EQ(allocSlot32(5, -1), -1);
-    EXPECT_EQ(allocSlot24(8, 8), 1);
-    EXPECT_EQ(allocSlot24(8, 8), 2);
-    EXPECT_EQ(allocSlot32(8, 8), 3);
-    EXPECT_EQ(allocSlot24(8, 8), -1) << "a fourth allocation fails";
-    EXPECT_EQ(SlotPool[3].stride, 0);
-    EXPECT_EQ(SlotPool[0].bits, nullptr);
-    EXPECT_EQ(usableSlot(0), nullptr);
-    releaseSlots();
-    for (const BitmapSlot& slot : SlotPool) {
-        EXPECT_EQ(slot.bits, nullptr);
-        EXPECT_EQ(slot.bitmap, nullptr);
-        EXPECT_EQ(slot.block, nullptr);
-    }
-    EXPECT_EQ(allocSlot24(8, 8), 1) << "after release the pool starts again at 1";
-}
-
-TEST_F(SlotPoolTest, FailedCreationLeavesItsIndexFree) {
-    ASSERT_EQ(allocSlot24(8, 8), 1);
-    const int failed = allocSlot24(200000, 200000);  // far more than any DIB section can hold
-    EXPECT_EQ(failed, 2);
-    EXPECT_EQ(usableSlot(failed), nullptr) << "no capture may touch a failed slot";
-    EXPECT_EQ(allocSlot24(8, 8), 2) << "the next allocation gets the same index";
-}
-
-// --- Sample counts and the store ----------------------------------------------
+// --- Sample counts and clipping ------------------------------------------------
 
 TEST(SampleCount, ShutterTimeIsSinglePrecisionAndTruncated) {
     EXPECT_EQ(screenshotSampleCount(10, 0.7f), 6);
@@ -82,15 +31,6 @@ TEST(SampleCount, ShutterTimeIsSinglePrecisionAndTruncated) {
     EXPECT_EQ(screenshotSampleCount(2000000000, 1e9f), INT_MAX) << "saturates instead of overflowing";
     EXPECT_EQ(aviSampleCount(60, 15), 900);
     EXPECT_EQ(aviSampleCount(2000000, 2000000), INT_MAX);
-}
-
-TEST(SampleStorePath, MustFitThePathBuffer) {
-    char path[MAX_PATH];
-    EXPECT_TRUE(buildStorePath(path, "C:\\temp"));
-    EXPECT_STREQ(path, "C:\\temp\\tmp.map");
-    const std::string longest(MAX_PATH - 1 - 8, 'a');  // plus "\tmp.map" fills 259 bytes
-    EXPECT_TRUE(buildStorePath(path, longest.c_str()));
-    EXPECT_FALSE(buildStorePath(path, (longest + "a").c_str()));
 }
 
 TEST(ClipToDesktop, KeepsEveryCopyInsideTheDesktop) {
@@ -106,161 +46,6 @@ TEST(ClipToDesktop, KeepsEveryCopyInsideTheDesktop) {
     r = clipToDesktop({-32000, -32000, -31840, -31972}, desktop);  // a minimised window
     EXPECT_EQ(r.right - r.left, 0);
     EXPECT_EQ(r.bottom - r.top, 0);
-}
-
-class StoreTest : public ::testing::Test {
-protected:
-    void SetUp() override { createSampleStore("Z:\\tmp", 100); }
-    void TearDown() override { releaseSampleStore(); }
-};
-
-TEST_F(StoreTest, GrowsOnlyWhenTooSmallAndThenWithOneSampleSpare) {
-    ASSERT_NE(store.storeView, nullptr);
-    EXPECT_EQ(store.mappedSize, 100);
-    // 2 x 2 samples are 12 bytes, rows of 6 bytes with no padding.
-    EXPECT_EQ(sampleBytes(2, 2), 12);
-    releaseSampleStore();
-    createSampleStore("Z:\\tmp", 2 * 2 * 3 * 5);
-    EXPECT_TRUE(ensureStoreCapacity(2, 2, 5));
-    EXPECT_EQ(store.mappedSize, 60) << "exactly w*h*N*3 is enough";
-    releaseSampleStore();
-    createSampleStore("Z:\\tmp", 2 * 2 * 3 * 5 - 1);
-    EXPECT_TRUE(ensureStoreCapacity(2, 2, 5));
-    EXPECT_EQ(store.mappedSize, 72) << "one byte short grows to w*h*(N+1)*3";
-    EXPECT_TRUE(ensureStoreCapacity(2, 2, 3));
-    EXPECT_EQ(store.mappedSize, 72) << "never shrinks";
-}
-
-TEST_F(StoreTest, RefusesSizesPastTwoGigabytesAndKeepsTheOldStore) {
-    BYTE* view = store.storeView;
-    EXPECT_FALSE(ensureStoreCapacity(1024, 768, 910));  // 1024*768*3*911 >= 2^31
-    EXPECT_EQ(store.storeView, view);
-    EXPECT_EQ(store.mappedSize, 100);
-    EXPECT_TRUE(ensureStoreCapacity(1024, 768, 909 - 1));  // just below the limit
-}
-
-// --- Preparing the next sample's pages while the loop waits -------------------------
-
-TEST(NextSampleSpan, CoversOnlyTheNextSampleAndWhatIsNotPreparedYet) {
-    long long from = -1, to = -1;
-    EXPECT_FALSE(nextSampleSpan(1, 10, 10, 100000, 0, &from, &to)) << "sample 1 fixes the rectangle first";
-    EXPECT_FALSE(nextSampleSpan(3, 0, 10, 100000, 0, &from, &to));
-    ASSERT_TRUE(nextSampleSpan(3, 10, 10, 100000, 0, &from, &to));
-    EXPECT_EQ(from, 600);
-    EXPECT_EQ(to, 900);
-    ASSERT_TRUE(nextSampleSpan(3, 10, 10, 100000, 700, &from, &to));
-    EXPECT_EQ(from, 700);
-    EXPECT_FALSE(nextSampleSpan(3, 10, 10, 100000, 900, &from, &to));
-    EXPECT_TRUE(nextSampleSpan(3, 10, 10, 900, 0, &from, &to)) << "a sample that just fits";
-    EXPECT_FALSE(nextSampleSpan(3, 10, 10, 899, 0, &from, &to)) << "never past the mapping";
-    EXPECT_FALSE(nextSampleSpan(30000, 1000, 1000, 2147483647, 0, &from, &to)) << "no overflow into range";
-}
-
-TEST_F(StoreTest, PreparingChangesNoByteAndStopsAtTheNextSamplesEnd) {
-    releaseSampleStore();
-    createSampleStore("Z:\\tmp", 200000);
-    ASSERT_NE(store.storeView, nullptr);
-    ASSERT_TRUE(reserveStoreBytes(store.mappedSize, store.mappedSize));  // samples only go where room is kept
-    for (int i = 0; i < store.mappedSize; ++i) store.storeView[i] = static_cast<BYTE>(i * 7 + (i >> 9));
-    const std::vector<BYTE> before(store.storeView, store.storeView + store.mappedSize);
-    app = AppState();
-    settings = Settings();
-    settings.S_FPS = 5;  // N = 5
-    CaptureRect = {0, 0, 100, 100};  // samples of 30,000 bytes
-
-    EXPECT_FALSE(prepareNextSample(1)) << "idle: nothing to prepare";
-    app.captureBusy = 1;
-    app.sampleCounter = 3;  // bytes 60,000 to 90,000: a write into 8 pages, one per call
-    int calls = 1;
-    while (prepareNextSample(1)) ASSERT_LT(++calls, 100);
-    EXPECT_EQ(calls, 8);
-    EXPECT_EQ(store.preparedBytes, 90000);
-    EXPECT_TRUE(std::equal(before.begin(), before.end(), store.storeView)) << "the bytes stay as they were";
-
-    app.sampleCounter = 6;  // all five samples are in: the next step composites
-    EXPECT_FALSE(prepareNextSample(64));
-    EXPECT_EQ(store.preparedBytes, 90000);
-
-    app.aviOnlyMode = 1;  // AVI_TIME x AVI_FPS samples: the stored rate applies
-    EXPECT_TRUE(prepareNextSample(1));
-    EXPECT_GT(store.preparedBytes, 150000);
-
-    EXPECT_TRUE(ensureStoreCapacity(100, 100, 10));
-    EXPECT_EQ(store.preparedBytes, 0) << "a new mapping starts unprepared";
-    app = AppState();
-    settings = Settings();
-}
-
-long long allocatedBytes(HANDLE file) {
-    FILE_STANDARD_INFO info;
-    return GetFileInformationByHandleEx(file, FileStandardInfo, &info, sizeof info) ? info.AllocationSize.QuadPart
-                                                                                     : -1;
-}
-
-TEST_F(StoreTest, TheFileHasItsRoomBeforeAnySampleIsWrittenAndKeepsWhatLiesBelow) {
-    releaseSampleStore();
-    createSampleStore("Z:\\tmp", 400000);
-    ASSERT_NE(store.storeFile, INVALID_HANDLE_VALUE);
-    ASSERT_NE(store.storeView, nullptr);
-    EXPECT_EQ(store.reservedBytes, 0);
-
-    ASSERT_TRUE(reserveStoreBytes(100000, 1 << 20));
-    EXPECT_EQ(store.reservedBytes, 100000);
-    EXPECT_GE(allocatedBytes(store.storeFile), 100000) << "the disk holds the room, not just the file size";
-    store.storeView[99999] = 42;  // a sample's last byte
-
-    ASSERT_TRUE(reserveStoreBytes(300000, 65536)) << "a budget takes part of it per call";
-    EXPECT_EQ(store.reservedBytes, 165536);
-    ASSERT_TRUE(reserveStoreBytes(300000, 1 << 20));
-    EXPECT_EQ(store.reservedBytes, 300000);
-    EXPECT_EQ(store.storeView[99999], 42) << "reserving further never covers a sample";
-    ASSERT_TRUE(reserveStoreBytes(5, 0)) << "room already kept needs nothing";
-    EXPECT_EQ(store.reservedBytes, 300000);
-}
-
-TEST_F(StoreTest, AStoreMovedOutOfItsFileKeepsEverySampleAndTheFileIsGone) {
-    releaseSampleStore();
-    createSampleStore("Z:\\tmp", 300000);
-    ASSERT_NE(store.storeFile, INVALID_HANDLE_VALUE);
-    ASSERT_TRUE(reserveStoreBytes(200000, 200000));
-    for (int i = 0; i < 200000; ++i) store.storeView[i] = static_cast<BYTE>(i * 13 + (i >> 8));
-
-    ASSERT_TRUE(moveStoreToPagingFile());
-    EXPECT_EQ(store.storeFile, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(GetFileAttributesA("Z:\\tmp\\tmp.map"), INVALID_FILE_ATTRIBUTES) << "the file deletes itself";
-    EXPECT_EQ(store.mappedSize, 300000);
-    for (int i = 0; i < 200000; ++i) ASSERT_EQ(store.storeView[i], static_cast<BYTE>(i * 13 + (i >> 8))) << i;
-    store.storeView[299999] = 1;  // the whole view is writable
-
-    EXPECT_TRUE(reserveStoreBytes(300000, 0)) << "the paging file needs no room kept";
-    EXPECT_FALSE(moveStoreToPagingFile()) << "already there";
-    EXPECT_TRUE(ensureStoreCapacity(100, 100, 20)) << "and it still grows";
-}
-
-TEST(SampleStore, WorksInThePagingFileWhenTheFolderIsUnusable) {
-    const std::string tooLong(300, 'x');
-    createSampleStore(tooLong.c_str(), 4096);
-    EXPECT_EQ(store.storeFile, INVALID_HANDLE_VALUE);
-    ASSERT_NE(store.storeView, nullptr);
-    store.storeView[4095] = 7;  // the whole view is writable
-    releaseSampleStore();
-    createSampleStore("Z:\\no\\such\\folder", 4096);
-    EXPECT_EQ(store.storeFile, INVALID_HANDLE_VALUE);
-    EXPECT_NE(store.storeView, nullptr);
-    releaseSampleStore();
-}
-
-TEST(RowCopies, DropAndRestoreTheSlotPadding) {
-    const int w = 3, h = 2, stride = 12;  // 9 bytes of pixels, 3 of padding
-    std::vector<BYTE> slot(stride * h), sample(w * h * 3), back(stride * h, 0xEE);
-    for (size_t i = 0; i < slot.size(); ++i) slot[i] = static_cast<BYTE>(i);
-    copyRowsToStore(slot.data(), stride, sample.data(), w, h);
-    EXPECT_EQ(sample[8], 8);
-    EXPECT_EQ(sample[9], 12) << "row 1 follows row 0 without padding";
-    copyRowsFromStore(sample.data(), back.data(), stride, w, h);
-    EXPECT_EQ(back[12], 12);
-    EXPECT_EQ(back[9], 0xEE) << "padding is left alone";
-    EXPECT_EQ(back[23], 0xEE);
 }
 
 // --- The state machine and real samples ----------------------------------------
@@ -287,6 +72,12 @@ LRESULT CALLBACK patternProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
         return 0;
     }
     return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+// One turn of the main loop: the step, then the compositing phase when it says sampling is over.
+void step() {
+    const StepOutcome outcome = captureStep();
+    if (outcome.samplingOver) finishSampling(outcome.samplesTaken);
 }
 
 void pumpAll() {
@@ -388,7 +179,7 @@ protected:
 
 TEST_F(CaptureEngineTest, IdleStepsPollAtTheAviRateAndDropStopPresses) {
     hookSetStopPressed(1);
-    captureStep();
+    step();
     EXPECT_EQ(app.sampleCounter, 0);
     EXPECT_EQ(app.captureBusy, 0);
     EXPECT_EQ(app.aviOnlyMode, 1) << "an idle step without the screenshot key paces at AVI_FPS";
@@ -401,18 +192,18 @@ TEST_F(CaptureEngineTest, ScreenshotKeyWinsOverRecordStart) {
     settings.S_TIME = 0.3f;
     hookSetShotPressed(1);
     hookSetStartPressed(1);
-    captureStep();
+    step();
     EXPECT_EQ(app.aviOnlyMode, 0);
     EXPECT_EQ(app.captureBusy, 1);
     EXPECT_EQ(app.sampleCounter, 2);
     ASSERT_FALSE(captions.empty());
     EXPECT_EQ(captions.back(), wideFromShiftJis("Kestrin Ver 0.03改 ( 1 / 3 )"));
     hookSetShotPressed(1);  // presses during a capture are not polled
-    captureStep();
-    captureStep();
+    step();
+    step();
     EXPECT_EQ(app.sampleCounter, 4);
     EXPECT_EQ(captions.back(), wideFromShiftJis("Kestrin Ver 0.03改 ( 3 / 3 )"));
-    captureStep();  // the step after the last sample ends the capture
+    step();  // the step after the last sample ends the capture
     EXPECT_EQ(app.sampleCounter, 0);
     EXPECT_EQ(app.captureBusy, 0);
     EXPECT_EQ(app.aviOnlyMode, 0);
@@ -430,14 +221,14 @@ TEST_F(CaptureEngineTest, RecordStopEndsWithTheSamplesTakenBeforeIt) {
 
     hookSetStartPressed(1);
     hookSetStopPressed(1);  // made while idle: dropped by the step that starts the recording
-    captureStep();
+    step();
     EXPECT_EQ(app.aviOnlyMode, 1);
     EXPECT_EQ(app.sampleCounter, 2);
     EXPECT_EQ(captions.back(), wideFromShiftJis("Kestrin Ver 0.03改 ( 1 / 600 )"));
-    captureStep();
-    captureStep();
+    step();
+    step();
     hookSetStopPressed(1);  // before sample 4
-    captureStep();
+    step();
     EXPECT_EQ(app.sampleCounter, 0);
     EXPECT_EQ(app.captureBusy, 0);
     EXPECT_EQ(app.aviOnlyMode, 0);
@@ -451,11 +242,11 @@ TEST_F(CaptureEngineTest, RecordStopEndsWithTheSamplesTakenBeforeIt) {
 
     captions.clear();
     hookSetStartPressed(1);
-    captureStep();  // idle step: starts the recording and takes sample 1
+    step();  // idle step: starts the recording and takes sample 1
     captions.clear();
     app.sampleCounter = 1;  // as if the stop came before the first sample
     hookSetStopPressed(1);
-    captureStep();
+    step();
     EXPECT_EQ(app.captureBusy, 0);
     for (const std::wstring& caption : captions) {
         EXPECT_EQ(caption.find(wideFromShiftJis("合成中")), std::wstring::npos) << "no sample to composite";
@@ -467,15 +258,15 @@ TEST_F(CaptureEngineTest, ClientAreaSamplesEqualTheWindowOnScreen) {
     settings.S_FPS = 10;
     settings.S_TIME = 0.2f;
     hookSetShotPressed(1);
-    captureStep();
-    captureStep();
+    step();
+    step();
     RECT client;
     GetClientRect(patternWindow, &client);
     EXPECT_EQ(CaptureRect.right - CaptureRect.left, client.right);
     EXPECT_EQ(CaptureRect.bottom - CaptureRect.top, client.bottom);
     expectPatternInSample(1, 0, 0);
     expectPatternInSample(2, 0, 0);
-    captureStep();
+    step();
     EXPECT_EQ(app.captureBusy, 0);
 }
 
@@ -490,19 +281,19 @@ TEST_F(CaptureEngineTest, WholeWindowAndDesktopSamplesHoldTheClientAtItsOffset) 
     settings.S_TIME = 0.1f;
     settings.SS_CLIENT = 0;
     hookSetShotPressed(1);
-    captureStep();
+    step();
     EXPECT_EQ(CaptureRect.left, frame.left);
     EXPECT_EQ(CaptureRect.right, frame.right);
     expectPatternInSample(1, origin.x - frame.left, origin.y - frame.top);
-    captureStep();
+    step();
 
     settings.SS_ACTIVE = 0;
     hookSetShotPressed(1);
-    captureStep();
+    step();
     EXPECT_EQ(CaptureRect.right, DesktopRect.right);
     EXPECT_EQ(CaptureRect.bottom, DesktopRect.bottom);
     expectPatternInSample(1, origin.x, origin.y);
-    captureStep();
+    step();
     EXPECT_EQ(app.captureBusy, 0);
 }
 
@@ -511,10 +302,10 @@ TEST_F(CaptureEngineTest, AWindowPartlyOffScreenIsClippedToTheDesktop) {
     settings.S_FPS = 10;
     settings.S_TIME = 0.1f;
     hookSetShotPressed(1);
-    captureStep();
+    step();
     EXPECT_EQ(CaptureRect.right, DesktopRect.right);
     EXPECT_LE(CaptureRect.right - CaptureRect.left, 40);
-    captureStep();
+    step();
     EXPECT_EQ(app.captureBusy, 0);
 }
 
@@ -524,7 +315,7 @@ TEST_F(CaptureEngineTest, AStoreThatCannotHoldTheCaptureEndsItAndSaysSo) {
     settings.S_FPS = 1000;
     settings.S_TIME = 1000.0f;  // a million desktop samples: far past 2^31 bytes
     hookSetShotPressed(1);
-    captureStep();
+    step();
     EXPECT_EQ(app.sampleCounter, 0);
     EXPECT_EQ(app.captureBusy, 0);
     EXPECT_EQ(hookShotPressed(), 0);
@@ -538,7 +329,7 @@ TEST_F(CaptureEngineTest, AFailedCaptureSlotIsNeverTouched) {
     SlotPool[captureSlot].bits = nullptr;  // as if its allocation had failed
     settings.SS_ACTIVE = 0;
     hookSetShotPressed(1);
-    captureStep();
+    step();
     SlotPool[captureSlot] = saved;
     EXPECT_EQ(app.captureBusy, 0);
     EXPECT_EQ(app.sampleCounter, 0);

@@ -315,4 +315,17 @@ TYPED_TEST(CompositeNumbers, EmptyRegionsAreLeftAlone) {
     EXPECT_EQ(std::vector<uint8_t>(image.bytes.size(), 0x77), image.bytes);
 }
 
+TEST(RowCopies, DropAndRestoreTheSlotPadding) {
+    const int w = 3, h = 2, stride = 12;  // 9 bytes of pixels, 3 of padding
+    std::vector<uint8_t> slot(stride * h), sample(w * h * 3), back(stride * h, 0xEE);
+    for (size_t i = 0; i < slot.size(); ++i) slot[i] = static_cast<uint8_t>(i);
+    copyRows(slot.data(), stride, sample.data(), 3 * w, 3 * w, h);
+    EXPECT_EQ(sample[8], 8);
+    EXPECT_EQ(sample[9], 12) << "row 1 follows row 0 without padding";
+    copyRows(sample.data(), 3 * w, back.data(), stride, 3 * w, h);
+    EXPECT_EQ(back[12], 12);
+    EXPECT_EQ(back[9], 0xEE) << "padding is left alone";
+    EXPECT_EQ(back[23], 0xEE);
+}
+
 }  // namespace

@@ -9,8 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state.h"
-#include "app/settings.h"
+#include "core/app_state.h"
+#include "core/settings.h"
+#include "engine/kernels.h"
 #include "engine/slot_pool.h"
 #include "support/dialog_watcher.h"
 

@@ -167,12 +167,3 @@ TEST_F(SaveDialogTest, AWriteFailureStillRemembersTheFolderAndAMemoryFailureIsRe
     EXPECT_EQ(std::string(settings.SAVEPATH), folder / "dir\\");
     EXPECT_FALSE(exists(folder / "dir\\a.bmp"));
 }
-
-TEST(SavePath, CutToItsFolderAtTheLastRealSeparator) {
-    char path[MAX_PATH] = "C:\\dir\\表.bmp";
-    cutToFolder(path);
-    EXPECT_STREQ(path, "C:\\dir\\");
-    char noSeparator[MAX_PATH] = "name.bmp";
-    cutToFolder(noSeparator);
-    EXPECT_STREQ(noSeparator, "name.bmp");
-}

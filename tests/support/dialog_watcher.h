@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/text.h"
+#include "core/text.h"
 
 struct SeenMessage {
     std::wstring title;

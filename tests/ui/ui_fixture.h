@@ -15,9 +15,9 @@
 #include <thread>
 #include <vector>
 
-#include "app/app_state.h"
-#include "app/settings.h"
-#include "app/text.h"
+#include "core/app_state.h"
+#include "core/settings.h"
+#include "core/text.h"
 #include "resources/resource.h"
 #include "support/file_bytes.h"
 

@@ -3,10 +3,10 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "app/main_window.h"
-#include "app/settings.h"
-#include "ini_fixture.h"
+#include "core/settings.h"
+#include "support/ini_fixture.h"
 #include "resources/resource.h"
 
 namespace {

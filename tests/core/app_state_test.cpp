@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 
 namespace {
 

@@ -1,13 +1,13 @@
 #pragma once
 // Tests of the settings run against the real INI functions and the INI file that
-// belongs to the test program itself (test_app.exe uses test_app.ini).
+// belongs to the test program itself (test_core.exe uses test_core.ini).
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <string>
 
-#include "app/app_state.h"
-#include "app/settings.h"
+#include "core/app_state.h"
+#include "core/settings.h"
 #include "support/file_bytes.h"
 
 class IniFile : public ::testing::Test {

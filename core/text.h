@@ -5,8 +5,12 @@
 #include <windows.h>
 #include <string>
 
+// Conversions between the program's Shift-JIS texts and UTF-16; an empty or null text,
+// or one that cannot be converted, gives an empty string.
 std::wstring wideFromShiftJis(const char* text);
 std::string shiftJisFromWide(const wchar_t* text);
+// UTF-16 of a text in the system's ANSI code page (file and folder paths).
+std::wstring wideFromAnsi(const char* text);
 
 // MessageBox with a Shift-JIS text and title; MB_OK unless told otherwise.
 int showMessage(HWND owner, const char* text, const char* title, UINT type = MB_OK);

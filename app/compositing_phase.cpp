@@ -1,14 +1,17 @@
-#include "engine/composite.h"
+#include "app/compositing_phase.h"
 
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
 #include <new>
 
-#include "app/app_state.h"
-#include "app/settings.h"
+#include "core/app_state.h"
+#include "core/gdi_guards.h"
+#include "core/settings.h"
+#include "core/texts.h"
 #include "engine/capture.h"
 #include "engine/kernels.h"
+#include "engine/sample_store.h"
 #include "engine/slot_pool.h"
 #include "output/avi_writer.h"
 #include "output/bmp_export.h"
@@ -60,21 +63,12 @@ BitmapSlot* slotFor(int index, int width, int height) {
 void replaySample(const BYTE* sample, const CompositeExtent& extent) {
     BitmapSlot* slot = slotFor(captureSlot, extent.width, extent.height);
     if (!slot) return;
-    if (extent.storeWidth == extent.width) {
-        copyRowsFromStore(sample, slot->bits, slot->stride, extent.width, extent.height);
-        return;
-    }
-    const size_t storeRow = static_cast<size_t>(extent.storeWidth) * 3;
-    for (int r = 0; r < extent.height; ++r) {
-        copyRowsFromStore(sample + r * storeRow, slot->bits + static_cast<size_t>(r) * slot->stride, slot->stride,
-                          extent.width, 1);
-    }
+    copyRows(sample, extent.storeWidth * 3, slot->bits, slot->stride, extent.width * 3, extent.height);
 }
 
 void showResult(const BitmapSlot* slot, const CompositeExtent& extent) {
-    HGDIOBJ previous = SelectObject(workDC, slot->bitmap);
+    Selected into(workDC, slot->bitmap);
     BitBlt(displayDC, 0, 0, extent.width, extent.height, workDC, 0, 0, SRCCOPY);
-    SelectObject(workDC, previous);
     ResultRect = {0, 0, extent.width, extent.height};
 }
 
@@ -92,7 +86,7 @@ void compositeSamples(int n, const CompositeExtent& extent) {
         AviWriter* writer = nullptr;
         if (aviOnly || (settings.AVI_OUT && settings.AUTO_SAVE)) {
             writer = new (std::nothrow) AviWriter();
-            openNumberedAvi(writer, aviOnly ? n : 0);
+            openCaptureAvi(writer, n);
         }
         const size_t sampleSize = static_cast<size_t>(sampleBytes(extent.storeWidth, extent.storeHeight));
         Real weightSum = 0;
@@ -107,7 +101,7 @@ void compositeSamples(int n, const CompositeExtent& extent) {
             setCaption(kCaptionCompositing, i, n);
             pumpMessages();
             Sleep(0);
-            writeCaptureFrame(writer, i - 1);
+            recordFrame(writer, i - 1);
         }
         if (writer) {
             if (app.aviFileOpen) closeNumberedAvi(writer);
@@ -125,36 +119,22 @@ void compositeSamples(int n, const CompositeExtent& extent) {
     free(weights);
 }
 
-template <typename Real>
-void accumulateSlot(Real weight, int slotIndex, Real* accumulator, int width, int height) {
-    BitmapSlot* slot = slotFor(slotIndex, width, height);
-    if (!slot || height <= 0) return;
-    accumulateRows(slot->bits, slot->stride, width, height, weight, accumulator);
-}
-
-template <typename Real>
-void normaliseSlot(Real weightSum, const Real* accumulator, int slotIndex, int width, int height) {
-    BitmapSlot* slot = slotFor(slotIndex, width, height);
-    if (!slot || height <= 0) return;
-    normaliseRows(accumulator, weightSum, width, height, slot->bits, slot->stride);
-}
-
 }  // namespace
 
-void accumulateSample(float weight, int slotIndex, float* accumulator, int width, int height) {
-    accumulateSlot(weight, slotIndex, accumulator, width, height);
+void openCaptureAvi(AviWriter* writer, int frameCount) {
+    if (!usableSlot(captureSlot)) return;  // no capture slot: there is no frame to write
+    const bool aviOnly = app.aviOnlyMode != 0;
+    const int rate = aviOnly ? settings.AVI_FPS : settings.S_FPS;
+    const int length = aviOnly ? frameCount : screenshotSampleCount(settings.S_FPS, settings.S_TIME);
+    openNumberedAvi(writer, rate, length, CaptureRect.right - CaptureRect.left, CaptureRect.bottom - CaptureRect.top);
 }
 
-void accumulateSample(double weight, int slotIndex, double* accumulator, int width, int height) {
-    accumulateSlot(weight, slotIndex, accumulator, width, height);
-}
-
-void normaliseResult(float weightSum, const float* accumulator, int slotIndex, int width, int height) {
-    normaliseSlot(weightSum, accumulator, slotIndex, width, height);
-}
-
-void normaliseResult(double weightSum, const double* accumulator, int slotIndex, int width, int height) {
-    normaliseSlot(weightSum, accumulator, slotIndex, width, height);
+void recordFrame(AviWriter* writer, int position) {
+    const BitmapSlot* slot = usableSlot(captureSlot);
+    const int width = CaptureRect.right - CaptureRect.left;
+    const int height = CaptureRect.bottom - CaptureRect.top;
+    const bool fits = slot && width <= slot->width && height <= slot->height;
+    writeCaptureFrame(writer, position, fits ? slot->bits : nullptr, fits ? slot->stride : 0, width, height);
 }
 
 void finishSampling(int sampleTotal) {

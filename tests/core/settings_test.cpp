@@ -7,7 +7,7 @@
 #include <functional>
 #include <vector>
 
-#include "ini_fixture.h"
+#include "support/ini_fixture.h"
 
 namespace {
 

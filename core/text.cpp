@@ -1,18 +1,24 @@
-#include "app/text.h"
+#include "core/text.h"
 
 namespace {
-const UINT kShiftJis = 932;
-}
 
-std::wstring wideFromShiftJis(const char* text) {
+const UINT kShiftJis = 932;
+
+std::wstring wideFrom(UINT codePage, const char* text) {
     if (!text || !*text) return std::wstring();
-    int count = MultiByteToWideChar(kShiftJis, 0, text, -1, nullptr, 0);
+    int count = MultiByteToWideChar(codePage, 0, text, -1, nullptr, 0);
     if (count <= 0) return std::wstring();
     std::wstring wide(static_cast<size_t>(count), L'\0');
-    MultiByteToWideChar(kShiftJis, 0, text, -1, &wide[0], count);
+    MultiByteToWideChar(codePage, 0, text, -1, &wide[0], count);
     wide.resize(static_cast<size_t>(count - 1));
     return wide;
 }
+
+}  // namespace
+
+std::wstring wideFromShiftJis(const char* text) { return wideFrom(kShiftJis, text); }
+
+std::wstring wideFromAnsi(const char* text) { return wideFrom(CP_ACP, text); }
 
 std::string shiftJisFromWide(const wchar_t* text) {
     if (!text || !*text) return std::string();

@@ -1,10 +1,11 @@
-#include "app/app_state.h"
+#include "core/app_state.h"
 
 #include <mbstring.h>
 #include <cstdio>
 #include <cstring>
 
-#include "app/text.h"
+#include "core/text.h"
+#include "core/texts.h"
 
 AppState app;
 
@@ -22,17 +23,6 @@ char exeDirectory[MAX_PATH] = "";
 RECT DesktopRect = {0, 0, 0, 0};
 RECT CaptureRect = {0, 0, 0, 0};
 RECT ResultRect = {0, 0, 1, 1};
-
-const char kProductName[] = "Kestrin";
-const char kProductVersion[] = "0.03改";
-
-const char kCaptionReady[] = "%s Ver %s";
-const char kCaptionInitialising[] = "%s Ver %s (初期化中）";
-const char kCaptionInitSlots[] = "%s Ver %s （初期化中 : %d / %d）";
-const char kCaptionSampling[] = "%s Ver %s ( %d / %d )";
-const char kCaptionCompositing[] = "%s Ver %s ( 合成中： %d / %d )";
-const char kCaptionShuttingDown[] = "%s Ver %s (終了処理中）";
-const char kCaptionReleasing[] = "%s Ver %s (終了処理中 : 解放(%d / %d) )";
 
 void pumpMessages() {
     // The record keeps the last message retrieved, so after WM_QUIT every later

@@ -1,4 +1,4 @@
-#include "app/settings.h"
+#include "core/settings.h"
 
 #include <cmath>
 #include <cstddef>
@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 
 Settings settings;
 char iniPath[MAX_PATH] = "";

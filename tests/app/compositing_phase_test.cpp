@@ -1,20 +1,23 @@
 // The compositing phase in-process: real DIB-section slots, a real mapped store and a
 // real display bitmap, with samples written into the store by hand.
-#include "engine/composite.h"
+#include "app/compositing_phase.h"
 
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "app/app_state.h"
-#include "app/settings.h"
-#include "app/text.h"
+#include "core/app_state.h"
+#include "core/settings.h"
+#include "core/text.h"
+#include "core/texts.h"
 #include "engine/capture.h"
 #include "engine/kernels.h"
+#include "engine/sample_store.h"
 #include "engine/slot_pool.h"
 #include "hook/hook_api.h"
 
@@ -111,14 +114,25 @@ protected:
         }
     }
 
+    // A sample's weight as the options define it: (i / n) to the decay exponent, or 1
+    // without decay; with emphasis divided by (n - i) x level / 100 + 1.
+    template <typename Real>
+    static Real definedWeight(int i, int n) {
+        if (settings.REDUCE_FIXED) return 1;
+        Real weight = static_cast<Real>(std::pow(static_cast<double>(i) / n, static_cast<double>(settings.REDUCE_PER)));
+        if (settings.EMPHASIS_ON) {
+            weight = weight / (static_cast<Real>(n - i) * (static_cast<Real>(settings.EMPHASIS_LEVEL) * Real(0.01)) + 1);
+        }
+        return weight;
+    }
+
     // The composite computed independently of the phase, pixel by pixel.
     template <typename Real>
     void expectedPixel(int n, int x, int y, uint8_t* bgr) {
         Real sums[3] = {0, 0, 0};
         Real weightSum = 0;
         for (int i = 1; i <= n; ++i) {
-            const Real weight = sampleWeight<Real>(i, n, settings.REDUCE_PER, settings.REDUCE_FIXED,
-                                                   settings.EMPHASIS_ON, settings.EMPHASIS_LEVEL);
+            const Real weight = definedWeight<Real>(i, n);
             uint8_t sample[3];
             samplePixel(i, x, y, sample);
             weightSum += weight;
@@ -280,31 +294,6 @@ TEST_F(CompositePhase, FailedSlotsAreNeverTouched) {
     uint8_t bgr[3];
     expectedPixel<float>(2, 5, 3, bgr);
     EXPECT_EQ(RGB(bgr[2], bgr[1], bgr[0]), displayed(5, 3));
-}
-
-}  // namespace
-
-namespace {
-
-TEST_F(CompositePhase, SlotKernelsRefuseSlotsWithoutRoom) {
-    std::vector<float> sums(kDesktopWidth * kDesktopHeight * 3, 0.0f);
-    BitmapSlot* slot = usableSlot(captureSlot);
-    memset(slot->bits, 200, static_cast<size_t>(slot->stride) * slot->height);
-    for (int index : {-1, 0, 3, 4}) accumulateSample(1.0f, index, sums.data(), 4, 4);
-    accumulateSample(1.0f, captureSlot, sums.data(), kDesktopWidth + 1, 1);  // wider than the slot
-    EXPECT_EQ(std::vector<float>(sums.size(), 0.0f), sums);
-
-    accumulateSample(0.5f, captureSlot, sums.data(), 3, 2);
-    EXPECT_EQ(100.0f, sums[0]);
-    EXPECT_EQ(100.0f, sums[3 * 3 * 2 - 1]);
-    EXPECT_EQ(0.0f, sums[3 * 3 * 2]);
-
-    std::vector<double> wide(sums.begin(), sums.end());
-    normaliseResult(0.5, wide.data(), -1, 3, 2);
-    normaliseResult(0.5, wide.data(), resultSlot, 3, kDesktopHeight + 1);
-    normaliseResult(0.5, wide.data(), resultSlot, 3, 2);
-    const BitmapSlot* result = usableSlot(resultSlot);
-    EXPECT_EQ(200, result->bits[result->stride + 8]);
 }
 
 }  // namespace

@@ -30,18 +30,6 @@ extern RECT DesktopRect;             // right and bottom are the desktop's size
 extern RECT CaptureRect;             // the rectangle of the current or last capture
 extern RECT ResultRect;              // (0, 0, 1, 1) until the first result exists
 
-extern const char kProductName[];
-extern const char kProductVersion[];
-
-// Caption formats; each takes the product name and version first.
-extern const char kCaptionReady[];
-extern const char kCaptionInitialising[];
-extern const char kCaptionInitSlots[];
-extern const char kCaptionSampling[];
-extern const char kCaptionCompositing[];
-extern const char kCaptionShuttingDown[];
-extern const char kCaptionReleasing[];
-
 // Retrieves and dispatches at most one message; WM_QUIT clears appRunning.
 void pumpMessages();
 

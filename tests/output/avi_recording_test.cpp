@@ -6,10 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state.h"
-#include "app/settings.h"
+#include "core/app_state.h"
+#include "core/settings.h"
+#include "core/texts.h"
 #include "engine/slot_pool.h"
 #include "output/avi_riff_reader.h"
+#include "app/compositing_phase.h"
+#include "engine/kernels.h"
 #include "output/avi_writer.h"
 #include "support/dialog_watcher.h"
 
@@ -88,10 +91,10 @@ protected:
     // One whole recording as the compositing phase makes it.
     void record(int frames, int frameCount) {
         AviWriter* writer = new AviWriter;
-        openNumberedAvi(writer, frameCount);
+        openCaptureAvi(writer, frameCount);
         for (int i = 0; i < frames; ++i) {
             fillSample(i);
-            writeCaptureFrame(writer, i);
+            recordFrame(writer, i);
         }
         if (app.aviFileOpen) writer->close();
         delete writer;
@@ -206,9 +209,9 @@ TEST_F(AviRecording, SerialNamesFillGapsAndAFullFolderIsReportedWithoutTouchingF
     {
         DialogWatcher watcher;
         AviWriter writer;
-        openNumberedAvi(&writer, 0);
+        openCaptureAvi(&writer, 0);
         EXPECT_EQ(writer.isOpen, 0);
-        writeCaptureFrame(&writer, 0);
+        recordFrame(&writer, 0);
         EXPECT_TRUE(watcher.sawMessage(kAviErrorTitle, kAviFullMessage));
         EXPECT_EQ(watcher.count(), 1u);
     }
@@ -245,9 +248,9 @@ TEST_F(AviRecording, EachRecordingInitialisesTheLibraryAgain) {
         AviWriter* writer = new AviWriter;
         EXPECT_EQ(aviLibraryReady, 1);
         EXPECT_EQ(writer->ownsLibraryInit, 1);
-        openNumberedAvi(writer, 0);
+        openCaptureAvi(writer, 0);
         fillSample(round);
-        writeCaptureFrame(writer, 0);
+        recordFrame(writer, 0);
         EXPECT_TRUE(writer->close());
         delete writer;
     }
@@ -263,19 +266,19 @@ TEST_F(AviRecording, ASecondWriterLeavesTheLibraryToTheFirst) {
         EXPECT_EQ(second.ownsLibraryInit, 0);
     }
     EXPECT_EQ(aviLibraryReady, 1);
-    openNumberedAvi(&first, 0);
-    writeCaptureFrame(&first, 0);
+    openCaptureAvi(&first, 0);
+    recordFrame(&first, 0);
     EXPECT_EQ(first.framesWritten, 1);
     EXPECT_TRUE(first.close());
 }
 
 TEST_F(AviRecording, NullAndClosedWritersDoNothing) {
     DialogWatcher watcher;
-    openNumberedAvi(nullptr, 5);
-    writeCaptureFrame(nullptr, 0);
+    openCaptureAvi(nullptr, 5);
+    recordFrame(nullptr, 0);
     EXPECT_FALSE(fileExists(folder));
     AviWriter writer;
-    writeCaptureFrame(&writer, 0);
+    recordFrame(&writer, 0);
     EXPECT_FALSE(writer.writeFrame(0, "abcd", 4));
     EXPECT_FALSE(writer.close());
     EXPECT_EQ(writer.recordingEnded, 0);
@@ -289,13 +292,13 @@ TEST_F(AviRecording, AFileThatWouldOutgrowTheFormatEndsWithTheFramesThatFit) {
     DialogWatcher watcher;
     app.aviOnlyMode = 1;
     AviWriter* writer = new AviWriter;
-    openNumberedAvi(writer, 5);
+    openCaptureAvi(writer, 5);
     ASSERT_EQ(writer->isOpen, 1);
-    const int frameBytes = aviRowBytes(64) * 48;
+    const int frameBytes = stride24(64) * 48;
     writer->fileByteLimit = kAviFixedBytes + 3 * aviFrameFileBytes(frameBytes);
     for (int i = 0; i < 5; ++i) {
         fillSample(i);
-        writeCaptureFrame(writer, i);
+        recordFrame(writer, i);
     }
     EXPECT_EQ(writer->framesWritten, 3);
     const long long predicted = writer->fileBytes;
@@ -320,10 +323,10 @@ TEST_F(AviRecording, AFileThatWouldOutgrowTheFormatEndsWithTheFramesThatFit) {
 
 TEST_F(AviRecording, AFrameTheLibraryRefusesEndsTheRecordingWithoutAGap) {
     AviWriter writer;
-    openNumberedAvi(&writer, 0);
+    openCaptureAvi(&writer, 0);
     fillSample(0);
-    writeCaptureFrame(&writer, 0);
-    const int frameBytes = aviRowBytes(64) * 48;
+    recordFrame(&writer, 0);
+    const int frameBytes = stride24(64) * 48;
     EXPECT_FALSE(writer.writeFrame(1, nullptr, frameBytes));  // the library rejects missing data
     EXPECT_EQ(writer.recordingEnded, 1);
     EXPECT_FALSE(writer.writeFrame(2, usableSlot(captureSlot)->bits, frameBytes));
@@ -342,9 +345,9 @@ TEST_F(AviRecording, AFrameTheLibraryRefusesEndsTheRecordingWithoutAGap) {
 TEST_F(AviRecording, AFrameWithoutMemoryEndsTheRecording) {
     DialogWatcher watcher;
     AviWriter writer;
-    openNumberedAvi(&writer, 0);
+    openCaptureAvi(&writer, 0);
     fillSample(0);
-    writeCaptureFrame(&writer, 0);
+    recordFrame(&writer, 0);
 
     std::vector<HBITMAP> hoard;
     for (int i = 0; i < 200000; ++i) {
@@ -353,12 +356,12 @@ TEST_F(AviRecording, AFrameWithoutMemoryEndsTheRecording) {
         hoard.push_back(bitmap);
     }
     fillSample(1);
-    writeCaptureFrame(&writer, 1);
+    recordFrame(&writer, 1);
     for (HBITMAP bitmap : hoard) DeleteObject(bitmap);
     ASSERT_LT(hoard.size(), 200000u) << "GDI handles never ran out";
 
     fillSample(2);
-    writeCaptureFrame(&writer, 2);
+    recordFrame(&writer, 2);
     EXPECT_EQ(writer.recordingEnded, 1);
     EXPECT_EQ(writer.framesWritten, 1);
     writer.close();

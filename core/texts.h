@@ -1,0 +1,67 @@
+#pragma once
+// The program's own texts: captions, messages and their titles, and the save dialog's
+// texts. They are written here in UTF-8 and compiled to Shift-JIS, the code page every
+// text of the program is in; they are shown through the wide functions after an
+// explicit code page 932 conversion (core/text.h).
+
+inline constexpr char kProductName[] = "Kestrin";
+inline constexpr char kProductVersion[] = "0.03改";
+
+// Caption formats; each takes the product name and version first.
+inline constexpr char kCaptionReady[] = "%s Ver %s";
+inline constexpr char kCaptionInitialising[] = "%s Ver %s (初期化中）";
+inline constexpr char kCaptionInitSlots[] = "%s Ver %s （初期化中 : %d / %d）";
+inline constexpr char kCaptionSampling[] = "%s Ver %s ( %d / %d )";
+inline constexpr char kCaptionCompositing[] = "%s Ver %s ( 合成中： %d / %d )";
+inline constexpr char kCaptionShuttingDown[] = "%s Ver %s (終了処理中）";
+inline constexpr char kCaptionReleasing[] = "%s Ver %s (終了処理中 : 解放(%d / %d) )";
+
+// Titles of the message boxes.
+inline constexpr char kErrorTitle[] = "エラー";
+inline constexpr char kSlotErrorTitle[] = "error";
+inline constexpr char kFileSaveErrorTitle[] = "ファイル保存エラー";
+inline constexpr char kAutoSaveErrorTitle[] = "自動保存エラー";
+inline constexpr char kAviErrorTitle[] = "ビデオファイル作成エラー";
+inline constexpr char kSettingErrorTitle[] = "設定エラー";
+
+// Start-up and capture.
+inline constexpr char kSlotMemoryMessage[] = "現在の設定ではスクリーンショットの保存用メモリが\n確保出来ませんでした。";
+inline constexpr char kStoreFailedMessage[] =
+    "サンプルの保存領域を確保できませんでした。\n"
+    "シャッター開放時間、秒間サンプル数またはキャプチャーする範囲を小さくして下さい。";
+inline constexpr char kEmptyRectMessage[] = "キャプチャーする範囲がありません。";
+inline constexpr char kNoSlotMessage[] = "スクリーンショットの保存用メモリがないため、キャプチャー出来ません。";
+
+// BMP files.
+inline constexpr char kBusyMessage[] =
+    "スクリーンショット中は保存出来ません。\nスクリーンショットが終了してから保存して下さい。";
+inline constexpr char kNoDataMessage[] = "保存するデータがありません";
+inline constexpr char kNoMemoryMessage[] = "保存用メモリの確保に失敗しました。";
+inline constexpr char kWriteFailedMessage[] = "ファイルの書き込みに失敗しました。";
+inline constexpr char kFullMessage[] = "スクリーンショットが一杯です。";
+inline constexpr char kUnusableNameMessage[] = "このファイル名では保存出来ません。\n別の名前を指定して下さい。";
+inline constexpr char kNoRootMessage[] =
+    "自動保存フォルダの指定が正しくないため保存出来ませんでした。\n"
+    "ドライブ名（C:\\ など）から始まるフォルダを指定して下さい。";
+inline constexpr char kSaveFilterName[] = "ビットマップファイル（*.bmp）";
+inline constexpr char kSaveDialogTitle[] = "ビットマップファイルを保存";
+
+// AVI files. The "%d" ones take the number of frames the file keeps.
+inline constexpr char kAviFullMessage[] = "スクリーンショットビデオが一杯です。";
+inline constexpr char kAviTooLargeMessage[] =
+    "ビデオファイルが扱える大きさ（2GB）を超えるため、\n録画を %d フレームで終了しました。";
+inline constexpr char kAviNoMemoryMessage[] = "メモリが不足したため、\n録画を %d フレームで終了しました。";
+inline constexpr char kAviWriteFailedMessage[] =
+    "ビデオファイルに書き込めなかったため、\n録画を %d フレームで終了しました。";
+inline constexpr char kAviRemovedMessage[] =
+    "ビデオファイルを最後まで書き込めなかったため、\n壊れたファイルを削除しました。";
+
+// The options dialog.
+inline constexpr char kDuplicateKeyMessage[] =
+    "スクリーンショットキーと録画開始キーと録画終了キーのどれかで\n同じキーが設定されています。\n"
+    "同じキーにならないように設定して下さい。";
+
+// The folder dialog's titles, one per folder it sets.
+inline constexpr char kAutoSaveFolderTitle[] = "ＳＳ自動セーブフォルダ設定";
+inline constexpr char kAviFolderTitle[] = "ＡＶＩセーブフォルダ設定";
+inline constexpr char kTempFolderTitle[] = "テンポラリファイル生成フォルダ設定";
