@@ -36,6 +36,7 @@ void pumpMessages() {
     }
     if (record.message == WM_QUIT) {
         app.appRunning = 0;
+        app.quitReceived = 1;
         app.exitCode = static_cast<int>(record.wParam);
     }
 }

@@ -11,7 +11,8 @@ struct AppState {
     int aviOnlyMode = 0;     // the current capture (or idle polling) paces at AVI_FPS
     int aviFileOpen = 0;     // an AVI file was opened at least once in this run
     int sampleCounter = 0;   // 0 idle, else the number of the next sample to take
-    int exitCode = 0;        // wParam of WM_QUIT
+    int quitReceived = 0;    // a WM_QUIT has been retrieved
+    int exitCode = 0;        // wParam of the last WM_QUIT
 };
 extern AppState app;
 
@@ -30,7 +31,8 @@ extern RECT DesktopRect;             // right and bottom are the desktop's size
 extern RECT CaptureRect;             // the rectangle of the current or last capture
 extern RECT ResultRect;              // (0, 0, 1, 1) until the first result exists
 
-// Retrieves and dispatches at most one message; WM_QUIT clears appRunning.
+// Retrieves and dispatches at most one message; WM_QUIT clears appRunning and sets
+// quitReceived and exitCode.
 void pumpMessages();
 
 // Formats one of the caption formats above (with up to two numbers) and shows it

@@ -1,0 +1,19 @@
+#pragma once
+// The program's life on its one thread: start-up (window, settings, display surface,
+// sample store, slots, hook library), the main loop that paces the engine step, and
+// the shutdown that releases everything and saves the settings.
+#include <windows.h>
+
+// Creates and shows the main window and everything the engine needs. Until it
+// returns no options dialog can open and no capture can start, while a close (or a
+// WM_QUIT) that arrives meanwhile is kept: the main loop then ends at once. False when
+// the main window could not be created (nothing else was made).
+bool startUp(HINSTANCE instance);
+
+// Paces the engine step until the window was closed or WM_QUIT arrived and no capture
+// is under way; a compositing phase runs whenever the step says sampling is over.
+void runMainLoop();
+
+// Releases everything start-up made, saves the settings, destroys the window and waits
+// for its WM_QUIT. Returns the exit code WM_QUIT carried.
+int shutDown();
