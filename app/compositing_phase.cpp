@@ -27,11 +27,6 @@ struct CompositeExtent {
     int height;
 };
 
-int clampedSpan(LONG low, LONG high) {
-    const long long span = static_cast<long long>(high) - low;
-    return span < 0 ? 0 : span > INT_MAX ? INT_MAX : static_cast<int>(span);
-}
-
 CompositeExtent compositeExtent() {
     CompositeExtent extent;
     extent.storeWidth = clampedSpan(CaptureRect.left, CaptureRect.right);
@@ -88,7 +83,10 @@ void compositeSamples(int n, const CompositeExtent& extent) {
             writer = new (std::nothrow) AviWriter();
             openCaptureAvi(writer, n);
         }
-        const size_t sampleSize = static_cast<size_t>(sampleBytes(extent.storeWidth, extent.storeHeight));
+        // With samples the store holds them all, so a sample's size and row fit; with none
+        // the rectangle may be any size and neither is used.
+        const size_t sampleSize = n > 0 ? static_cast<size_t>(sampleBytes(extent.storeWidth, extent.storeHeight)) : 0;
+        const int storeStride = n > 0 ? extent.storeWidth * 3 : 0;
         Real weightSum = 0;
         for (int i = 1; i <= n; ++i) {
             samples[i - 1] = store.storeView + static_cast<size_t>(i - 1) * sampleSize;
@@ -109,7 +107,7 @@ void compositeSamples(int n, const CompositeExtent& extent) {
         }
         BitmapSlot* result = aviOnly ? nullptr : slotFor(resultSlot, extent.width, extent.height);
         if (result) {  // no pixels, no result: the previous one stays on display
-            compositeImages(samples, weights, n, extent.storeWidth * 3, extent.width, extent.height, weightSum,
+            compositeImages(samples, weights, n, storeStride, extent.width, extent.height, weightSum,
                             result->bits, result->stride);
             showResult(result, extent);
             if (settings.AUTO_SAVE) autoSaveResult();
@@ -126,13 +124,14 @@ void openCaptureAvi(AviWriter* writer, int frameCount) {
     const bool aviOnly = app.aviOnlyMode != 0;
     const int rate = aviOnly ? settings.AVI_FPS : settings.S_FPS;
     const int length = aviOnly ? frameCount : screenshotSampleCount(settings.S_FPS, settings.S_TIME);
-    openNumberedAvi(writer, rate, length, CaptureRect.right - CaptureRect.left, CaptureRect.bottom - CaptureRect.top);
+    openNumberedAvi(writer, rate, length, clampedSpan(CaptureRect.left, CaptureRect.right),
+                    clampedSpan(CaptureRect.top, CaptureRect.bottom));
 }
 
 void recordFrame(AviWriter* writer, int position) {
     const BitmapSlot* slot = usableSlot(captureSlot);
-    const int width = CaptureRect.right - CaptureRect.left;
-    const int height = CaptureRect.bottom - CaptureRect.top;
+    const int width = clampedSpan(CaptureRect.left, CaptureRect.right);
+    const int height = clampedSpan(CaptureRect.top, CaptureRect.bottom);
     const bool fits = slot && width <= slot->width && height <= slot->height;
     writeCaptureFrame(writer, position, fits ? slot->bits : nullptr, fits ? slot->stride : 0, width, height);
 }

@@ -1,6 +1,7 @@
 #include "core/app_state.h"
 
 #include <mbstring.h>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 
@@ -23,6 +24,11 @@ char exeDirectory[MAX_PATH] = "";
 RECT DesktopRect = {0, 0, 0, 0};
 RECT CaptureRect = {0, 0, 0, 0};
 RECT ResultRect = {0, 0, 1, 1};
+
+int clampedSpan(LONG low, LONG high) {
+    const long long span = static_cast<long long>(high) - low;
+    return span < 0 ? 0 : span > INT_MAX ? INT_MAX : static_cast<int>(span);
+}
 
 void pumpMessages() {
     // The record keeps the last message retrieved, so after WM_QUIT every later

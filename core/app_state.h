@@ -31,6 +31,10 @@ extern RECT DesktopRect;             // right and bottom are the desktop's size
 extern RECT CaptureRect;             // the rectangle of the current or last capture
 extern RECT ResultRect;              // (0, 0, 1, 1) until the first result exists
 
+// high - low, widened so that no pair of stored coordinates overflows, and kept
+// within 0 ... INT_MAX.
+int clampedSpan(LONG low, LONG high);
+
 // Retrieves and dispatches at most one message; WM_QUIT clears appRunning and sets
 // quitReceived and exitCode.
 void pumpMessages();

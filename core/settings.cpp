@@ -117,6 +117,8 @@ void writeField(Settings& s, const Field& f) {
 
 float finiteOr(float value, float fallback) { return std::isfinite(value) ? value : fallback; }
 
+int within(int value, int low, int high) { return value < low ? low : value > high ? high : value; }
+
 }  // namespace
 
 void writeIniInt(const char* section, const char* key, int value, const char* path) {
@@ -143,14 +145,14 @@ int mapSizeFallback(int fps, float seconds, int desktopWidth, int desktopHeight)
 }
 
 void clampLoadedSettings(Settings& s) {
-    if (s.S_FPS < 1) s.S_FPS = 1;
-    if (s.AVI_FPS < 1) s.AVI_FPS = 1;
-    if (s.AVI_TIME < 1) s.AVI_TIME = 1;
+    s.S_FPS = within(s.S_FPS, 1, kMaxSampleRate);
+    s.AVI_FPS = within(s.AVI_FPS, 1, kMaxSampleRate);
+    s.AVI_TIME = within(s.AVI_TIME, 1, kMaxAviSeconds);
     s.S_TIME = finiteOr(s.S_TIME, 1.0f);
-    if (s.S_TIME < 0.1f) s.S_TIME = 0.1f;
+    s.S_TIME = s.S_TIME < 0.1f ? 0.1f : s.S_TIME > kMaxShutterSeconds ? kMaxShutterSeconds : s.S_TIME;
     s.REDUCE_PER = finiteOr(s.REDUCE_PER, 1.0f);
     // A negative emphasis makes a weight's divisor zero or negative.
-    if (s.EMPHASIS_LEVEL < 0) s.EMPHASIS_LEVEL = 0;
+    s.EMPHASIS_LEVEL = within(s.EMPHASIS_LEVEL, 0, kMaxEmphasisLevel);
 }
 
 void loadSettings(bool applyWindowPos) {
@@ -167,8 +169,8 @@ void loadSettings(bool applyWindowPos) {
         readField(settings, f, pathDefaults);
         if (f.key == kFields[3].key && applyWindowPos && mainWindow) {
             // The whole window section is in: move, size and raise the window.
-            SetWindowPos(mainWindow, HWND_TOP, settings.left, settings.top, settings.right - settings.left,
-                         settings.bottom - settings.top, 0);
+            SetWindowPos(mainWindow, HWND_TOP, settings.left, settings.top, clampedSpan(settings.left, settings.right),
+                         clampedSpan(settings.top, settings.bottom), 0);
         }
     }
 

@@ -54,11 +54,19 @@ void writeIniFloat(const char* section, const char* key, float value, const char
 // the INI default (the store grows at the first capture that needs more).
 int mapSizeFallback(int fps, float seconds, int desktopWidth, int desktopHeight);
 
+// Upper bounds of the numbers a capture is counted from, kept on load and on Apply:
+// with them a sample count (rate x time) plus one, and every size formed from it in
+// 64 bits, fits its type.
+const int kMaxSampleRate = 10000;            // S_FPS, AVI_FPS: one clock tick apart
+const float kMaxShutterSeconds = 86400.0f;   // S_TIME
+const int kMaxAviSeconds = 86400;            // AVI_TIME
+const int kMaxEmphasisLevel = 200;           // EMPHASIS_LEVEL
+
 // Brings hand-edited values that would break the program into range: both rates and
-// the AVI time at least 1 (the main loop divides by the rates), the shutter time
-// finite and at least 0.1 (a negative or NaN sample count never ends a capture), a
-// decay exponent that is not a finite number back to 1, an emphasis level of at
-// least 0 (below it a sample's weight divisor can be zero or negative). Other out-of-range values are
-// kept as stored: the options dialog clamps them on Apply, and its Cancel must reload
-// what the file holds.
+// the AVI time within 1 ... their upper bound (the main loop divides by the rates), the
+// shutter time finite and within 0.1 ... its bound (a negative or NaN sample count
+// never ends a capture), a decay exponent that is not a finite number back to 1, an
+// emphasis level within 0 ... 200 (below 0 a sample's weight divisor can be zero or
+// negative). Other out-of-range values are kept as stored: the options dialog clamps
+// them on Apply, and its Cancel must reload what the file holds.
 void clampLoadedSettings(Settings& s);

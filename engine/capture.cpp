@@ -54,8 +54,9 @@ bool beginSampling(int sampleTotal) {
     return false;
 }
 
-// Sample k into the store. False when it has nowhere to go: the store file has no room
-// and the samples cannot be moved into the paging file either.
+// Sample k into the store. False when it has nowhere to go: past the end of the store
+// (the sample total grew after the store was sized), or the store file has no room and
+// the samples cannot be moved into the paging file either.
 bool grabSample(int k) {
     const int w = CaptureRect.right - CaptureRect.left;
     const int h = CaptureRect.bottom - CaptureRect.top;
@@ -70,6 +71,7 @@ bool grabSample(int k) {
     cadenceGrabDone();
     const long long bytes = sampleBytes(w, h);
     const long long end = static_cast<long long>(k) * bytes;
+    if (!store.storeView || end > store.mappedSize) return false;
     if (!reserveStoreBytes(end, end) && !moveStoreToPagingFile()) return false;
     BYTE* sample = store.storeView + static_cast<size_t>(k - 1) * static_cast<size_t>(bytes);
     copyRows(slot->bits, slot->stride, sample, 3 * w, 3 * w, h);
@@ -147,7 +149,7 @@ StepOutcome captureStep() {
     const int sampleTotal = currentSampleTotal();
 
     app.captureBusy = 1;
-    if (app.sampleCounter == sampleTotal + 1) {
+    if (app.sampleCounter > sampleTotal) {
         app.sampleCounter = 0;
         return samplingOver(sampleTotal);
     }

@@ -48,9 +48,10 @@ bool reserveStoreBytes(long long through, long long budget) {
 
 namespace {
 
-void mapStore(int size) {
-    store.storeMapping = CreateFileMappingA(store.storeFile, nullptr, PAGE_READWRITE, 0, static_cast<DWORD>(size),
-                                            nullptr);
+// Maps `size` bytes of `file` (the paging file for an invalid handle) as the store.
+// False, with nothing mapped, when the mapping or its view cannot be made.
+bool mapOnto(HANDLE file, int size) {
+    store.storeMapping = CreateFileMappingA(file, nullptr, PAGE_READWRITE, 0, static_cast<DWORD>(size), nullptr);
     store.storeView = store.storeMapping ? static_cast<BYTE*>(MapViewOfFile(store.storeMapping, FILE_MAP_ALL_ACCESS,
                                                                             0, 0, static_cast<SIZE_T>(size)))
                                          : nullptr;
@@ -59,10 +60,22 @@ void mapStore(int size) {
         if (store.storeMapping) CloseHandle(store.storeMapping);
         store.storeMapping = nullptr;
         store.mappedSize = 0;
-        return;
+        return false;
     }
     store.mappedSize = size;
     store.preparedBytes = 0;
+    return true;
+}
+
+// Maps the store in "tmp.map", or in the paging file where there is none. A file that
+// cannot be mapped at that size (Windows grows it on a full disk only to fail) is given
+// up for the paging file, as a full disk during a capture gives it up.
+void mapStore(int size) {
+    if (mapOnto(store.storeFile, size) || !storeFileOpen()) return;
+    CloseHandle(store.storeFile);  // it deletes itself
+    store.storeFile = INVALID_HANDLE_VALUE;
+    store.reservedBytes = 0;
+    mapOnto(INVALID_HANDLE_VALUE, size);
 }
 
 void unmapStore() {
@@ -100,7 +113,10 @@ bool moveStoreToPagingFile() {
     return true;
 }
 
-long long sampleBytes(int width, int height) { return static_cast<long long>(width) * height * 3; }
+long long sampleBytes(int width, int height) {
+    const long long pixels = static_cast<long long>(width) * height;  // fits: both are ints
+    return pixels > LLONG_MAX / 3 ? LLONG_MAX : pixels * 3;
+}
 
 bool buildStorePath(char* out, const char* tempFolder) {
     const int written = snprintf(out, MAX_PATH, "%s\\%s", tempFolder, "tmp.map");

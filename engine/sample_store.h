@@ -15,7 +15,8 @@ struct SampleStore {
 };
 extern SampleStore store;
 
-// Bytes of one w x h sample in the store (no row padding).
+// Bytes of one w x h sample in the store (no row padding); LLONG_MAX when they would
+// not fit a long long.
 long long sampleBytes(int width, int height);
 
 // "%s\\tmp.map" in the temporary folder; false when it does not fit MAX_PATH.
@@ -23,15 +24,17 @@ bool buildStorePath(char* out, const char* tempFolder);
 
 // Start-up: creates "tmp.map" (hidden, temporary, delete-on-close) in tempFolder and
 // maps mapSize bytes of it. A file that cannot be created (or a folder too long for
-// the path) leaves the store in the paging file; a mapping or view that cannot be
-// made leaves the store empty, and the first capture tries again.
+// the path), or one that cannot be mapped at that size, leaves the store in the paging
+// file; when even that cannot be mapped the store is empty, and the first capture
+// tries again.
 void createSampleStore(const char* tempFolder, int mapSize);
 // Shutdown: unmaps, closes, and so deletes the file.
 void releaseSampleStore();
 
 // Makes sure the store holds n samples of w x h. Grows it, when it is smaller, to
-// n + 1 samples. False when that size does not fit a signed 32-bit count or the
-// mapping or view cannot be made: then nothing may be written.
+// n + 1 samples, leaving a file that cannot be mapped at that size for the paging
+// file. False when that size does not fit a signed 32-bit count or no mapping or view
+// can be made: then nothing may be written.
 bool ensureStoreCapacity(int width, int height, int sampleTotal);
 
 // The part of the store that sample k (w x h) will be copied into and that is not yet

@@ -1,30 +1,61 @@
 #include "ui/fit_text.h"
 
+#include <commctrl.h>
+
 #include <map>
-#include <string>
+#include <utility>
+
+#include "core/gdi_guards.h"
 
 namespace {
 
 const int kFloorPercent = 60;
+const UINT_PTR kFittedFontsSubclassId = 0x4B46;
 
-// Fonts made here live as long as the process; there are only a few widths.
-HFONT condensedFont(HFONT base, int percent) {
-    static std::map<std::pair<HFONT, int>, HFONT> made;
+// The narrowed fonts each dialog's texts were given, by base font and width. They live
+// as long as their dialog: its WM_NCDESTROY, which comes after its controls are gone,
+// deletes them.
+typedef std::map<std::pair<HFONT, int>, HFONT> FittedFonts;
+std::map<HWND, FittedFonts> fontsByDialog;
+
+LRESULT CALLBACK deleteFontsWithDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                       DWORD_PTR) {
+    if (message != WM_NCDESTROY) return DefSubclassProc(dialog, message, wParam, lParam);
+    RemoveWindowSubclass(dialog, deleteFontsWithDialog, id);
+    const LRESULT result = DefSubclassProc(dialog, message, wParam, lParam);
+    auto fonts = fontsByDialog.find(dialog);
+    if (fonts != fontsByDialog.end()) {
+        for (const auto& made : fonts->second) DeleteObject(made.second);
+        fontsByDialog.erase(fonts);
+    }
+    return result;
+}
+
+// The dialog's fonts, made on its first fitting; null when the dialog cannot be
+// watched for its end (then nothing is narrowed).
+FittedFonts* fontsOf(HWND dialog) {
+    auto fonts = fontsByDialog.find(dialog);
+    if (fonts != fontsByDialog.end()) return &fonts->second;
+    if (!SetWindowSubclass(dialog, deleteFontsWithDialog, kFittedFontsSubclassId, 0)) return nullptr;
+    return &fontsByDialog[dialog];
+}
+
+HFONT condensedFont(FittedFonts& made, HFONT base, int percent) {
     const auto key = std::make_pair(base, percent);
     auto found = made.find(key);
     if (found != made.end()) return found->second;
     LOGFONTW face = {};
     GetObjectW(base, sizeof face, &face);
-    HDC dc = GetDC(nullptr);
-    HGDIOBJ previous = SelectObject(dc, base);
     TEXTMETRICW metrics = {};
-    GetTextMetricsW(dc, &metrics);
-    SelectObject(dc, previous);
-    ReleaseDC(nullptr, dc);
+    {
+        WindowDc screen(nullptr);
+        Selected into(screen, base);
+        GetTextMetricsW(screen, &metrics);
+    }
     face.lfWidth = metrics.tmAveCharWidth * percent / 100;
     if (face.lfWidth < 1) face.lfWidth = 1;
     HFONT font = CreateFontIndirectW(&face);
-    made[key] = font;
+    if (font) made[key] = font;
     return font;
 }
 
@@ -45,7 +76,7 @@ int textRoom(HWND control, LONG style, int width) {
     }
 }
 
-BOOL CALLBACK fitOne(HWND control, LPARAM) {
+BOOL CALLBACK fitOne(HWND control, LPARAM fontsPointer) {
     wchar_t className[32] = L"";
     GetClassNameW(control, className, 32);
     const bool isButton = lstrcmpiW(className, L"Button") == 0;
@@ -60,15 +91,17 @@ BOOL CALLBACK fitOne(HWND control, LPARAM) {
     GetClientRect(control, &client);
     const LONG style = GetWindowLongW(control, GWL_STYLE);
     const int room = isButton ? textRoom(control, style, client.right) : client.right;
-    HDC dc = GetDC(control);
-    HGDIOBJ previous = SelectObject(dc, font);
     SIZE extent = {};
-    GetTextExtentPoint32W(dc, text, length, &extent);
-    SelectObject(dc, previous);
-    ReleaseDC(control, dc);
+    {
+        WindowDc dc(control);
+        Selected into(dc, font);
+        GetTextExtentPoint32W(dc, text, length, &extent);
+    }
 
     const int percent = condenseFactor(extent.cx, room, kFloorPercent);
-    if (percent < 100) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(condensedFont(font, percent)), FALSE);
+    if (percent >= 100) return TRUE;
+    HFONT narrower = condensedFont(*reinterpret_cast<FittedFonts*>(fontsPointer), font, percent);
+    if (narrower) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(narrower), FALSE);
     return TRUE;
 }
 
@@ -82,4 +115,7 @@ int condenseFactor(int needed, int available, int floorPercent) {
     return percent < floorPercent ? floorPercent : percent;
 }
 
-void fitTextsToControls(HWND dialog) { EnumChildWindows(dialog, fitOne, 0); }
+void fitTextsToControls(HWND dialog) {
+    FittedFonts* fonts = fontsOf(dialog);
+    if (fonts) EnumChildWindows(dialog, fitOne, reinterpret_cast<LPARAM>(fonts));
+}

@@ -8,5 +8,6 @@
 // 100 when it fits, never below `floorPercent`.
 int condenseFactor(int needed, int available, int floorPercent);
 
-// Applies the narrower face to each child of `dialog` whose text does not fit.
+// Applies the narrower face to each child of `dialog` whose text does not fit. The
+// fonts it makes belong to the dialog and are deleted when the dialog is destroyed.
 void fitTextsToControls(HWND dialog);

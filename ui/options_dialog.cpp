@@ -22,7 +22,6 @@
 namespace {
 
 const int kTextSize = 1024;
-const int kEmphasisMax = 200;
 // One 640 x 480 sample: 3 bytes a pixel as the dialog opens, 4 once an edit changes.
 const double kSampleBytesOpening = 921600.0;
 const double kSampleBytesEdited = 1228800.0;
@@ -111,7 +110,7 @@ BOOL onInitDialog(HWND dialog) {
 
     HWND spin = GetDlgItem(dialog, IDC_EMPHASIS_SPIN);
     SendMessageW(spin, UDM_SETBUDDY, reinterpret_cast<WPARAM>(GetDlgItem(dialog, IDC_EMPHASIS_LEVEL)), 0);
-    SendMessageW(spin, UDM_SETRANGE32, 0, kEmphasisMax);
+    SendMessageW(spin, UDM_SETRANGE32, 0, kMaxEmphasisLevel);
     SendMessageW(spin, UDM_SETPOS, 0, MAKELONG(settings.EMPHASIS_LEVEL & 0xFFFF, 0));
     setItemInt(dialog, IDC_EMPHASIS_LEVEL, "%d", settings.EMPHASIS_LEVEL);
 
@@ -193,7 +192,7 @@ void onApply(HWND dialog) {
     settings.REDUCE_PER = static_cast<float>(decayHundredths(itemText(dialog, IDC_DECAY_TEXT).text) * 0.01);
     settings.COLOR_DOUBLE = checkState(dialog, IDC_COLOR_DOUBLE);
     settings.S_TIME = shutterTimeFromText(itemText(dialog, IDC_SHUTTER_TIME).text);
-    settings.S_FPS = atLeastOneFromText(itemText(dialog, IDC_SAMPLE_RATE).text);
+    settings.S_FPS = countFromText(itemText(dialog, IDC_SAMPLE_RATE).text, kMaxSampleRate);
     // A disabled check box still gives its state.
     settings.SS_CLIENT = checkState(dialog, IDC_CAPTURE_CLIENT);
     settings.SS_ACTIVE = checkState(dialog, IDC_CAPTURE_ACTIVE);
@@ -203,8 +202,8 @@ void onApply(HWND dialog) {
     settings.EMPHASIS_LEVEL = emphasisLevelFromText(itemText(dialog, IDC_EMPHASIS_LEVEL).text);
     settings.EMPHASIS_ON = checkState(dialog, IDC_EMPHASIS_ON);
     settings.REDUCE_FIXED = checkState(dialog, IDC_NO_DECAY);
-    settings.AVI_FPS = atLeastOneFromText(itemText(dialog, IDC_AVI_FPS).text);
-    settings.AVI_TIME = atLeastOneFromText(itemText(dialog, IDC_AVI_TIME).text);
+    settings.AVI_FPS = countFromText(itemText(dialog, IDC_AVI_FPS).text, kMaxSampleRate);
+    settings.AVI_TIME = countFromText(itemText(dialog, IDC_AVI_TIME).text, kMaxAviSeconds);
     saveSettings();
 
     armHotKeys();  // presses made while the dialog was open start nothing
@@ -289,10 +288,10 @@ bool emphasisTextInRange(const char* text) {
     for (const char* c = digits; *c; ++c) {
         if (*c < '0' || *c > '9') return false;
         value = value * 10 + (*c - '0');
-        if (value > kEmphasisMax) return false;
+        if (value > kMaxEmphasisLevel) return false;
     }
     if (*text == '-') value = -value;
-    return value >= 0 && value <= kEmphasisMax;
+    return value >= 0 && value <= kMaxEmphasisLevel;
 }
 
 float shutterTimeFromText(const char* text) {
@@ -300,18 +299,18 @@ float shutterTimeFromText(const char* text) {
     // No number (or none a float can hold) counts as 0.
     const float stored = static_cast<float>(seconds);
     if (!(seconds >= 0.1) || !std::isfinite(stored)) return 0.1f;
-    return stored;
+    return stored > kMaxShutterSeconds ? kMaxShutterSeconds : stored;
 }
 
-int atLeastOneFromText(const char* text) {
+int countFromText(const char* text, int maximum) {
     const int value = atoi(text);
-    return value < 1 ? 1 : value;
+    return value < 1 ? 1 : value > maximum ? maximum : value;
 }
 
 int emphasisLevelFromText(const char* text) {
     const int value = atoi(text);
     if (value < 0) return 0;
-    if (value > kEmphasisMax) return kEmphasisMax;
+    if (value > kMaxEmphasisLevel) return kMaxEmphasisLevel;
     return value;
 }
 

@@ -29,6 +29,6 @@ int editedMemoryEstimateMB(const char* secondsText, const char* fpsText);
 bool emphasisTextInRange(const char* text);
 
 // The numbers Apply stores, each brought into its range.
-float shutterTimeFromText(const char* text);       // at least 0.1; no number gives 0.1
-int atLeastOneFromText(const char* text);          // S_FPS, AVI_FPS, AVI_TIME
+float shutterTimeFromText(const char* text);       // 0.1 ... kMaxShutterSeconds; no number gives 0.1
+int countFromText(const char* text, int maximum);  // S_FPS, AVI_FPS, AVI_TIME: 1 ... maximum
 int emphasisLevelFromText(const char* text);       // 0 ... 200

@@ -54,6 +54,9 @@ void expectRunnable(const Settings& s) {
     EXPECT_GE(s.S_TIME, 0.1f);
     EXPECT_TRUE(std::isfinite(s.REDUCE_PER));
     EXPECT_GE(s.EMPHASIS_LEVEL, 0);
+    // A capture's sample count plus one must fit an int.
+    EXPECT_LT(static_cast<double>(s.S_FPS) * s.S_TIME + 1, 2147483647.0);
+    EXPECT_LT(static_cast<long long>(s.AVI_FPS) * s.AVI_TIME + 1, 2147483647LL);
     EXPECT_GT(s.MAP_SIZE, 0);
     for (const char* path : {s.SAVEPATH, s.TEMPPATH, s.AUTOSAVEPATH, s.AVISAVEPATH}) {
         EXPECT_LT(strnlen(path, MAX_PATH), static_cast<size_t>(MAX_PATH)) << "path not terminated";
@@ -193,6 +196,13 @@ TEST_F(IniFile, StoredRectanglePlacesTheWindow) {
     EXPECT_EQ(placed.right, 330);
     EXPECT_EQ(placed.bottom, 240);
 
+    // Corners far apart: the size is formed without overflowing.
+    writeFile(windowSection() + "left=-2147483648\r\ntop=-2147483648\r\nright=2147483647\r\nbottom=2147483647\r\n");
+    loadSettings(true);
+    EXPECT_TRUE(IsWindow(window));
+    writeFile(windowSection() + "left=30\r\ntop=40\r\nright=330\r\nbottom=240\r\n");
+    loadSettings(true);
+
     // Reloading without the flag leaves the window where it is.
     writeFile(windowSection() + "left=0\r\ntop=0\r\nright=100\r\nbottom=100\r\n");
     loadSettings(false);
@@ -291,6 +301,10 @@ std::vector<HostileCase> hostileCases() {
              EXPECT_EQ(s.EMPHASIS_LEVEL, 0);
              EXPECT_EQ(s.REDUCE_PER, -2.0f) << "finite values beyond the dialog's range are kept";
          }},
+        {"rates and times past any capture",
+         option + "S_FPS=2147483647\r\nS_TIME=3e38\r\nEMPHASIS_LEVEL=2147483647\r\n" + avi +
+             "AVI_FPS=2147483647\r\nAVI_TIME=2147483647\r\n",
+         [](const Settings& s) { EXPECT_LE(s.EMPHASIS_LEVEL, 200) << "no more than the dialog offers"; }},
         {"nan and inf reals", option + "S_TIME=nan\r\nREDUCE_PER=inf\r\n", nullptr},
         {"negative infinity", option + "S_TIME=-inf\r\nREDUCE_PER=-nan\r\n", nullptr},
         {"reals past float range", option + "S_TIME=1e39\r\nREDUCE_PER=-1e300\r\n", nullptr},

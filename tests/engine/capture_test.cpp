@@ -323,6 +323,24 @@ TEST_F(CaptureEngineTest, AStoreThatCannotHoldTheCaptureEndsItAndSaysSo) {
     EXPECT_EQ(watcher.seen()[0].title, wideFromShiftJis("エラー"));
 }
 
+// A sample total that grows after the store was sized (settings changed under a capture)
+// must not write past the store: the capture ends with what it took, and says why.
+TEST_F(CaptureEngineTest, NoSampleIsWrittenPastTheStore) {
+    DialogWatcher watcher;
+    showPattern(100, 100, 64, 48);
+    settings.S_FPS = 10;
+    settings.S_TIME = 0.2f;  // two samples: the store is sized for three
+    hookSetShotPressed(1);
+    step();
+    ASSERT_EQ(store.mappedSize, 3 * sampleBytes(CaptureRect.right - CaptureRect.left, CaptureRect.bottom - CaptureRect.top))
+        << "sized for n + 1 samples";
+    settings.S_TIME = 100.0f;  // now a thousand
+    for (int i = 0; i < 10 && app.captureBusy; ++i) step();
+    EXPECT_EQ(app.captureBusy, 0) << "the capture ended at the store's end";
+    ASSERT_EQ(watcher.count(), 1u);
+    EXPECT_EQ(watcher.seen()[0].title, wideFromShiftJis("エラー"));
+}
+
 TEST_F(CaptureEngineTest, AFailedCaptureSlotIsNeverTouched) {
     DialogWatcher watcher;
     BitmapSlot saved = SlotPool[captureSlot];

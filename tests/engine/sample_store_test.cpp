@@ -155,6 +155,24 @@ TEST_F(StoreTest, AStoreMovedOutOfItsFileKeepsEverySampleAndTheFileIsGone) {
     EXPECT_TRUE(ensureStoreCapacity(100, 100, 20)) << "and it still grows";
 }
 
+// A file that cannot be mapped (on Windows: one whose disk is full, which the mapping
+// would have to grow) is given up for the paging file, at start-up as at a capture,
+// instead of being retried and refused at every capture.
+TEST(SampleStore, AFileThatCannotBeMappedLeavesTheStoreInThePagingFile) {
+    createSampleStore("Z:\\tmp", 0);
+    ASSERT_NE(store.storeFile, INVALID_HANDLE_VALUE);
+    CloseHandle(store.storeFile);
+    // A folder's handle stands in for such a file: nothing can map it.
+    store.storeFile = CreateFileA("Z:\\tmp", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    ASSERT_NE(store.storeFile, INVALID_HANDLE_VALUE);
+    ASSERT_TRUE(ensureStoreCapacity(10, 10, 4));
+    EXPECT_EQ(store.storeFile, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(store.mappedSize, 1500);
+    store.storeView[1499] = 7;  // the whole view is writable
+    releaseSampleStore();
+}
+
 TEST(SampleStore, WorksInThePagingFileWhenTheFolderIsUnusable) {
     const std::string tooLong(300, 'x');
     createSampleStore(tooLong.c_str(), 4096);

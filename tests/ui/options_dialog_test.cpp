@@ -1,10 +1,13 @@
 #include "ui/options_dialog.h"
 
 #include <cstdlib>
+#include <vector>
 
 #include "hook/hook_api.h"
 #include "support/dialog_watcher.h"
+#include "support/gdi_objects.h"
 #include "ui/decay_curve.h"
+#include "ui/fit_text.h"
 #include "ui/key_table.h"
 #include "ui_fixture.h"
 
@@ -161,8 +164,8 @@ TEST_F(OptionsDialogTest, ApplyBringsNumbersIntoRangeAndSavesThem) {
     typeInto(dialog, IDC_AVI_TIME, "100000");
     click(dialog, IDC_APPLY);
     EXPECT_FLOAT_EQ(settings.S_TIME, 0.1f);
-    EXPECT_EQ(settings.S_FPS, 240);       // no upper bound
-    EXPECT_EQ(settings.AVI_TIME, 100000);
+    EXPECT_EQ(settings.S_FPS, 240);
+    EXPECT_EQ(settings.AVI_TIME, 86400) << "a day at most: the sample count must fit";
 
     EXPECT_FLOAT_EQ(shutterTimeFromText("2.5"), 2.5f);
     EXPECT_FLOAT_EQ(shutterTimeFromText("1e300"), 0.1f);  // no float holds it: no number
@@ -252,6 +255,42 @@ TEST_F(OptionsDialogTest, CancelAndCloseClearOnlyTheScreenshotLatch) {
     }
     hookSetStartPressed(0);
     hookSetStopPressed(0);
+}
+
+// Texts that do not fit are narrowed with fonts made for their dialog: the fonts must go
+// with it, or a tray program whose options are opened daily runs out of GDI objects.
+// Here every text fits, so one label is made too narrow for its text first.
+HFONT narrowOneLabel(HWND dialog) {
+    HWND label = GetDlgItem(dialog, IDC_NO_DECAY);
+    RECT box;
+    GetWindowRect(label, &box);
+    SetWindowPos(label, nullptr, 0, 0, (box.right - box.left) / 3, box.bottom - box.top, SWP_NOMOVE | SWP_NOZORDER);
+    const LRESULT before = SendMessageW(label, WM_GETFONT, 0, 0);
+    fitTextsToControls(dialog);
+    const LRESULT after = SendMessageW(label, WM_GETFONT, 0, 0);
+    return after != before ? reinterpret_cast<HFONT>(after) : nullptr;
+}
+
+TEST_F(OptionsDialogTest, NarrowedFontsGoWithTheDialog) {
+    HWND dialog = open();
+    const HFONT narrowed = narrowOneLabel(dialog);
+    ASSERT_NE(narrowed, nullptr) << "the label was not narrowed";
+    click(dialog, IDC_CANCEL_OPTIONS);
+    EXPECT_EQ(GetObjectType(narrowed), 0u) << "the narrowed font outlived its dialog";
+
+    // Many openings, each dialog's own font at a new handle: a font kept alive between
+    // openings takes the handle the last one freed.
+    const long before = gdiObjectsOfThisProcess();
+    ASSERT_GT(before, 0);
+    std::vector<HFONT> kept;
+    for (int i = 0; i < 20; ++i) {
+        dialog = open();
+        narrowOneLabel(dialog);
+        click(dialog, IDC_CANCEL_OPTIONS);
+        kept.push_back(CreateFontW(12, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, L"Arial"));
+    }
+    EXPECT_LE(gdiObjectsOfThisProcess() - before - static_cast<long>(kept.size()), 2);
+    for (HFONT font : kept) DeleteObject(font);
 }
 
 TEST_F(OptionsDialogTest, KeyCodeOutsideTheTableOpensEmptyAndApplyKeepsIt) {
