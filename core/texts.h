@@ -53,6 +53,9 @@ inline constexpr char kAviTooLargeMessage[] =
 inline constexpr char kAviNoMemoryMessage[] = "メモリが不足したため、\n録画を %d フレームで終了しました。";
 inline constexpr char kAviWriteFailedMessage[] =
     "ビデオファイルに書き込めなかったため、\n録画を %d フレームで終了しました。";
+inline constexpr char kAviNoRootMessage[] =
+    "ビデオ保存フォルダの指定が正しくないため録画出来ませんでした。\n"
+    "ドライブ名（C:\\ など）から始まるフォルダを指定して下さい。";
 inline constexpr char kAviRemovedMessage[] =
     "ビデオファイルを最後まで書き込めなかったため、\n壊れたファイルを削除しました。";
 

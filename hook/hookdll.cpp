@@ -13,10 +13,11 @@ HWND ownerWindow = nullptr;
 struct HotKey {
     volatile LONG code;
     volatile LONG latched;
+    volatile LONG downSwallowed;  // the last key-down was kept from other programs
 };
-HotKey shotKey = {VK_SNAPSHOT, 0};
-HotKey startKey = {VK_PRIOR, 0};
-HotKey stopKey = {VK_NEXT, 0};
+HotKey shotKey = {VK_SNAPSHOT, 0, 0};
+HotKey startKey = {VK_PRIOR, 0, 0};
+HotKey stopKey = {VK_NEXT, 0, 0};
 volatile LONG swallowHotKeys = 0;
 
 HotKey* hotKeyFor(DWORD code) {
@@ -32,9 +33,17 @@ LRESULT CALLBACK keyboardProc(int code, WPARAM wParam, LPARAM lParam) {
         const KBDLLHOOKSTRUCT* event = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
         HotKey* key = hotKeyFor(event->vkCode);
         if (key) {
-            if (wParam == WM_KEYDOWN || wParam == WM_SYSKEYDOWN) key->latched = 1;
-            // Both halves of the press are kept, so no program sees half a key.
-            if (swallowHotKeys) return 1;
+            // A key-up is kept from other programs exactly when its key-down was, so that
+            // no program sees half a press (a key stuck down) when swallowing changes
+            // in the middle of one.
+            if (wParam == WM_KEYDOWN || wParam == WM_SYSKEYDOWN) {
+                key->latched = 1;
+                key->downSwallowed = swallowHotKeys;
+                if (swallowHotKeys) return 1;
+            } else if (key->downSwallowed) {
+                key->downSwallowed = 0;
+                return 1;
+            }
         }
     }
     return CallNextHookEx(keyboardHook, code, wParam, lParam);

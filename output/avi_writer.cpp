@@ -81,17 +81,14 @@ bool AviWriter::open(const char* path, int rate, int length, int width, int heig
     SetRect(&info.rcFrame, 0, 0, width, height);
     strcpy(info.szName, "VIDEO");
 
-    if (AVIFileCreateStreamA(aviFile, &aviStream, &info) != 0) {
+    if (AVIFileCreateStreamA(aviFile, &aviStream, &info) != 0 ||
+        AVIStreamSetFormat(aviStream, 0, const_cast<BITMAPINFOHEADER*>(format), sizeof(BITMAPINFOHEADER)) != 0) {
+        // The file exists by now: a file without its stream would look like a recording.
+        if (aviStream) AVIStreamRelease(aviStream);
         AVIFileRelease(aviFile);
         aviFile = nullptr;
         aviStream = nullptr;
-        return false;
-    }
-    if (AVIStreamSetFormat(aviStream, 0, const_cast<BITMAPINFOHEADER*>(format), sizeof(BITMAPINFOHEADER)) != 0) {
-        AVIStreamRelease(aviStream);
-        AVIFileRelease(aviFile);
-        aviFile = nullptr;
-        aviStream = nullptr;
+        DeleteFileA(path);
         return false;
     }
     isOpen = 1;
@@ -159,9 +156,15 @@ void closeNumberedAvi(AviWriter* writer) {
 
 void openNumberedAvi(AviWriter* writer, int rate, int length, int width, int height) {
     if (!writer || writer->isOpen) return;
-    // A folder too long for a serial name (or one without a drive or share) records
-    // nothing and says nothing.
-    if (!outputFolderFits(settings.AVISAVEPATH, MAX_PATH)) return;
+    if (!outputFolderFits(settings.AVISAVEPATH, MAX_PATH)) {
+        // Too long: silently nothing. No root: recording into whatever the current
+        // directory happens to be would lose the file, so the user is told, once a
+        // capture and only when it has frames to keep.
+        if (length > 0 && strlen(settings.AVISAVEPATH) + 30 < MAX_PATH) {
+            showMessage(mainWindow, kAviNoRootMessage, kAviErrorTitle);
+        }
+        return;
+    }
 
     enterOutputFolder(settings.AVISAVEPATH);
 

@@ -34,7 +34,8 @@ public:
     AviWriter(const AviWriter&) = delete;
     AviWriter& operator=(const AviWriter&) = delete;
 
-    // Creates the file and its stream. False, with everything released, on any failure.
+    // Creates the file and its stream. False, with everything released and no file
+    // left, on any failure.
     bool open(const char* path, int rate, int length, int width, int height, const BITMAPINFOHEADER* format);
     // Writes one key frame. False when the writer is closed, when the recording has
     // ended, or when the frame would take the file past fileByteLimit (the recording
@@ -70,7 +71,9 @@ void closeNumberedAvi(AviWriter* writer);
 
 // Picks the next free savi####.avi in AVISAVEPATH and opens the writer on it for
 // frames of width x height, with the stream's rate and its length in frames. Sets
-// app.aviFileOpen on success. Does nothing for a null writer or one already open.
+// app.aviFileOpen on success. Does nothing for a null writer or one already open. A
+// folder without a drive or share root opens nothing and, when there are frames to
+// keep, tells the user; a folder too long for the names opens nothing silently.
 void openNumberedAvi(AviWriter* writer, int rate, int length, int width, int height);
 
 // Writes the top-down 24-bit image `bits` (rows `stride` bytes apart, width x height)

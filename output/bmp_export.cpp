@@ -138,8 +138,11 @@ void saveToFile() {
 void autoSaveResult() {
     if (!outputFolderFits(settings.AUTOSAVEPATH, MAX_PATH - 1)) {
         // Too long: silently nothing. No root: saving into whatever the current
-        // directory happens to be would lose the file, so the user is told.
-        if (strlen(settings.AUTOSAVEPATH) + 30 < MAX_PATH) showMessage(mainWindow, kNoRootMessage, kAutoSaveErrorTitle);
+        // directory happens to be would lose the file, so the user is told, when there
+        // is a result to lose.
+        if (!noResultYet() && strlen(settings.AUTOSAVEPATH) + 30 < MAX_PATH) {
+            showMessage(mainWindow, kNoRootMessage, kAutoSaveErrorTitle);
+        }
         return;
     }
     enterOutputFolder(settings.AUTOSAVEPATH);

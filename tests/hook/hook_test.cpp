@@ -12,9 +12,11 @@
 namespace {
 
 std::vector<WPARAM> keysSeen;  // WM_KEYDOWN codes the focused window received
+std::vector<WPARAM> upsSeen;   // and its WM_KEYUP codes
 
 LRESULT CALLBACK probeProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_KEYDOWN) keysSeen.push_back(wParam);
+    if (message == WM_KEYUP) upsSeen.push_back(wParam);
     return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
@@ -165,6 +167,33 @@ TEST_F(HookLibrary, SwallowingKeepsOnlyHotKeysFromTheFocusedWindow) {
     pressKey(VK_F9);
     EXPECT_EQ(hookShotPressed(), 1);
     EXPECT_TRUE(windowSaw(VK_F9)) << "without swallowing the hot key passes on";
+}
+
+// Swallowing switched on or off in the middle of a press: the focused window gets both
+// halves of the press or neither, never a key that stays down.
+TEST_F(HookLibrary, APressIsKeptWholeOrPassedWholeWhenSwallowingChangesMidway) {
+    const auto sawUp = [] { return std::find(upsSeen.begin(), upsSeen.end(), VK_F9) != upsSeen.end(); };
+    hookSetSwallow(0);
+    keysSeen.clear();
+    upsSeen.clear();
+    sendKey(VK_F9, true);
+    pumpFor(50);
+    hookSetSwallow(1);
+    sendKey(VK_F9, false);
+    pumpFor(100);
+    EXPECT_TRUE(windowSaw(VK_F9));
+    EXPECT_TRUE(sawUp()) << "the up of a key-down that passed must pass too";
+
+    keysSeen.clear();
+    upsSeen.clear();
+    sendKey(VK_F9, true);
+    pumpFor(50);
+    hookSetSwallow(0);
+    sendKey(VK_F9, false);
+    pumpFor(100);
+    EXPECT_FALSE(windowSaw(VK_F9));
+    EXPECT_FALSE(sawUp()) << "the up of a swallowed key-down is swallowed too";
+    hookSetShotPressed(0);
 }
 
 TEST_F(HookLibrary, NothingLatchesAfterRemoval) {

@@ -242,6 +242,45 @@ TEST_F(AviRecording, FolderOf230BytesRecordsAndOf231RecordsNothingSilently) {
     EXPECT_EQ(watcher.count(), 0u);
 }
 
+// A folder without a root would record into whatever the current directory is: nothing
+// is recorded and the user is told once a capture, when it has frames to keep.
+TEST_F(AviRecording, AFolderWithoutARootRecordsNothingAndSaysSoOnce) {
+    DialogWatcher watcher;
+    const std::string here = folder + "\\here";
+    removeTree(here);
+    CreateDirectoryA(folder.c_str(), nullptr);
+    CreateDirectoryA(here.c_str(), nullptr);
+    SetCurrentDirectoryA(here.c_str());
+    snprintf(settings.AVISAVEPATH, MAX_PATH, "%s", "relative");
+    record(3, 0);
+    EXPECT_EQ(app.aviFileOpen, 0);
+    EXPECT_TRUE(watcher.sawMessage(kAviErrorTitle, kAviNoRootMessage));
+    EXPECT_EQ(watcher.count(), 1u) << "once for the capture, not once a frame";
+    app.aviOnlyMode = 1;
+    record(0, 0);  // a recording stopped before its first sample
+    EXPECT_EQ(watcher.count(), 1u) << "no frames: nothing to tell";
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((here + "\\*.avi").c_str(), &found);
+    EXPECT_EQ(search, INVALID_HANDLE_VALUE) << "nothing in the current directory";
+    if (search != INVALID_HANDLE_VALUE) FindClose(search);
+}
+
+// A file the library created but could not give its stream is not left behind to look
+// like a recording.
+TEST_F(AviRecording, AFileWhoseStreamCannotBeMadeIsRemoved) {
+    CreateDirectoryA(folder.c_str(), nullptr);
+    AviWriter writer;
+    BITMAPINFOHEADER format = {};
+    format.biSize = sizeof format;
+    format.biWidth = 64;
+    format.biHeight = 48;
+    format.biPlanes = 1;
+    format.biBitCount = 24;
+    EXPECT_FALSE(writer.open(avi(0).c_str(), 0, 0, 64, 48, &format)) << "a stream of rate 0 cannot be made";
+    EXPECT_EQ(writer.isOpen, 0);
+    EXPECT_FALSE(fileExists(avi(0)));
+}
+
 TEST_F(AviRecording, EachRecordingInitialisesTheLibraryAgain) {
     for (int round = 0; round < 2; ++round) {
         EXPECT_EQ(aviLibraryReady, 0);
