@@ -7,6 +7,9 @@
 inline constexpr char kProductName[] = "Kestrin";
 // The version is the VERSION file's text at the top of the source tree, which the build
 // defines as KESTRIN_VERSION (bare, made a string here).
+#ifndef KESTRIN_VERSION
+#error "KESTRIN_VERSION is defined by the build (cmake/version.cmake)"
+#endif
 #define KESTRIN_STRING_OF(tokens) #tokens
 #define KESTRIN_STRING(tokens) KESTRIN_STRING_OF(tokens)
 inline constexpr char kProductVersion[] = KESTRIN_STRING(KESTRIN_VERSION);
