@@ -5,7 +5,14 @@
 // explicit code page 932 conversion (core/text.h).
 
 inline constexpr char kProductName[] = "Kestrin";
-inline constexpr char kProductVersion[] = "0.03改";
+// The version is the VERSION file's text at the top of the source tree, which the build
+// defines as KESTRIN_VERSION (bare, made a string here).
+#ifndef KESTRIN_VERSION
+#error "KESTRIN_VERSION is defined by the build (cmake/version.cmake)"
+#endif
+#define KESTRIN_STRING_OF(tokens) #tokens
+#define KESTRIN_STRING(tokens) KESTRIN_STRING_OF(tokens)
+inline constexpr char kProductVersion[] = KESTRIN_STRING(KESTRIN_VERSION);
 
 // Caption formats; each takes the product name and version first.
 inline constexpr char kCaptionReady[] = "%s Ver %s";

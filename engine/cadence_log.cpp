@@ -1,5 +1,7 @@
 #include "engine/cadence_log.h"
 
+#ifdef KESTRIN_WITH_CADENCE_LOG
+
 #include <windows.h>
 
 #include <cstdio>
@@ -58,3 +60,13 @@ void cadenceFlush() {
     }
     count = 0;
 }
+
+#else
+
+void cadenceLogStart() {}
+void cadenceSampleBegin() {}
+void cadenceGrabDone() {}
+void cadenceStoreDone() {}
+void cadenceFlush() {}
+
+#endif

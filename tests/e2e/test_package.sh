@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# The 64-bit download as a user gets it: unzipped into a fresh folder and started with
+# nothing but what the zip holds (no INI file, every default), it takes a long exposure of
+# the foreground window with PrintScreen, auto-saves it into the screenshot folder beside
+# it, and exits with Ctrl+E, leaving its settings beside it and no temporary file.
+source "$(dirname "$0")/lib.sh"
+: "${KESTRIN_PACKAGE:?KESTRIN_PACKAGE must name the win64 release zip}"
+
+e2e_prepare
+rm -f "$E2E_DIR/Kestrin.exe" "$E2E_DIR/HOOKDLL.dll"
+unzip -q "$KESTRIN_PACKAGE" -d "$E2E_DIR"
+held=$(cd "$E2E_DIR" && ls | tr '\n' ' ')
+[ "$held" = "HOOKDLL.dll Kestrin.exe LICENSE.txt README.txt " ] || fail "the zip holds '$held'"
+
+start_scene pattern 640 480 203 121
+start_kestrin
+pass "the unzipped program starts and shows '$KESTRIN_CAPTION_READY'"
+
+press "$(scene_window)" Print
+shot="$E2E_DIR/screenshot/ss0000.bmp"
+wait_for 60 "the auto-saved screenshot/ss0000.bmp" test -s "$shot"
+wait_for 30 "the capture to end" caption_is "$KESTRIN_CAPTION_READY"
+read -r cl ct cr cb < <(scene_rect client)
+size=$(identify -format '%w %h' "$shot")
+[ "$size" = "$((cr - cl)) $((cb - ct))" ] || fail "the screenshot is $size, not the scene's client area"
+colours=$(convert "$shot" -format %k info:)
+[ "$colours" -gt 1 ] || fail "the screenshot is one plain colour"
+pass "PrintScreen saved the scene's client area ($size, $colours colours)"
+
+stop_kestrin
+[ "$KESTRIN_EXIT" -eq 0 ] || fail "exit code $KESTRIN_EXIT after Ctrl+E"
+[ ! -e "$E2E_DIR/tmp.map" ] || fail "tmp.map is left behind after exit"
+[ -s "$E2E_DIR/Kestrin.ini" ] || fail "no Kestrin.ini beside the program after exit"
+pass "Ctrl+E exits with code 0, settings beside the program, no tmp.map"
