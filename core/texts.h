@@ -29,6 +29,7 @@ inline constexpr char kSlotErrorTitle[] = "error";
 inline constexpr char kFileSaveErrorTitle[] = "ファイル保存エラー";
 inline constexpr char kAutoSaveErrorTitle[] = "自動保存エラー";
 inline constexpr char kAviErrorTitle[] = "ビデオファイル作成エラー";
+inline constexpr char kAviInfoTitle[] = "ビデオファイル";
 inline constexpr char kSettingErrorTitle[] = "設定エラー";
 
 // Start-up and capture.
@@ -60,6 +61,9 @@ inline constexpr char kAviTooLargeMessage[] =
 inline constexpr char kAviNoMemoryMessage[] = "メモリが不足したため、\n録画を %d フレームで終了しました。";
 inline constexpr char kAviWriteFailedMessage[] =
     "ビデオファイルに書き込めなかったため、\n録画を %d フレームで終了しました。";
+// Takes the number of files, then the first and the last file's name.
+inline constexpr char kAviSplitMessage[] =
+    "録画は大きいため、%d 個のファイルに分けて保存しました。\n%s ～ %s";
 inline constexpr char kAviNoRootMessage[] =
     "ビデオ保存フォルダの指定が正しくないため録画出来ませんでした。\n"
     "ドライブ名（C:\\ など）から始まるフォルダを指定して下さい。";

@@ -7,7 +7,6 @@
 #include "core/app_state.h"
 #include "core/settings.h"
 #include "core/text.h"
-#include "core/gdi_guards.h"
 #include "core/texts.h"
 #include "engine/kernels.h"
 #include "output/folder_path.h"
@@ -54,6 +53,7 @@ AviWriter::AviWriter() {
 
 AviWriter::~AviWriter() {
     if (isOpen) close();
+    free(frameBuffer);
     // Only the writer that initialised the library shuts it down, so the calls stay
     // balanced even if a second writer ever lived beside the first.
     if (ownsLibraryInit) {
@@ -93,6 +93,13 @@ bool AviWriter::open(const char* path, int rate, int length, int width, int heig
     }
     isOpen = 1;
     snprintf(this->path, sizeof this->path, "%s", path);
+    this->rate = rate;
+    this->width = width;
+    this->height = height;
+    if (filesBefore == 0) {
+        this->length = length;
+        snprintf(firstPath, sizeof firstPath, "%s", path);
+    }
     fileBytes = kAviFixedBytes;
     framesWritten = 0;
     recordingEnded = 0;
@@ -137,8 +144,10 @@ bool aviHeaderIsWhole(const BYTE* header, long long fileSize) {
     return riffSize >= 4 && riffSize + 8 <= fileSize;
 }
 
-void closeNumberedAvi(AviWriter* writer) {
-    if (!writer || !writer->isOpen) return;
+namespace {
+
+// Closes the file and keeps it only when it was finished whole. False when it was removed.
+bool closeWhole(AviWriter* writer) {
     writer->close();
     BYTE header[12] = {};
     long long size = -1;
@@ -149,9 +158,38 @@ void closeNumberedAvi(AviWriter* writer) {
         }
         fclose(file);
     }
-    if (aviHeaderIsWhole(header, size)) return;
+    if (aviHeaderIsWhole(header, size)) return true;
     remove(writer->path);
     showMessage(mainWindow, kAviRemovedMessage, kAviErrorTitle);
+    return false;
+}
+
+const char* fileNameOf(const char* path) {
+    const int separator = lastSeparatorIndex(path);
+    return separator >= 0 ? path + separator + 1 : path;
+}
+
+// The file is full: closes it whole and opens the next numbered one for the frames
+// still to come. False when the recording cannot go on.
+bool continueInNextFile(AviWriter* writer) {
+    const int kept = writer->framesBefore + writer->framesWritten;
+    if (!closeWhole(writer)) return false;
+    writer->framesBefore = kept;
+    ++writer->filesBefore;
+    const int left = writer->length - kept;
+    openNumberedAvi(writer, writer->rate, left > 0 ? left : 0, writer->width, writer->height);
+    return writer->isOpen != 0;
+}
+
+}  // namespace
+
+void closeNumberedAvi(AviWriter* writer) {
+    if (!writer || !writer->isOpen) return;
+    if (!closeWhole(writer) || writer->filesBefore == 0) return;
+    char text[512];
+    snprintf(text, sizeof text, kAviSplitMessage, writer->filesBefore + 1, fileNameOf(writer->firstPath),
+             fileNameOf(writer->path));
+    showMessage(mainWindow, text, kAviInfoTitle, MB_OK | MB_ICONINFORMATION);
 }
 
 void openNumberedAvi(AviWriter* writer, int rate, int length, int width, int height) {
@@ -186,39 +224,40 @@ void openNumberedAvi(AviWriter* writer, int rate, int length, int width, int hei
 
 void writeCaptureFrame(AviWriter* writer, int position, const BYTE* bits, int stride, int width, int height) {
     if (!writer || !writer->isOpen || writer->recordingEnded) return;
+    const int kept = writer->framesBefore + writer->framesWritten;
     if (!bits || width < 1 || height < 1) {
         // Nothing that could be copied safely: the recording ends here.
         writer->endRecording();
-        tellRecordingEnded(kAviNoMemoryMessage, writer->framesWritten);
+        tellRecordingEnded(kAviNoMemoryMessage, kept);
         return;
     }
     const int frameStride = stride24(width);
     const long long size = static_cast<long long>(frameStride) * height;
-    if (size > 0x7FFFFFFFLL || writer->fileBytes + aviFrameFileBytes(static_cast<int>(size)) > writer->fileByteLimit) {
+    if (size > 0x7FFFFFFFLL || kAviFixedBytes + aviFrameFileBytes(static_cast<int>(size)) > writer->fileByteLimit) {
+        // Not even a file of its own could hold this frame.
         writer->endRecording();
-        tellRecordingEnded(kAviTooLargeMessage, writer->framesWritten);
+        tellRecordingEnded(kAviTooLargeMessage, kept);
         return;
     }
-
-    BITMAPINFO header = {};
-    header.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    header.bmiHeader.biWidth = width;
-    header.bmiHeader.biHeight = height;
-    header.bmiHeader.biPlanes = 1;
-    header.bmiHeader.biBitCount = 24;
-    header.bmiHeader.biCompression = BI_RGB;
-    void* pixels = nullptr;
-    GdiObject<HBITMAP> frame(CreateDIBSection(windowDC, &header, DIB_RGB_COLORS, &pixels, nullptr, 0));
-    if (!frame || !pixels) {
+    if (!writer->frameBuffer) {
+        writer->frameBuffer = static_cast<BYTE*>(malloc(static_cast<size_t>(size)));
+        writer->frameBufferBytes = writer->frameBuffer ? size : 0;
+    }
+    if (writer->frameBufferBytes < size) {
         // Skipping would leave a gap the library fills with an empty frame, which
-        // players cannot show; the file keeps the whole frames written so far.
+        // players cannot show; the files keep the whole frames written so far.
         writer->endRecording();
-        tellRecordingEnded(kAviNoMemoryMessage, writer->framesWritten);
+        tellRecordingEnded(kAviNoMemoryMessage, kept);
+        return;
+    }
+    if (writer->fileBytes + aviFrameFileBytes(static_cast<int>(size)) > writer->fileByteLimit &&
+        !continueInNextFile(writer)) {
+        tellRecordingEnded(kAviWriteFailedMessage, kept);
         return;
     }
 
-    flipRowsIntoFrame(bits, stride, static_cast<BYTE*>(pixels), frameStride, width, height);
-    if (!writer->writeFrame(position, pixels, static_cast<int>(size))) {
-        tellRecordingEnded(kAviWriteFailedMessage, writer->framesWritten);
+    flipRowsIntoFrame(bits, stride, writer->frameBuffer, frameStride, width, height);
+    if (!writer->writeFrame(position - writer->framesBefore, writer->frameBuffer, static_cast<int>(size))) {
+        tellRecordingEnded(kAviWriteFailedMessage, writer->framesBefore + writer->framesWritten);
     }
 }

@@ -13,6 +13,12 @@ extern int aviLibraryReady;
 // 32-bit offsets, so a file must stay below 2 GiB.
 const long long kAviFileByteLimit = 0x7FFFFFFFLL;
 
+// A recording goes on in the next numbered file before its file would pass this size.
+// The file's size is predicted from the headers and frames written; the libraries of
+// different systems lay out headers, padding and the index a little differently, so
+// the split keeps 64 MiB of the limit to spare.
+const long long kAviSplitBytes = kAviFileByteLimit - 64LL * 1024 * 1024;
+
 // Bytes the finished file takes before any frame (headers padded to 2048, room to
 // spare) and after the last (index header and trailing filler).
 const long long kAviFixedBytes = 4096 + 64;
@@ -34,13 +40,13 @@ public:
     AviWriter(const AviWriter&) = delete;
     AviWriter& operator=(const AviWriter&) = delete;
 
-    // Creates the file and its stream. False, with everything released and no file
-    // left, on any failure.
+    // Creates the file and its stream: `length` frames of width x height at `rate`
+    // per second. False, with everything released and no file left, on any failure.
     bool open(const char* path, int rate, int length, int width, int height, const BITMAPINFOHEADER* format);
-    // Writes one key frame. False when the writer is closed, when the recording has
-    // ended, or when the frame would take the file past fileByteLimit (the recording
-    // then ends: later frames would leave a gap). A frame the library refuses also ends
-    // the recording.
+    // Writes one key frame at `position` in this file. False when the writer is closed,
+    // when the recording has ended, or when the frame would take the file past
+    // fileByteLimit (the recording then ends: later frames would leave a gap). A frame
+    // the library refuses also ends the recording.
     bool writeFrame(int position, const void* pixels, int byteCount);
     // Finishes the file. False when it was not open.
     bool close();
@@ -54,10 +60,22 @@ public:
     PAVISTREAM aviStream = nullptr;
     // What the size ceiling needs: the predicted size of the finished file.
     long long fileBytes = 0;
-    long long fileByteLimit = kAviFileByteLimit;
-    int framesWritten = 0;
+    long long fileByteLimit = kAviSplitBytes;
+    int framesWritten = 0;   // frames in this file
     int recordingEnded = 0;  // a frame could not be written; no later frame is taken
     char path[MAX_PATH] = "";  // the file being written, kept to check it once it is finished
+
+    // The recording, which may go on over several numbered files.
+    int rate = 0;
+    int length = 0;            // frames the recording is to have in all
+    int width = 0;
+    int height = 0;
+    int framesBefore = 0;      // frames in the recording's earlier files
+    int filesBefore = 0;       // earlier files of the recording, all closed whole
+    char firstPath[MAX_PATH] = "";
+    // One frame buffer for the whole recording, made at its first frame.
+    BYTE* frameBuffer = nullptr;
+    long long frameBufferBytes = 0;
 };
 
 // True when the first 12 bytes of a file of `fileSize` bytes are those of a finished
@@ -66,7 +84,9 @@ bool aviHeaderIsWhole(const BYTE* header, long long fileSize);
 
 // Closes the writer's file and checks that it was finished whole. A file the library
 // could not finish (a full disk cuts it off) would look like a recording to whoever
-// opens it: it is removed and the user is told. Does nothing for a null or closed writer.
+// opens it: it is removed and the user is told. A recording that went on over several
+// files is then named to the user, first and last file, once. Does nothing for a null
+// or closed writer.
 void closeNumberedAvi(AviWriter* writer);
 
 // Picks the next free savi####.avi in AVISAVEPATH and opens the writer on it for
@@ -77,8 +97,10 @@ void closeNumberedAvi(AviWriter* writer);
 void openNumberedAvi(AviWriter* writer, int rate, int length, int width, int height);
 
 // Writes the top-down 24-bit image `bits` (rows `stride` bytes apart, width x height)
-// as the frame at `position`. Does nothing for a null or closed writer or an ended
-// recording. When there is no image (null bits), no frame can be made or the file
-// cannot take it, the recording ends there and the user is told how many frames the
-// file holds.
+// as the frame at `position` of the recording. A frame that would take the file past
+// fileByteLimit closes it whole and goes into the next numbered file, which starts
+// its own frames at 0. Does nothing for a null or closed writer or an ended recording.
+// When there is no image (null bits), no frame buffer, no next file, or a frame no
+// file could hold, the recording ends there and the user is told how many frames it
+// kept.
 void writeCaptureFrame(AviWriter* writer, int position, const BYTE* bits, int stride, int width, int height);
