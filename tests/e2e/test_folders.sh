@@ -9,22 +9,22 @@ dialog_count() { probe count '#32770' "$1"; }
 e2e_prepare
 # A short path keeps the selected folder in view of the browser's tree.
 pick_dir=$(mktemp -d /tmp/kestrin-pick.XXXXXX)
-trap 'rm -rf "$pick_dir"; e2e_cleanup' EXIT
+e2e_at_exit 'rm -rf "$pick_dir"'
 mkdir -p "$pick_dir/inner"
 typed="$(winpath "$pick_dir/inner")"
 start_kestrin
-press "$(kestrin_window)" ctrl+o
+press kestrin ctrl+o
 wait_for 20 "the options dialog" bash -c "[ \"\$(wine '$KESTRIN_BIN/winprobe.exe' count '#32770' 'オプション' | tr -d '\r')\" = 1 ]"
 probe click 'オプション' 1027
 wait_for 20 "the folder dialog" bash -c "[ \"\$(wine '$KESTRIN_BIN/winprobe.exe' count '#32770' '各種フォルダ設定' | tr -d '\r')\" = 1 ]"
 probe text '各種フォルダ設定' 1028 "$typed"
 probe click '各種フォルダ設定' 1029
-browser_window() { xdotool search --name '^フォルダーの参照$' 2>/dev/null | head -n1 | grep .; }
-wait_for 20 "the folder browser" browser_window
+browser_window() { titled_window 'フォルダーの参照'; }
+wait_for 20 "the folder browser" window_present 'フォルダーの参照'
 sleep 1.5
 e2e_screenshot folder-browser
 press "$(browser_window)" Escape
-wait_for 20 "the browser to close" bash -c "! xdotool search --name '^フォルダーの参照$' | grep -q ."
+wait_for 20 "the browser to close" window_absent 'フォルダーの参照'
 text=$(probe gettext '各種フォルダ設定' 1028)
 [ "$text" = "$typed" ] || fail "after cancelling the browser the edit reads '$text', not '$typed'"
 pass "cancelling the browser keeps the edit's text exactly"
@@ -32,10 +32,10 @@ pass "cancelling the browser keeps the edit's text exactly"
 # The browser opens with the typed folder selected: OK at once hands that folder back.
 probe text '各種フォルダ設定' 1028 "$(winpath "$pick_dir")"
 probe click '各種フォルダ設定' 1029
-wait_for 20 "the folder browser" browser_window
+wait_for 20 "the folder browser" window_present 'フォルダーの参照'
 sleep 1
 press "$(browser_window)" Return
-wait_for 20 "the browser to close" bash -c "! xdotool search --name '^フォルダーの参照$' | grep -q ."
+wait_for 20 "the browser to close" window_absent 'フォルダーの参照'
 text=$(probe gettext '各種フォルダ設定' 1028)
 [ "$text" = "$(winpath "$pick_dir")" ] || fail "OK in the browser gave '$text', not the typed folder"
 pass "the browser opens at the typed folder"

@@ -55,7 +55,7 @@ stop_kestrin
 rofs="$E2E_DIR/rofs"
 mkdir -p "$rofs"
 if mount -t tmpfs -o size=1m kestrin-ro "$rofs" 2>/dev/null; then
-  trap 'e2e_cleanup; umount "$rofs" 2>/dev/null || umount -l "$rofs" 2>/dev/null || true' EXIT
+  e2e_at_exit 'umount "$rofs" 2>/dev/null || umount -l "$rofs" 2>/dev/null || true'
   mkdir -p "$rofs/shots"
   mount -o remount,ro "$rofs" || fail "could not make the small file system read-only"
   set_ini AUTOSAVEPATH "$rofs/shots"; set_ini AVISAVEPATH "$rofs/shots"

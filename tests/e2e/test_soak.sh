@@ -38,7 +38,7 @@ field() { sed -n "s/.*$1=\([0-9]*\).*/\1/p" <<<"$2"; }
 
 change_options() {  # change_options ROUND
   local r=$1 odd=$(( $1 % 2 ))
-  press "$(kestrin_window)" ctrl+o
+  press kestrin ctrl+o
   wait_for 20 "the options dialog" options_open
   wait_for 10 "S_FPS typed" wprobe text 'オプション' 1007 $((20 + 10 * odd))
   wait_for 10 "the decay typed" wprobe text 'オプション' 1010 "$([ $odd = 1 ] && echo 2.00 || echo 0.50)"
@@ -57,7 +57,7 @@ baseline=""
 for ((i = 1; i <= CAPTURES; i++)); do
   if (( i % EVERY == 0 )); then change_options $((i / EVERY)); fi
   before=$(bmp_count)
-  press "$(scene_window)" Print
+  press scene Print
   wait_for 60 "capture $i to be saved" bash -c "[ \$(find '$out' -name 'ss*.bmp' | wc -l) -gt $before ]"
   wait_for 60 "capture $i to end" caption_is "$KESTRIN_CAPTION_READY"
   if (( i == 30 )); then baseline=$(usage); echo "after 30 captures: $baseline"; fi

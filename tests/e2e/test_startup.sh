@@ -15,7 +15,7 @@ AUTO_SAVE=0
 INI
 start_kestrin
 
-caption=$(xdotool getwindowname "$(kestrin_window)")
+caption=$(kestrin_caption)
 [ "$caption" = "$KESTRIN_CAPTION_READY" ] || fail "caption reads '$caption'"
 pass "caption"
 
@@ -37,7 +37,7 @@ convert "$E2E_DIR/before-capture.png" -crop "1x1+$((cl + 5))+$((ct + 5))" -depth
 pass "white before the first capture"
 
 # Moving the window by its title bar, as a user would, is remembered.
-focus "$(kestrin_window)"
+focus kestrin
 xdotool mousemove 300 100 mousedown 1 mousemove 320 110 mousemove 360 130 mousemove 380 140 mouseup 1
 wait_for 20 "the window to move" bash -c "wine '$KESTRIN_BIN/winprobe.exe' rect DEFAULT | grep -q '^window 200 130 600 430'"
 read -r _ ml mt mr mb < <(wine "$KESTRIN_BIN/winprobe.exe" rect DEFAULT | tr -d '\r' | grep '^window')
