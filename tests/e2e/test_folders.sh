@@ -12,6 +12,7 @@ pick_dir=$(mktemp -d /tmp/kestrin-pick.XXXXXX)
 e2e_at_exit 'rm -rf "$pick_dir"'
 mkdir -p "$pick_dir/inner"
 typed="$(winpath "$pick_dir/inner")"
+picked="$(winpath "$pick_dir")"
 start_kestrin
 press kestrin ctrl+o
 wait_for 20 "the options dialog" bash -c "[ \"\$(wine '$KESTRIN_BIN/winprobe.exe' count '#32770' 'オプション' | tr -d '\r')\" = 1 ]"
@@ -20,8 +21,10 @@ wait_for 20 "the folder dialog" bash -c "[ \"\$(wine '$KESTRIN_BIN/winprobe.exe'
 probe text '各種フォルダ設定' 1028 "$typed"
 probe click '各種フォルダ設定' 1029
 browser_window() { titled_window 'フォルダーの参照'; }
-wait_for 20 "the folder browser" window_present 'フォルダーの参照'
-sleep 1.5
+# The browser fills its tree and selects the typed folder in its own thread before it
+# answers a message: a control's text read through a sent message waits for that.
+browser_settled() { window_present 'フォルダーの参照' && probe gettext 'フォルダーの参照' 1 >/dev/null; }
+wait_for 30 "the folder browser to open and settle" browser_settled
 e2e_screenshot folder-browser
 press "$(browser_window)" Escape
 wait_for 20 "the browser to close" window_absent 'フォルダーの参照'
@@ -30,14 +33,13 @@ text=$(probe gettext '各種フォルダ設定' 1028)
 pass "cancelling the browser keeps the edit's text exactly"
 
 # The browser opens with the typed folder selected: OK at once hands that folder back.
-probe text '各種フォルダ設定' 1028 "$(winpath "$pick_dir")"
+probe text '各種フォルダ設定' 1028 "$picked"
 probe click '各種フォルダ設定' 1029
-wait_for 20 "the folder browser" window_present 'フォルダーの参照'
-sleep 1
+wait_for 30 "the folder browser to open and settle" browser_settled
 press "$(browser_window)" Return
 wait_for 20 "the browser to close" window_absent 'フォルダーの参照'
 text=$(probe gettext '各種フォルダ設定' 1028)
-[ "$text" = "$(winpath "$pick_dir")" ] || fail "OK in the browser gave '$text', not the typed folder"
+[ "$text" = "$picked" ] || fail "OK in the browser gave '$text', not the typed folder"
 pass "the browser opens at the typed folder"
 probe click '各種フォルダ設定' 2
 wait_for 20 "the folder dialog to close" bash -c "[ \"\$(wine '$KESTRIN_BIN/winprobe.exe' count '#32770' '各種フォルダ設定' | tr -d '\r')\" = 0 ]"
