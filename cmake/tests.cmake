@@ -17,9 +17,9 @@ foreach(area core engine output ui app hook)
     set_tests_properties(${area} PROPERTIES TIMEOUT 600)
   endif()
 endforeach()
-# These show windows, take the screen or press keys on the run's one display, where a
-# second such test would take the focus, cover windows or see the keys: one at a time.
-set_tests_properties(engine app hook PROPERTIES RESOURCE_LOCK display)
+# These show windows and dialogs, take the screen or press keys on the run's one display,
+# where a second such test would take the focus, cover windows or see the keys: one at a time.
+set_tests_properties(engine output ui app hook PROPERTIES RESOURCE_LOCK display)
 
 # End-to-end tests drive the real program under Xvfb and Wine; their helper programs
 # (console programs with main) draw known content or read what X cannot show.

@@ -213,6 +213,8 @@ focus() {
     kestrin) window=$(kestrin_window) || fail "no Kestrin main window to focus" ;;
   esac
   [ -n "$window" ] || fail "no window to focus"
+  # A window that has the focus already keeps it: no click (and no wait between clicks).
+  [ "$(xdotool getwindowfocus 2>/dev/null)" != "$window" ] || return 0
   now=${EPOCHREALTIME/./}
   wait_us=$((e2e_last_click + 600000 - now))
   if ((wait_us > 0)); then sleep "$(printf '0.%06d' "$wait_us")"; fi
