@@ -213,8 +213,6 @@ focus() {
     kestrin) window=$(kestrin_window) || fail "no Kestrin main window to focus" ;;
   esac
   [ -n "$window" ] || fail "no window to focus"
-  # A window that has the focus already keeps it: no click (and no wait between clicks).
-  [ "$(xdotool getwindowfocus 2>/dev/null)" != "$window" ] || return 0
   now=${EPOCHREALTIME/./}
   wait_us=$((e2e_last_click + 600000 - now))
   if ((wait_us > 0)); then sleep "$(printf '0.%06d' "$wait_us")"; fi
@@ -252,6 +250,17 @@ e2e_keep_evidence() {
 pixels_of() { convert "$@" -depth 8 txt:- | sed -n 's/^\([0-9]*\),\([0-9]*\): (\([0-9]*\),\([0-9]*\),\([0-9]*\).*/\1 \2 \3 \4 \5/p'; }
 
 procprobe() { wine "$KESTRIN_BIN/procprobe.exe" "$@" 2>/dev/null | tr -d '\r'; }
+winprobe() { wine "$KESTRIN_BIN/winprobe.exe" "$@" 2>/dev/null | tr -d '\r'; }
+# A helper program's start can fail on a busy machine (exit 1, no output). A call that only
+# reads, or that does no harm when done twice, is tried again until it succeeds or 10 s pass.
+again() {
+  local deadline=$((SECONDS + 10)) out
+  until out=$("$@"); do
+    [ $SECONDS -lt $deadline ] || { echo "'$*' kept failing for 10 s" >&2; return 1; }
+    sleep 0.2
+  done
+  [ -z "$out" ] || printf '%s\n' "$out"
+}
 # The top-level windows, "EXE<TAB>CLASS<TAB>TITLE" a line. Reading them changes nothing, so a
 # start of the probe that fails on a busy machine (once in a loaded run: exit 1, no output)
 # is simply tried again.
@@ -286,8 +295,12 @@ capture_answering() {
   while [ $SECONDS -lt $deadline ]; do
     answered=$(answer_message_boxes)
     if [ "${answered:-0}" -gt 0 ]; then TOLD=1; sleep 0.3; continue; fi
-    [ $((SECONDS - t0)) -ge 2 ] && caption_is "$KESTRIN_CAPTION_READY" && return 0
+    if [ $((SECONDS - t0)) -ge 2 ] && caption_is "$KESTRIN_CAPTION_READY" >/dev/null; then
+      # The quick look for a box above can miss one (a search racing a closing window).
+      no_message_box && return 0
+    fi
     sleep 0.1
   done
-  fail "a capture did not end"
+  fail "a capture did not end (ready caption and no message box awaited); $(caption_is "$KESTRIN_CAPTION_READY")"
 }
+no_message_box() { local l; l=$(window_list) && ! cut -f3 <<<"$l" | grep -qE "$KESTRIN_MESSAGE_PATTERN"; }

@@ -5,7 +5,7 @@
 source "$(dirname "$0")/lib.sh"
 
 close_window() { procprobe close "\\$E2E_NAME\\kestrin.exe"; }
-main_rect() { wine "$KESTRIN_BIN/winprobe.exe" rect DEFAULT | tr -d '\r' | awk '$1 == "window" { print $2, $3, $4, $5 }'; }
+main_rect() { again winprobe rect DEFAULT | awk '$1 == "window" { print $2, $3, $4, $5 }'; }
 ini_text() { iconv -f CP932 -t UTF-8 "$E2E_DIR/Kestrin.ini" | tr -d '\r'; }
 
 # The settings the program wrote at exit are the ones it ran with, and the window's place is
@@ -78,7 +78,7 @@ close_window
 sleep 1
 kestrin_exited && fail "the program ended under its open save dialog"
 # Cancel, as its button would; clicked again while the dialog is still there.
-cancel_save() { window_absent 'ビットマップファイルを保存' || { wine "$KESTRIN_BIN/winprobe.exe" click 'ビットマップファイルを保存' 2; false; }; }
+cancel_save() { window_absent 'ビットマップファイルを保存' || { winprobe click 'ビットマップファイルを保存' 2; false; }; }
 wait_for 30 "the save dialog to be cancelled" cancel_save
 wait_for 60 "Kestrin to exit after the save dialog" kestrin_exited
 set +e; wait "$kestrin_pid"; code=$?; set -e

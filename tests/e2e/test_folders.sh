@@ -3,22 +3,25 @@
 # folder typed in the edit, and cancelling it keeps the edit's text exactly.
 source "$(dirname "$0")/lib.sh"
 
-probe() { wine "$KESTRIN_BIN/winprobe.exe" "$@" | tr -d '\r'; }
+probe() { winprobe "$@"; }
 dialog_count() { probe count '#32770' "$1"; }
 
 e2e_prepare
-# A short path keeps the selected folder in view of the browser's tree.
-pick_dir=$(mktemp -d /tmp/kestrin-pick.XXXXXX)
+# The folders are on the run's own small drive: the browser's tree walks to them quickly
+# and sees nothing else (on Z:, the machine's root, it must walk whatever is there).
+: "${KESTRIN_TEST_DRIVE:?scripts/test gives the tests a drive of their own}"
+pick_dir="$KESTRIN_TEST_DRIVE_DIR/$E2E_NAME"
+rm -rf "$pick_dir"
 e2e_at_exit 'rm -rf "$pick_dir"'
 mkdir -p "$pick_dir/inner"
-typed="$(winpath "$pick_dir/inner")"
-picked="$(winpath "$pick_dir")"
+typed="$KESTRIN_TEST_DRIVE:\\$E2E_NAME\\inner"
+picked="$KESTRIN_TEST_DRIVE:\\$E2E_NAME"
 start_kestrin
 press kestrin ctrl+o
 wait_for 20 "the options dialog" bash -c "[ \"\$(wine '$KESTRIN_BIN/winprobe.exe' count '#32770' 'オプション' | tr -d '\r')\" = 1 ]"
 probe click 'オプション' 1027
 wait_for 20 "the folder dialog" bash -c "[ \"\$(wine '$KESTRIN_BIN/winprobe.exe' count '#32770' '各種フォルダ設定' | tr -d '\r')\" = 1 ]"
-probe text '各種フォルダ設定' 1028 "$typed"
+again probe text '各種フォルダ設定' 1028 "$typed"
 probe click '各種フォルダ設定' 1029
 browser_window() { titled_window 'フォルダーの参照'; }
 # The browser fills its tree and selects the typed folder in its own thread before it
@@ -33,7 +36,7 @@ text=$(probe gettext '各種フォルダ設定' 1028)
 pass "cancelling the browser keeps the edit's text exactly"
 
 # The browser opens with the typed folder selected: OK at once hands that folder back.
-probe text '各種フォルダ設定' 1028 "$picked"
+again probe text '各種フォルダ設定' 1028 "$picked"
 probe click '各種フォルダ設定' 1029
 wait_for 30 "the folder browser to open and settle" browser_settled
 press "$(browser_window)" Return

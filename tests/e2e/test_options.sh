@@ -4,7 +4,7 @@
 # closing the main window discards unapplied edits and shuts down.
 source "$(dirname "$0")/lib.sh"
 
-probe() { wine "$KESTRIN_BIN/winprobe.exe" "$@" | tr -d '\r'; }
+probe() { winprobe "$@"; }
 options_open() { [ "$(probe count '#32770' 'オプション')" = 1 ]; }
 options_closed() { [ "$(probe count '#32770' 'オプション')" = 0 ]; }
 options_window() { titled_window 'オプション'; }
@@ -34,7 +34,7 @@ wait_for 20 "the message box to close" window_absent 'ファイル保存エラ�
 pass "Ctrl+S acts while the dialog has the focus"
 
 # Screenshot key F1 (row 3), then Apply: the INI file and the hook library take it.
-probe combo 'オプション' 1019 3
+again probe combo 'オプション' 1019 3
 probe click 'オプション' 1004
 wait_for 20 "Apply to close the dialog" options_closed
 iconv -f CP932 -t UTF-8 "$E2E_DIR/Kestrin.ini" | tr -d '\r' | grep -qx 'KEY_CODE=112' || fail "Apply did not save KEY_CODE=112"
@@ -49,7 +49,7 @@ pass "Apply re-arms the hook library with the new key"
 # An unapplied edit is discarded when the main window closes under the dialog.
 press kestrin ctrl+o
 wait_for 20 "the options dialog" options_open
-probe text 'オプション' 1007 30
+again probe text 'オプション' 1007 30
 # Ctrl+E pressed in the dialog reaches the main window, which closes the dialog first.
 press "$(options_window)" ctrl+e
 wait_for 60 "Kestrin to exit" kestrin_exited
