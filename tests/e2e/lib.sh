@@ -131,7 +131,7 @@ wait_for() {  # wait_for SECONDS DESCRIPTION COMMAND...
 # The first X window that `xdotool search ARGS` finds, tried again until SECONDS pass: a
 # search fails outright when any window vanishes while it walks the window tree (a dialog
 # just closed), so one empty answer proves nothing. On time-out it says on stderr what it
-# looked for and which Kestrin and dialog windows there were instead.
+# looked for and which top-level windows there were instead.
 find_window() {  # find_window SECONDS DESCRIPTION SEARCH-ARGS...
   local seconds=$1 what=$2; shift 2
   local deadline=$((SECONDS + seconds)) found
