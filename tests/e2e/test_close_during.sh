@@ -23,6 +23,20 @@ check_settings() {  # check_settings NAME "L T R B" KEY=VALUE...
   done
 }
 
+# Reads the caption as fast as it can until it matches REGEX (SEEN=1) or the capture has
+# come back to the ready caption without showing it (SEEN=0, false).
+caption_seen() {  # caption_seen NAME REGEX
+  local w c="" left=0 deadline=$((SECONDS + 60))
+  SEEN=0
+  w=$(kestrin_window) || fail "$1: no Kestrin window"
+  while [ $SECONDS -lt $deadline ]; do
+    c=$(xdotool getwindowname "$w" 2>/dev/null) || continue
+    if [[ $c =~ $2 ]]; then SEEN=1; return 0; fi
+    if [ "$c" != "$KESTRIN_CAPTION_READY" ]; then left=1; elif [ $left = 1 ]; then return 1; fi
+  done
+  fail "$1: the capture did not end within 60 s; the caption reads '$c'"
+}
+
 run_case() {  # run_case NAME S_FPS S_TIME SS_ACTIVE CAPTION-REGEX S_TIME-AS-SAVED
   local name=$1
   e2e_prepare
@@ -39,19 +53,28 @@ INI
   start_scene pattern 600 420 320 240
   start_kestrin
   local rect; rect=$(main_rect)
-  press scene Print
-  wait_for 60 "$name: the caption $5" caption_matches "$5"
+  # The compositing caption can show for less than a tenth of a second: a capture that ends
+  # before the caption was seen is no verdict on the program, and another one is taken.
+  local captures=0
+  until [ $captures -ge 5 ]; do
+    captures=$((captures + 1))
+    press scene Print
+    caption_seen "$name" "$5" && break
+  done
+  [ "$SEEN" = 1 ] || fail "$name: $captures captures ended without the caption $5 being seen"
   close_window
   wait_for 120 "$name: Kestrin to exit" kestrin_exited
   set +e; wait "$kestrin_pid"; local code=$?; set -e
   [ "$code" -eq 0 ] || fail "$name: exit code $code"
-  [ -s "$out/ss0000.bmp" ] || fail "$name: the capture was not completed and saved"
-  [ "$(stat -c %s "$out/ss0000.bmp")" = "$(od -An -tu4 -j2 -N4 "$out/ss0000.bmp" | tr -d ' ')" ] ||
+  local last; last="$out/ss$(printf %04d $((captures - 1))).bmp"
+  [ -s "$last" ] || fail "$name: the capture was not completed and saved as $(basename "$last")"
+  [ "$(find "$out" -name 'ss*.bmp' | wc -l)" = "$captures" ] || fail "$name: not $captures results for $captures captures"
+  [ "$(stat -c %s "$last")" = "$(od -An -tu4 -j2 -N4 "$last" | tr -d ' ')" ] ||
     fail "$name: the result is cut off"
   [ ! -e "$E2E_DIR/tmp.map" ] || fail "$name: tmp.map left behind"
   check_settings "$name" "$rect" "S_FPS=$2" "S_TIME=$6" "SS_ACTIVE=$4" AUTO_SAVE=1 "AUTOSAVEPATH=$(winpath "$out")"
   e2e_cleanup
-  pass "$name: capture completed and saved, settings written as they were, exit 0, tmp.map gone"
+  pass "$name (capture $captures): capture completed and saved, settings written as they were, exit 0, tmp.map gone"
 }
 
 run_case sampling 2 3.0 1 '\( [2-5] / 6 \)' 3.000000
