@@ -20,6 +20,7 @@
 #include "engine/sample_store.h"
 #include "engine/slot_pool.h"
 #include "hook/hook_api.h"
+#include "support/dialog_watcher.h"
 
 namespace {
 
@@ -238,6 +239,7 @@ TEST_F(CompositePhase, ResultNeverOutgrowsTheSlots) {
 }
 
 TEST_F(CompositePhase, AviOnlyRecordingLeavesTheResultAlone) {
+    DialogWatcher watcher;  // no AVI folder is set: the recording is refused, and the user told
     app.aviOnlyMode = 1;
     CaptureRect = {0, 0, 8, 5};
     storeSamples(5);
@@ -251,6 +253,7 @@ TEST_F(CompositePhase, AviOnlyRecordingLeavesTheResultAlone) {
     uint8_t bgr[3];
     samplePixel(5, 7, 4, bgr);
     EXPECT_EQ(0, memcmp(bgr, slot->bits + 4 * slot->stride + 7 * 3, 3)) << "the last frame is in captureSlot";
+    EXPECT_TRUE(watcher.sawMessage(kAviErrorTitle, kAviNoRootMessage));
 }
 
 // Nothing is read beyond the mapped store and no rectangle is composited from
