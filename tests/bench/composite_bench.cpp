@@ -16,7 +16,8 @@
 #include "engine/kernels.h"
 #include "engine/slot_pool.h"
 
-#include "tests/bench/bench_clock.h"
+#include "bench/bench_clock.h"
+#include "support/files.h"
 
 namespace {
 
@@ -82,18 +83,11 @@ void composite(const std::vector<uint8_t>& samples, uint8_t* result, bool fullAc
     compositeImages(images, weights, kSamples, kWidth * 3, kWidth, kHeight, weightSum, result, stride24(kWidth));
 }
 
-bool writeFrames(const char* path, const std::vector<uint8_t>& samples) {
-    FILE* file = fopen(path, "wb");
-    if (!file) return false;
-    const bool written = fwrite(samples.data(), 1, samples.size(), file) == samples.size();
-    return fclose(file) == 0 && written;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
     const std::vector<uint8_t> samples = makeSamples();
-    if (argc > 1 && !writeFrames(argv[1], samples)) {
+    if (argc > 1 && !writeFileBytes(argv[1], samples.data(), samples.size())) {
         fprintf(stderr, "cannot write %s\n", argv[1]);
         return 1;
     }

@@ -29,7 +29,9 @@
 #include "output/bmp_export.h"
 #include "output/serial_name.h"
 
-#include "tests/bench/bench_clock.h"
+#include "bench/bench_clock.h"
+#include "support/display.h"
+#include "support/files.h"
 
 namespace {
 
@@ -64,12 +66,6 @@ void flushToDisk(const std::string& path) {
     CloseHandle(file);
 }
 
-long long fileSize(const std::string& path) {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return -1;
-    return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-}
-
 // The baseline: `size` bytes from one buffer, fwrite in 1 MiB pieces, fclose.
 void plainWrite(const std::string& path, const std::vector<BYTE>& bytes) {
     FILE* file = fopen(path.c_str(), "wb");
@@ -91,21 +87,15 @@ void report(const char* what, long long bytes, const Timing& cached, const Timin
 }
 
 // A display image with something in it, the slots as at start-up, a full-size result.
-void setUpDisplay() {
+bool setUpScreen() {
     DesktopRect = {0, 0, kWidth, kHeight};
     ResultRect = {0, 0, kWidth, kHeight};
     CaptureRect = {0, 0, kWidth, kHeight};
-    windowDC = GetDC(nullptr);
-    workDC = CreateCompatibleDC(windowDC);
-    displayDC = CreateCompatibleDC(windowDC);
-    displayBitmap = CreateCompatibleBitmap(windowDC, kWidth, kHeight);
-    displayPreviousBitmap = SelectObject(displayDC, displayBitmap);
-    for (int y = 0; y < kHeight; y += 8) {
-        HBRUSH brush = CreateSolidBrush(RGB(y & 255, (y * 3) & 255, 255 - (y & 255)));
-        RECT band = {0, y, kWidth, y + 8};
-        FillRect(displayDC, &band, brush);
-        DeleteObject(brush);
-    }
+    if (!setUpDisplay(nullptr)) return false;
+    paintDisplay([](int, int y) {
+        const int band = y / 8 * 8;  // bands 8 rows high
+        return RGB(band & 255, (band * 3) & 255, 255 - (band & 255));
+    });
     captureSlot = allocSlot24(kWidth, kHeight);
     exportSlot = allocSlot32(kWidth, kHeight);
     BitmapSlot* slot = usableSlot(captureSlot);
@@ -113,6 +103,7 @@ void setUpDisplay() {
         for (int y = 0; y < kHeight; ++y)
             for (int x = 0; x < kWidth * 3; ++x) slot->bits[y * slot->stride + x] = static_cast<BYTE>(x + y);
     }
+    return usableSlot(captureSlot) && usableSlot(exportSlot);
 }
 
 void benchBmp(const std::string& folder) {
@@ -242,11 +233,7 @@ void benchSerialSearch(const std::string& folder) {
     const Timing search = timeRuns([] {}, [&] { found = findFreeSerialName(path, names.c_str(), "ss", "bmp"); });
     printf("serial search, 9,999 names taken: %.1f ms (%.1f..%.1f), %.1f us per name tried; found %04d\n",
            search.medianMs, search.minMs, search.maxMs, search.medianMs * 1000.0 / 10000.0, found);
-    for (int i = 0; i < 9999; ++i) {
-        snprintf(path, sizeof path, "%s\\ss%04d.bmp", names.c_str(), i);
-        DeleteFileA(path);
-    }
-    RemoveDirectoryA(names.c_str());
+    removeTree(names);
 }
 
 // What one capture's copies cost in a store made as at start-up: the first pass
@@ -288,9 +275,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string folder = argv[1];
-    setUpDisplay();
-    if (!usableSlot(captureSlot) || !usableSlot(exportSlot)) {
-        fprintf(stderr, "slots could not be allocated\n");
+    if (!setUpScreen()) {
+        fprintf(stderr, "the display or the slots could not be made\n");
         return 1;
     }
     printf("write path, %d runs each, median (min..max); ratio = program / plain fwrite of the same bytes\n", kRuns);

@@ -14,6 +14,7 @@
 #include "app/compositing_phase.h"
 #include "engine/kernels.h"
 #include "output/avi_writer.h"
+#include "support/display.h"
 
 namespace {
 
@@ -57,7 +58,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
     char folder[MAX_PATH];
     snprintf(folder, sizeof folder, "%s", commandLine);
     if (!folder[0]) return 2;
-    windowDC = CreateCompatibleDC(nullptr);
+    DesktopRect = {0, 0, 700, 500};
+    if (!setUpDisplay(nullptr)) return 3;
     captureSlot = allocSlot24(700, 500);
     if (!usableSlot(captureSlot)) return 3;
     snprintf(settings.AVISAVEPATH, MAX_PATH, "%s", folder);
@@ -73,6 +75,6 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
     record(folder, 3, 32, 24, 0, 0);
 
     releaseSlots();
-    DeleteDC(windowDC);
+    releaseDisplay();
     return app.aviFileOpen ? 0 : 1;
 }

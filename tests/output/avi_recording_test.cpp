@@ -15,6 +15,8 @@
 #include "engine/kernels.h"
 #include "output/avi_writer.h"
 #include "support/dialog_watcher.h"
+#include "support/display.h"
+#include "support/files.h"
 
 namespace {
 
@@ -22,43 +24,13 @@ BYTE patternByte(int x, int y, int sample, int channel) {
     return static_cast<BYTE>(x * 7 + y * 13 + sample * 31 + channel * 101);
 }
 
-// Deletes a folder and everything in it.
-void removeTree(const std::string& folder) {
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            const std::string name = found.cFileName;
-            if (name == "." || name == "..") continue;
-            const std::string path = folder + "\\" + name;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                removeTree(path);
-            else
-                DeleteFileA(path.c_str());
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
-    }
-    RemoveDirectoryA(folder.c_str());
-}
-
-bool fileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-long long fileSize(const std::string& path) {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return -1;
-    return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-}
-
 class AviRecording : public ::testing::Test {
 protected:
     void SetUp() override {
-        windowDC = CreateCompatibleDC(nullptr);
+        DesktopRect = {0, 0, 700, 500};
+        ASSERT_TRUE(setUpDisplay(nullptr));
         captureSlot = allocSlot24(700, 500);
         ASSERT_NE(usableSlot(captureSlot), nullptr);
-        char temp[MAX_PATH];
-        GetTempPathA(MAX_PATH, temp);
-        folder = std::string(temp) + "kestrin_avi_" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        removeTree(folder);
         snprintf(settings.AVISAVEPATH, MAX_PATH, "%s", folder.c_str());
         settings.S_FPS = 15;
         settings.S_TIME = 1.0f;
@@ -69,12 +41,7 @@ protected:
     void TearDown() override {
         releaseSlots();
         captureSlot = 0;
-        DeleteDC(windowDC);
-        windowDC = nullptr;
-        char temp[MAX_PATH];
-        GetTempPathA(MAX_PATH, temp);
-        SetCurrentDirectoryA(temp);
-        removeTree(folder);
+        releaseDisplay();
         EXPECT_EQ(aviLibraryReady, 0);
     }
 
@@ -106,7 +73,8 @@ protected:
         return folder + name;
     }
 
-    std::string folder;
+    TempFolder temp;
+    const std::string folder = temp / "avi";  // made by the recorder; held without a trailing backslash
 };
 
 TEST_F(AviRecording, ScreenshotFramesAreUprightPaddedKeyFramesOfTheCaptureSize) {
@@ -232,10 +200,10 @@ TEST_F(AviRecording, FolderOf230BytesRecordsAndOf231RecordsNothingSilently) {
         snprintf(settings.AVISAVEPATH, MAX_PATH, "%s", path.c_str());
         app.aviFileOpen = 0;
         record(2, 0);
-        EXPECT_EQ(fileExists(path + "\\savi0000.avi"), length == 230) << length;
+        EXPECT_EQ(exists(path + "\\savi0000.avi"), length == 230) << length;
         EXPECT_EQ(app.aviFileOpen, length == 230 ? 1 : 0) << length;
         if (length == 231) {
-            EXPECT_FALSE(fileExists(path)) << "no folder is made for a path that cannot fit";
+            EXPECT_FALSE(exists(path)) << "no folder is made for a path that cannot fit";
         }
         removeTree(folder);
     }
@@ -276,7 +244,7 @@ TEST_F(AviRecording, NullAndClosedWritersDoNothing) {
     DialogWatcher watcher;
     openCaptureAvi(nullptr, 5);
     recordFrame(nullptr, 0);
-    EXPECT_FALSE(fileExists(folder));
+    EXPECT_FALSE(exists(folder));
     AviWriter writer;
     recordFrame(&writer, 0);
     EXPECT_FALSE(writer.writeFrame(0, "abcd", 4));

@@ -116,7 +116,7 @@ TEST_F(SaveDialogTest, ShowsItsTextsAndRemembersTheChosenFolder) {
         EXPECT_EQ(driver.seen.filter, wideFromShiftJis("ビットマップファイル（*.bmp）"));
         EXPECT_EQ(driver.seen.folder + L"\\", wideFromAnsi(folder.path));
     }
-    EXPECT_TRUE(holdsPattern(readFile(chosen), 640, 480));
+    EXPECT_TRUE(holdsPattern(readFileBytes(chosen), 640, 480));
     EXPECT_EQ(std::string(settings.SAVEPATH), folder / "dir\\");
     EXPECT_EQ(app.saveInProgress, 0);
     EXPECT_EQ(watcher.count(), 0u);

@@ -192,7 +192,7 @@ TEST_F(OptionsDialogTest, EmphasisTextOutsideZeroToTwoHundredBecomesTwoHundred) 
 
 TEST_F(OptionsDialogTest, DuplicateKeysChangeNothingAndKeepTheDialogOpen) {
     saveSettings();
-    const std::string fileBefore = readFileBytes(iniPath);
+    const std::vector<uint8_t> fileBefore = readFileBytes(iniPath);
     const Settings before = settings;
     hookSetShotPressed(1);
     hookSetStartPressed(1);
