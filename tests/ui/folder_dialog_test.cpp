@@ -4,7 +4,6 @@
 
 #include <cstring>
 
-#include "ui/fit_text.h"
 #include "ui/options_dialog.h"
 #include "ui_fixture.h"
 
@@ -47,13 +46,6 @@ TEST(FolderPaths, BrowserResultsWithoutAnAnsiPathKeepTheEdit) {
     std::wstring tooLong = L"D:\\" + std::wstring(300, L'a');
     browseResultText("C:\\old", tooLong.c_str(), result);
     EXPECT_STREQ(result, "C:\\old");
-}
-
-TEST(FitText, CondenseOnlyWhatDoesNotFit) {
-    EXPECT_EQ(condenseFactor(80, 100, 60), 100);
-    EXPECT_EQ(condenseFactor(100, 80, 60), 79);
-    EXPECT_EQ(condenseFactor(300, 80, 60), 60);
-    EXPECT_EQ(condenseFactor(10, 0, 60), 60);
 }
 
 // The folder dialog is modal: the test thread sits in it while a second thread
