@@ -65,14 +65,19 @@ inline std::vector<std::string> entriesOf(const std::string& folder) {
 // Deletes `folder` (with or without its trailing backslash) and everything in it.
 inline void removeTree(const std::string& folder) {
     const std::string inside = withSeparator(folder);
-    for (const std::string& name : entriesOf(inside)) {
-        const std::string path = inside + name;
-        const DWORD attributes = GetFileAttributesA(path.c_str());
-        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-            removeTree(path);
-        } else {
-            DeleteFileA(path.c_str());
-        }
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((inside + "*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            if (strcmp(found.cFileName, ".") == 0 || strcmp(found.cFileName, "..") == 0) continue;
+            const std::string path = inside + found.cFileName;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                removeTree(path);
+            } else {
+                DeleteFileA(path.c_str());
+            }
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
     }
     RemoveDirectoryA(inside.c_str());
 }
