@@ -17,12 +17,9 @@
 #include "support/dialog_watcher.h"
 #include "support/display.h"
 #include "support/files.h"
+#include "support/recorded_samples.h"
 
 namespace {
-
-BYTE patternByte(int x, int y, int sample, int channel) {
-    return static_cast<BYTE>(x * 7 + y * 13 + sample * 31 + channel * 101);
-}
 
 class AviRecording : public ::testing::Test {
 protected:
@@ -45,28 +42,6 @@ protected:
         EXPECT_EQ(aviLibraryReady, 0);
     }
 
-    // Puts sample `sample` into captureSlot's top-left CaptureRect-sized region.
-    void fillSample(int sample) {
-        BitmapSlot* slot = usableSlot(captureSlot);
-        const int w = CaptureRect.right - CaptureRect.left;
-        const int h = CaptureRect.bottom - CaptureRect.top;
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x)
-                for (int c = 0; c < 3; ++c) slot->bits[y * slot->stride + 3 * x + c] = patternByte(x, y, sample, c);
-    }
-
-    // One whole recording as the compositing phase makes it.
-    void record(int frames, int frameCount) {
-        AviWriter* writer = new AviWriter;
-        openCaptureAvi(writer, frameCount);
-        for (int i = 0; i < frames; ++i) {
-            fillSample(i);
-            recordFrame(writer, i);
-        }
-        if (app.aviFileOpen) writer->close();
-        delete writer;
-    }
-
     std::string avi(int number) const {
         char name[32];
         snprintf(name, sizeof name, "\\savi%04d.avi", number);
@@ -80,7 +55,7 @@ protected:
 TEST_F(AviRecording, ScreenshotFramesAreUprightPaddedKeyFramesOfTheCaptureSize) {
     DialogWatcher watcher;
     SetRect(&CaptureRect, 0, 0, 641, 480);
-    record(15, 0);
+    recordSamples(15, 0);
     EXPECT_EQ(app.aviFileOpen, 1);
     EXPECT_EQ(watcher.count(), 0u);
 
@@ -123,7 +98,7 @@ TEST_F(AviRecording, ScreenshotFramesAreUprightPaddedKeyFramesOfTheCaptureSize) 
             if (row[1923] != 0) ++wrong;
             for (int x = 0; x < 641; x += 37)
                 for (int c = 0; c < 3; ++c)
-                    if (row[3 * x + c] != patternByte(x, y, k, c)) ++wrong;
+                    if (row[3 * x + c] != sampleByte(x, y, k, c)) ++wrong;
         }
         EXPECT_EQ(wrong, 0) << "frame " << k;
     }
@@ -148,7 +123,7 @@ TEST_F(AviRecording, StreamTimingFollowsTheMode) {
         settings.AVI_FPS = c.aviFps;
         app.aviOnlyMode = c.aviOnly;
         app.aviFileOpen = 0;
-        record(c.frames, c.aviOnly ? c.frames : 0);
+        recordSamples(c.frames, c.aviOnly ? c.frames : 0);
         EXPECT_EQ(app.aviFileOpen, 1);
 
         AviFileBytes bytes;
@@ -165,7 +140,7 @@ TEST_F(AviRecording, StreamTimingFollowsTheMode) {
 TEST_F(AviRecording, SerialNamesFillGapsAndAFullFolderIsReportedWithoutTouchingFiles) {
     CreateDirectoryA(folder.c_str(), nullptr);
     for (int n : {0, 2}) CloseHandle(CreateFileA(avi(n).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
-    record(1, 0);
+    recordSamples(1, 0);
     EXPECT_GT(fileSize(avi(1)), 0);
     EXPECT_EQ(fileSize(avi(0)), 0);
     EXPECT_EQ(fileSize(avi(2)), 0);
@@ -199,7 +174,7 @@ TEST_F(AviRecording, FolderOf230BytesRecordsAndOf231RecordsNothingSilently) {
         ASSERT_EQ(static_cast<int>(path.size()), length);
         snprintf(settings.AVISAVEPATH, MAX_PATH, "%s", path.c_str());
         app.aviFileOpen = 0;
-        record(2, 0);
+        recordSamples(2, 0);
         EXPECT_EQ(exists(path + "\\savi0000.avi"), length == 230) << length;
         EXPECT_EQ(app.aviFileOpen, length == 230 ? 1 : 0) << length;
         if (length == 231) {
@@ -217,7 +192,7 @@ TEST_F(AviRecording, EachRecordingInitialisesTheLibraryAgain) {
         EXPECT_EQ(aviLibraryReady, 1);
         EXPECT_EQ(writer->ownsLibraryInit, 1);
         openCaptureAvi(writer, 0);
-        fillSample(round);
+        fillCaptureSample(round);
         recordFrame(writer, 0);
         EXPECT_TRUE(writer->close());
         delete writer;
@@ -265,7 +240,7 @@ TEST_F(AviRecording, AFileThatWouldOutgrowTheFormatEndsWithTheFramesThatFit) {
     const int frameBytes = stride24(64) * 48;
     writer->fileByteLimit = kAviFixedBytes + 3 * aviFrameFileBytes(frameBytes);
     for (int i = 0; i < 5; ++i) {
-        fillSample(i);
+        fillCaptureSample(i);
         recordFrame(writer, i);
     }
     EXPECT_EQ(writer->framesWritten, 3);
@@ -292,7 +267,7 @@ TEST_F(AviRecording, AFileThatWouldOutgrowTheFormatEndsWithTheFramesThatFit) {
 TEST_F(AviRecording, AFrameTheLibraryRefusesEndsTheRecordingWithoutAGap) {
     AviWriter writer;
     openCaptureAvi(&writer, 0);
-    fillSample(0);
+    fillCaptureSample(0);
     recordFrame(&writer, 0);
     const int frameBytes = stride24(64) * 48;
     EXPECT_FALSE(writer.writeFrame(1, nullptr, frameBytes));  // the library rejects missing data
@@ -314,7 +289,7 @@ TEST_F(AviRecording, AFrameWithoutMemoryEndsTheRecording) {
     DialogWatcher watcher;
     AviWriter writer;
     openCaptureAvi(&writer, 0);
-    fillSample(0);
+    fillCaptureSample(0);
     recordFrame(&writer, 0);
 
     std::vector<HBITMAP> hoard;
@@ -323,12 +298,12 @@ TEST_F(AviRecording, AFrameWithoutMemoryEndsTheRecording) {
         if (!bitmap) break;
         hoard.push_back(bitmap);
     }
-    fillSample(1);
+    fillCaptureSample(1);
     recordFrame(&writer, 1);
     for (HBITMAP bitmap : hoard) DeleteObject(bitmap);
     ASSERT_LT(hoard.size(), 200000u) << "GDI handles never ran out";
 
-    fillSample(2);
+    fillCaptureSample(2);
     recordFrame(&writer, 2);
     EXPECT_EQ(writer.recordingEnded, 1);
     EXPECT_EQ(writer.framesWritten, 1);
