@@ -27,17 +27,7 @@ const int kSamples = 15;
 const int kRuns = 9;
 
 // Median of kRuns timings of f, in milliseconds.
-template <typename F>
-double medianMs(F f) {
-    std::vector<double> times;
-    for (int run = 0; run < kRuns; ++run) {
-        const double start = now();
-        f();
-        times.push_back((now() - start) * 1000.0);
-    }
-    std::sort(times.begin(), times.end());
-    return times[kRuns / 2];
-}
+double medianMs(const std::function<void()>& f) { return timeRuns(kRuns, [] {}, f).medianMs; }
 
 volatile uint64_t sink;
 
