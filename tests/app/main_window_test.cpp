@@ -6,6 +6,7 @@
 #include "core/app_state.h"
 #include "app/main_window.h"
 #include "core/settings.h"
+#include "support/dialog_watcher.h"
 #include "support/ini_fixture.h"
 #include "support/message_pump.h"
 #include "resources/resource.h"
@@ -99,22 +100,9 @@ TEST_F(MainWindow, CloseClosesTheOptionsDialogFirstAndKeepsTheWindow) {
 
 // The options command opens one dialog: none during a capture, no second while it is open.
 TEST_F(MainWindow, OptionsCommandOpensOneDialogAndNoneDuringACapture) {
-    auto dialogsOpen = [] {
-        int count = 0;
-        EnumThreadWindows(
-            GetCurrentThreadId(),
-            [](HWND candidate, LPARAM param) -> BOOL {
-                wchar_t className[16] = L"";
-                GetClassNameW(candidate, className, 16);
-                if (IsWindowVisible(candidate) && lstrcmpW(className, L"#32770") == 0) ++*reinterpret_cast<int*>(param);
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&count));
-        return count;
-    };
     app.captureBusy = 1;
     SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDM_OPTIONS, 0), 0);
-    EXPECT_EQ(dialogsOpen(), 0);
+    EXPECT_TRUE(visibleDialogs().empty());
     EXPECT_EQ(app.optionsOpen, 0);
 
     app.captureBusy = 0;
@@ -123,7 +111,7 @@ TEST_F(MainWindow, OptionsCommandOpensOneDialogAndNoneDuringACapture) {
     const HWND first = optionsDialog;
     SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDM_OPTIONS, 0), 0);
     EXPECT_EQ(optionsDialog, first);
-    EXPECT_EQ(dialogsOpen(), 1);
+    EXPECT_EQ(visibleDialogs().size(), 1u);
     DestroyWindow(first);
 }
 
