@@ -21,6 +21,7 @@
 #include "engine/slot_pool.h"
 #include "hook/hook_api.h"
 #include "support/dialog_watcher.h"
+#include "support/display.h"
 
 namespace {
 
@@ -58,15 +59,8 @@ protected:
         mainWindow = CreateWindowExW(0, L"STATIC", L"test", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr,
                                      GetModuleHandleW(nullptr), nullptr);
         ASSERT_NE(nullptr, mainWindow);
-        windowDC = GetDC(mainWindow);
-        workDC = CreateCompatibleDC(windowDC);
-        displayDC = CreateCompatibleDC(windowDC);
-        displayBitmap = CreateCompatibleBitmap(windowDC, kDesktopWidth, kDesktopHeight);
-        displayPreviousBitmap = SelectObject(displayDC, displayBitmap);
-        HBRUSH brush = CreateSolidBrush(kOldDisplay);
-        RECT all = {0, 0, kDesktopWidth, kDesktopHeight};
-        FillRect(displayDC, &all, brush);
-        DeleteObject(brush);
+        ASSERT_TRUE(setUpDisplay(mainWindow));
+        paintDisplay([](int, int) { return kOldDisplay; });
 
         resultSlot = allocSlot24(kDesktopWidth, kDesktopHeight);
         captureSlot = allocSlot24(kDesktopWidth, kDesktopHeight);
@@ -86,22 +80,11 @@ protected:
 
     void TearDown() override {
         releaseSampleStore();
-        for (int* slot : {&resultSlot, &captureSlot}) {
-            if (*slot > 0) {
-                DeleteObject(SlotPool[*slot].bitmap);
-                free(SlotPool[*slot].block);
-                memset(&SlotPool[*slot], 0, sizeof(BitmapSlot));
-            }
-            *slot = 0;
-        }
-        SelectObject(displayDC, displayPreviousBitmap);
-        DeleteObject(displayBitmap);
-        DeleteDC(displayDC);
-        DeleteDC(workDC);
-        ReleaseDC(mainWindow, windowDC);
+        releaseSlots();
+        resultSlot = captureSlot = 0;
+        releaseDisplay();
         DestroyWindow(mainWindow);
         mainWindow = nullptr;
-        windowDC = workDC = displayDC = nullptr;
     }
 
     // Writes n samples of the capture rectangle's size into the store.
