@@ -195,12 +195,12 @@ TEST_F(AviRecording, AFolderWithoutARootRecordsNothingAndSaysSoOnce) {
     CreateDirectoryA(here.c_str(), nullptr);
     SetCurrentDirectoryA(here.c_str());
     snprintf(settings.AVISAVEPATH, MAX_PATH, "%s", "relative");
-    record(3, 0);
+    recordSamples(3, 0);
     EXPECT_EQ(app.aviFileOpen, 0);
     EXPECT_TRUE(watcher.sawMessage(kAviErrorTitle, kAviNoRootMessage));
     EXPECT_EQ(watcher.count(), 1u) << "once for the capture, not once a frame";
     app.aviOnlyMode = 1;
-    record(0, 0);  // a recording stopped before its first sample
+    recordSamples(0, 0);  // a recording stopped before its first sample
     EXPECT_EQ(watcher.count(), 1u) << "no frames: nothing to tell";
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstFileA((here + "\\*.avi").c_str(), &found);
@@ -221,7 +221,7 @@ TEST_F(AviRecording, AFileWhoseStreamCannotBeMadeIsRemoved) {
     format.biBitCount = 24;
     EXPECT_FALSE(writer.open(avi(0).c_str(), 0, 0, 64, 48, &format)) << "a stream of rate 0 cannot be made";
     EXPECT_EQ(writer.isOpen, 0);
-    EXPECT_FALSE(fileExists(avi(0)));
+    EXPECT_FALSE(exists(avi(0)));
 }
 
 TEST_F(AviRecording, EachRecordingInitialisesTheLibraryAgain) {
