@@ -17,6 +17,9 @@ foreach(area core engine output ui app hook)
     set_tests_properties(${area} PROPERTIES TIMEOUT 600)
   endif()
 endforeach()
+# These show windows and dialogs, take the screen or press keys on the run's one display,
+# where a second such test would take the focus, cover windows or see the keys: one at a time.
+set_tests_properties(engine output ui app hook PROPERTIES RESOURCE_LOCK display)
 
 # End-to-end tests drive the real program under Xvfb and Wine; their helper programs
 # (console programs with main) draw known content or read what X cannot show.
@@ -24,6 +27,7 @@ file(GLOB e2e_helpers CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/*.cpp)
 foreach(helper ${e2e_helpers})
   get_filename_component(helper_name ${helper} NAME_WE)
   add_executable(${helper_name} ${helper})
+  target_include_directories(${helper_name} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
   target_compile_options(${helper_name} PRIVATE ${KESTRIN_WARNINGS})
   target_link_libraries(${helper_name} PRIVATE kestrin_program user32 gdi32 psapi shell32 ntdll)
 endforeach()
@@ -33,7 +37,7 @@ foreach(script ${e2e_scripts})
   get_filename_component(script_name ${script} NAME_WE)
   string(REPLACE "test_" "e2e_" test_name ${script_name})
   add_test(NAME ${test_name} COMMAND bash ${script})
-  set_tests_properties(${test_name} PROPERTIES TIMEOUT 900
+  set_tests_properties(${test_name} PROPERTIES TIMEOUT 900 RESOURCE_LOCK display
     ENVIRONMENT "KESTRIN_BIN=${CMAKE_BINARY_DIR}/bin;KESTRIN_SOURCE=${CMAKE_SOURCE_DIR}")
 endforeach()
 

@@ -44,6 +44,13 @@ kestrin_start_wine() {
     wineboot -i >/dev/null 2>&1 || true
     wineserver -w
   fi
+  # A drive of the tests' own, K:, on an empty folder in the build tree. The shell's folder
+  # browser lists only the drives that were there when the wineserver started, and walks
+  # a small drive quickly where Z:, the machine's root, holds whatever the machine holds.
+  export KESTRIN_TEST_DRIVE=K KESTRIN_TEST_DRIVE_DIR="$KESTRIN_ROOT/build/drive-k"
+  rm -rf "$KESTRIN_TEST_DRIVE_DIR"
+  mkdir -p "$KESTRIN_TEST_DRIVE_DIR"
+  ln -sfn "$KESTRIN_TEST_DRIVE_DIR" "$WINEPREFIX/dosdevices/k:"
   (wineserver -p 60 >/dev/null 2>&1 &)
   # The dialogs ask for a Japanese font that Wine lacks: map it to the installed IPA
   # font, or every label falls back to a face without Japanese glyphs. /f keeps

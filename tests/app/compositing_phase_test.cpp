@@ -20,6 +20,8 @@
 #include "engine/sample_store.h"
 #include "engine/slot_pool.h"
 #include "hook/hook_api.h"
+#include "support/dialog_watcher.h"
+#include "support/display.h"
 
 namespace {
 
@@ -57,15 +59,8 @@ protected:
         mainWindow = CreateWindowExW(0, L"STATIC", L"test", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr,
                                      GetModuleHandleW(nullptr), nullptr);
         ASSERT_NE(nullptr, mainWindow);
-        windowDC = GetDC(mainWindow);
-        workDC = CreateCompatibleDC(windowDC);
-        displayDC = CreateCompatibleDC(windowDC);
-        displayBitmap = CreateCompatibleBitmap(windowDC, kDesktopWidth, kDesktopHeight);
-        displayPreviousBitmap = SelectObject(displayDC, displayBitmap);
-        HBRUSH brush = CreateSolidBrush(kOldDisplay);
-        RECT all = {0, 0, kDesktopWidth, kDesktopHeight};
-        FillRect(displayDC, &all, brush);
-        DeleteObject(brush);
+        ASSERT_TRUE(setUpDisplay(mainWindow));
+        paintDisplay([](int, int) { return kOldDisplay; });
 
         resultSlot = allocSlot24(kDesktopWidth, kDesktopHeight);
         captureSlot = allocSlot24(kDesktopWidth, kDesktopHeight);
@@ -85,22 +80,11 @@ protected:
 
     void TearDown() override {
         releaseSampleStore();
-        for (int* slot : {&resultSlot, &captureSlot}) {
-            if (*slot > 0) {
-                DeleteObject(SlotPool[*slot].bitmap);
-                free(SlotPool[*slot].block);
-                memset(&SlotPool[*slot], 0, sizeof(BitmapSlot));
-            }
-            *slot = 0;
-        }
-        SelectObject(displayDC, displayPreviousBitmap);
-        DeleteObject(displayBitmap);
-        DeleteDC(displayDC);
-        DeleteDC(workDC);
-        ReleaseDC(mainWindow, windowDC);
+        releaseSlots();
+        resultSlot = captureSlot = 0;
+        releaseDisplay();
         DestroyWindow(mainWindow);
         mainWindow = nullptr;
-        windowDC = workDC = displayDC = nullptr;
     }
 
     // Writes n samples of the capture rectangle's size into the store.
@@ -238,6 +222,7 @@ TEST_F(CompositePhase, ResultNeverOutgrowsTheSlots) {
 }
 
 TEST_F(CompositePhase, AviOnlyRecordingLeavesTheResultAlone) {
+    DialogWatcher watcher;  // no AVI folder is set: the recording is refused, and the user told
     app.aviOnlyMode = 1;
     CaptureRect = {0, 0, 8, 5};
     storeSamples(5);
@@ -251,6 +236,7 @@ TEST_F(CompositePhase, AviOnlyRecordingLeavesTheResultAlone) {
     uint8_t bgr[3];
     samplePixel(5, 7, 4, bgr);
     EXPECT_EQ(0, memcmp(bgr, slot->bits + 4 * slot->stride + 7 * 3, 3)) << "the last frame is in captureSlot";
+    EXPECT_TRUE(watcher.sawMessage(kAviErrorTitle, kAviNoRootMessage));
 }
 
 // Nothing is read beyond the mapped store and no rectangle is composited from

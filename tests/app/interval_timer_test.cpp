@@ -4,13 +4,30 @@
 
 #include "app/interval_timer.h"
 
-TEST(Clock, CounterReadingsBecomeTruncatedTicks) {
-    EXPECT_EQ(ticksFromCounter(10000000, 10000000), 10000);
-    EXPECT_EQ(ticksFromCounter(1, 3), 3333);
-    EXPECT_EQ(ticksFromCounter(2, 3), 6666) << "truncated, not rounded";
-    EXPECT_EQ(ticksFromCounter(-2, 3), -6666) << "truncated toward zero";
-    // Days of uptime at a 10 MHz counter keep their precision.
-    EXPECT_EQ(ticksFromCounter(8640000000000LL + 12345, 10000000), 8640000012LL);
+// What the main loop measures between two counter readings is the time that passed,
+// to the tick, at the rates counters run at and after any uptime: no overflow, no
+// precision lost to large readings, never a step backwards.
+TEST(Clock, CounterTicksMeasureTheTimeBetweenReadingsAfterAnyUptime) {
+    const long long rates[] = {3579545, 10000000, 2400000000LL};  // ACPI timer, 10 MHz, a 2.4 GHz TSC
+    for (long long rate : rates) {
+        for (long long days : {0LL, 1LL, 50LL, 400LL}) {
+            const long long mark = days * 86400 * rate + 12345;
+            for (long long counts : {1LL, rate / 1500, rate, rate * 3600}) {  // a count, 1/15 s, 1 s, 1 h
+                SCOPED_TRACE(::testing::Message() << rate << " Hz, day " << days << ", " << counts << " counts");
+                const long double passed = static_cast<long double>(counts) * 10000 / rate;
+                const long long measured = ticksFromCounter(mark + counts, rate) - ticksFromCounter(mark, rate);
+                EXPECT_GE(measured, static_cast<long long>(passed) - 1);
+                EXPECT_LE(measured, static_cast<long long>(passed) + 1);
+            }
+        }
+        // Readings ten hours apart over 400 days: the ticks only ever rise, by the time passed.
+        const long long step = 36000 * rate;
+        for (long long reading = 0; reading < 400 * 86400 * rate; reading += step) {
+            const long long measured = ticksFromCounter(reading + step, rate) - ticksFromCounter(reading, rate);
+            ASSERT_GE(measured, 360000000 - 1) << rate << " Hz at " << reading;
+            ASSERT_LE(measured, 360000000 + 1) << rate << " Hz at " << reading;
+        }
+    }
 }
 
 TEST(Clock, ElapsedIsNeverNegativeAndKeepsTheLow32Bits) {

@@ -6,7 +6,9 @@
 #include "core/app_state.h"
 #include "app/main_window.h"
 #include "core/settings.h"
+#include "support/dialog_watcher.h"
 #include "support/ini_fixture.h"
+#include "support/message_pump.h"
 #include "resources/resource.h"
 
 namespace {
@@ -23,15 +25,6 @@ LRESULT CALLBACK standInProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
     return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
-void drainQueue() {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (msg.message == WM_QUIT) continue;
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-}
-
 class MainWindow : public IniFile {
 protected:
     void SetUp() override {
@@ -44,7 +37,7 @@ protected:
     }
     void TearDown() override {
         if (IsWindow(window)) DestroyWindow(window);
-        drainQueue();
+        drainMessages();
         mainWindow = nullptr;
         optionsDialog = nullptr;
         app = AppState();
@@ -105,6 +98,23 @@ TEST_F(MainWindow, CloseClosesTheOptionsDialogFirstAndKeepsTheWindow) {
     DestroyWindow(optionsDialog);
 }
 
+// The options command opens one dialog: none during a capture, no second while it is open.
+TEST_F(MainWindow, OptionsCommandOpensOneDialogAndNoneDuringACapture) {
+    app.captureBusy = 1;
+    SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDM_OPTIONS, 0), 0);
+    EXPECT_TRUE(visibleDialogs().empty());
+    EXPECT_EQ(app.optionsOpen, 0);
+
+    app.captureBusy = 0;
+    SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDM_OPTIONS, 0), 0);
+    ASSERT_NE(optionsDialog, nullptr);
+    const HWND first = optionsDialog;
+    SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDM_OPTIONS, 0), 0);
+    EXPECT_EQ(optionsDialog, first);
+    EXPECT_EQ(visibleDialogs().size(), 1u);
+    DestroyWindow(first);
+}
+
 TEST_F(MainWindow, ExitCommandTakesTheClosePath) {
     SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDM_EXIT, 0), 0);
     EXPECT_EQ(app.appRunning, 0);
@@ -128,7 +138,7 @@ TEST_F(MainWindow, DestroyingPostsQuitZeroAndForgetsTheWindow) {
 TEST_F(MainWindow, ActivationRecordsTheForegroundRectangleOnlyWhileIdle) {
     ShowWindow(window, SW_SHOWNORMAL);
     SetForegroundWindow(window);
-    drainQueue();
+    drainMessages();
     HWND foreground = GetForegroundWindow();
     ASSERT_NE(foreground, nullptr);
     RECT expected;
@@ -157,7 +167,7 @@ TEST_F(MainWindow, CtrlEFromAnotherFocusedWindowEndsTheRun) {
     ASSERT_NE(other, nullptr);
     SetForegroundWindow(other);
     SetFocus(other);
-    drainQueue();
+    drainMessages();
     ASSERT_EQ(GetFocus(), other);
 
     INPUT keys[4] = {};

@@ -16,7 +16,8 @@
 #include "engine/kernels.h"
 #include "engine/slot_pool.h"
 
-#include "tests/bench/bench_clock.h"
+#include "bench/bench_clock.h"
+#include "support/files.h"
 
 namespace {
 
@@ -26,17 +27,7 @@ const int kSamples = 15;
 const int kRuns = 9;
 
 // Median of kRuns timings of f, in milliseconds.
-template <typename F>
-double medianMs(F f) {
-    std::vector<double> times;
-    for (int run = 0; run < kRuns; ++run) {
-        const double start = now();
-        f();
-        times.push_back((now() - start) * 1000.0);
-    }
-    std::sort(times.begin(), times.end());
-    return times[kRuns / 2];
-}
+double medianMs(const std::function<void()>& f) { return timeRuns(kRuns, [] {}, f).medianMs; }
 
 volatile uint64_t sink;
 
@@ -82,18 +73,11 @@ void composite(const std::vector<uint8_t>& samples, uint8_t* result, bool fullAc
     compositeImages(images, weights, kSamples, kWidth * 3, kWidth, kHeight, weightSum, result, stride24(kWidth));
 }
 
-bool writeFrames(const char* path, const std::vector<uint8_t>& samples) {
-    FILE* file = fopen(path, "wb");
-    if (!file) return false;
-    const bool written = fwrite(samples.data(), 1, samples.size(), file) == samples.size();
-    return fclose(file) == 0 && written;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
     const std::vector<uint8_t> samples = makeSamples();
-    if (argc > 1 && !writeFrames(argv[1], samples)) {
+    if (argc > 1 && !writeFileBytes(argv[1], samples.data(), samples.size())) {
         fprintf(stderr, "cannot write %s\n", argv[1]);
         return 1;
     }

@@ -29,7 +29,9 @@
 #include "output/bmp_export.h"
 #include "output/serial_name.h"
 
-#include "tests/bench/bench_clock.h"
+#include "bench/bench_clock.h"
+#include "support/display.h"
+#include "support/files.h"
 
 namespace {
 
@@ -38,23 +40,6 @@ const int kHeight = 1080;
 const int kFrames = 15;
 const int kRuns = 5;
 
-struct Timing {
-    double medianMs, minMs, maxMs;
-};
-
-// kRuns timings of `run`, each after `prepare` (untimed).
-Timing timeRuns(const std::function<void()>& prepare, const std::function<void()>& run) {
-    std::vector<double> times;
-    for (int i = 0; i < kRuns; ++i) {
-        prepare();
-        const double start = now();
-        run();
-        times.push_back((now() - start) * 1000.0);
-    }
-    std::sort(times.begin(), times.end());
-    return {times[kRuns / 2], times.front(), times.back()};
-}
-
 // Writes the file's dirty pages to the disk (whoever wrote them).
 void flushToDisk(const std::string& path) {
     HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
@@ -62,12 +47,6 @@ void flushToDisk(const std::string& path) {
     if (file == INVALID_HANDLE_VALUE) return;
     FlushFileBuffers(file);
     CloseHandle(file);
-}
-
-long long fileSize(const std::string& path) {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return -1;
-    return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
 // The baseline: `size` bytes from one buffer, fwrite in 1 MiB pieces, fclose.
@@ -91,21 +70,15 @@ void report(const char* what, long long bytes, const Timing& cached, const Timin
 }
 
 // A display image with something in it, the slots as at start-up, a full-size result.
-void setUpDisplay() {
+bool setUpScreen() {
     DesktopRect = {0, 0, kWidth, kHeight};
     ResultRect = {0, 0, kWidth, kHeight};
     CaptureRect = {0, 0, kWidth, kHeight};
-    windowDC = GetDC(nullptr);
-    workDC = CreateCompatibleDC(windowDC);
-    displayDC = CreateCompatibleDC(windowDC);
-    displayBitmap = CreateCompatibleBitmap(windowDC, kWidth, kHeight);
-    displayPreviousBitmap = SelectObject(displayDC, displayBitmap);
-    for (int y = 0; y < kHeight; y += 8) {
-        HBRUSH brush = CreateSolidBrush(RGB(y & 255, (y * 3) & 255, 255 - (y & 255)));
-        RECT band = {0, y, kWidth, y + 8};
-        FillRect(displayDC, &band, brush);
-        DeleteObject(brush);
-    }
+    if (!setUpDisplay(nullptr)) return false;
+    paintDisplay([](int, int y) {
+        const int band = y / 8 * 8;  // bands 8 rows high
+        return RGB(band & 255, (band * 3) & 255, 255 - (band & 255));
+    });
     captureSlot = allocSlot24(kWidth, kHeight);
     exportSlot = allocSlot32(kWidth, kHeight);
     BitmapSlot* slot = usableSlot(captureSlot);
@@ -113,6 +86,7 @@ void setUpDisplay() {
         for (int y = 0; y < kHeight; ++y)
             for (int x = 0; x < kWidth * 3; ++x) slot->bits[y * slot->stride + x] = static_cast<BYTE>(x + y);
     }
+    return usableSlot(captureSlot) && usableSlot(exportSlot);
 }
 
 void benchBmp(const std::string& folder) {
@@ -120,11 +94,11 @@ void benchBmp(const std::string& folder) {
     const std::string plain = folder + "plain.bmp";
     std::vector<BYTE> bytes(static_cast<size_t>(bmpFileSize(kWidth, kHeight)), 0x5A);
     auto clear = [&] { DeleteFileA(path.c_str()); DeleteFileA(plain.c_str()); };
-    const Timing cached = timeRuns(clear, [&] { writeResultBmp(path.c_str()); });
+    const Timing cached = timeRuns(kRuns, clear, [&] { writeResultBmp(path.c_str()); });
     const long long bytesWritten = fileSize(path);
-    const Timing flushed = timeRuns(clear, [&] { writeResultBmp(path.c_str()); flushToDisk(path); });
-    const Timing plainCached = timeRuns(clear, [&] { plainWrite(plain, bytes); });
-    const Timing plainFlushed = timeRuns(clear, [&] { plainWrite(plain, bytes); flushToDisk(plain); });
+    const Timing flushed = timeRuns(kRuns, clear, [&] { writeResultBmp(path.c_str()); flushToDisk(path); });
+    const Timing plainCached = timeRuns(kRuns, clear, [&] { plainWrite(plain, bytes); });
+    const Timing plainFlushed = timeRuns(kRuns, clear, [&] { plainWrite(plain, bytes); flushToDisk(plain); });
     clear();
     report("BMP", bytesWritten, cached, flushed, plainCached, plainFlushed);
 }
@@ -136,22 +110,22 @@ void bmpBreakdown(const std::string& folder) {
     BitmapSlot* slot = usableSlot(exportSlot);
     const int size = bmpFileSize(kWidth, kHeight);
     std::vector<BYTE> reused(static_cast<size_t>(size), 0);
-    const Timing blit = timeRuns([] {}, [&] {
+    const Timing blit = timeRuns(kRuns, [] {}, [&] {
         HGDIOBJ previous = SelectObject(workDC, slot->bitmap);
         BitBlt(workDC, 0, 0, kWidth, kHeight, displayDC, 0, 0, SRCCOPY);
         SelectObject(workDC, previous);
         GdiFlush();
     });
-    const Timing fresh = timeRuns([] {}, [&] {
+    const Timing fresh = timeRuns(kRuns, [] {}, [&] {
         BYTE* buffer = static_cast<BYTE*>(malloc(static_cast<size_t>(size)));
         buildBmpRange(buffer, 0, size, slot->bits, 4 * slot->width, kWidth, kHeight);
         free(buffer);
     });
-    const Timing build = timeRuns([] {}, [&] {
+    const Timing build = timeRuns(kRuns, [] {}, [&] {
         buildBmpRange(reused.data(), 0, size, slot->bits, 4 * slot->width, kWidth, kHeight);
     });
     const std::string path = folder + "chunks.bmp";
-    const Timing chunks = timeRuns([&] { DeleteFileA(path.c_str()); }, [&] {
+    const Timing chunks = timeRuns(kRuns, [&] { DeleteFileA(path.c_str()); }, [&] {
         FILE* file = fopen(path.c_str(), "wb");
         for (int at = 0; at < size; at += kBmpChunkSize) {
             fwrite(reused.data() + at, 1, static_cast<size_t>(size - at < kBmpChunkSize ? size - at : kBmpChunkSize), file);
@@ -170,7 +144,7 @@ void aviBreakdown(const std::string& folder) {
     const int stride = stride24(kWidth);
     const int size = stride * kHeight;
     std::vector<BYTE> reused(static_cast<size_t>(size), 0);
-    const Timing fresh = timeRuns([] {}, [&] {
+    const Timing fresh = timeRuns(kRuns, [] {}, [&] {
         BITMAPINFO header = {};
         header.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
         header.bmiHeader.biWidth = kWidth;
@@ -182,11 +156,11 @@ void aviBreakdown(const std::string& folder) {
         flipRowsIntoFrame(slot->bits, slot->stride, static_cast<BYTE*>(pixels), stride, kWidth, kHeight);
         DeleteObject(frame);
     });
-    const Timing flip = timeRuns([] {}, [&] {
+    const Timing flip = timeRuns(kRuns, [] {}, [&] {
         flipRowsIntoFrame(slot->bits, slot->stride, reused.data(), stride, kWidth, kHeight);
     });
     const std::string path = folder + "library.avi";
-    const Timing library = timeRuns([&] { DeleteFileA(path.c_str()); }, [&] {
+    const Timing library = timeRuns(kRuns, [&] { DeleteFileA(path.c_str()); }, [&] {
         AviWriter writer;
         BITMAPINFOHEADER format = slot->info->bmiHeader;
         format.biWidth = kWidth;
@@ -221,10 +195,10 @@ void benchAvi(const std::string& folder) {
     writeAvi();
     const long long size = fileSize(path);
     std::vector<BYTE> bytes(static_cast<size_t>(size > 0 ? size : 1), 0x5A);
-    const Timing cached = timeRuns(clear, writeAvi);
-    const Timing flushed = timeRuns(clear, [&] { writeAvi(); flushToDisk(path); });
-    const Timing plainCached = timeRuns(clear, [&] { plainWrite(plain, bytes); });
-    const Timing plainFlushed = timeRuns(clear, [&] { plainWrite(plain, bytes); flushToDisk(plain); });
+    const Timing cached = timeRuns(kRuns, clear, writeAvi);
+    const Timing flushed = timeRuns(kRuns, clear, [&] { writeAvi(); flushToDisk(path); });
+    const Timing plainCached = timeRuns(kRuns, clear, [&] { plainWrite(plain, bytes); });
+    const Timing plainFlushed = timeRuns(kRuns, clear, [&] { plainWrite(plain, bytes); flushToDisk(plain); });
     clear();
     report("AVI", size, cached, flushed, plainCached, plainFlushed);
 }
@@ -239,14 +213,10 @@ void benchSerialSearch(const std::string& folder) {
         if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
     }
     int found = -2;
-    const Timing search = timeRuns([] {}, [&] { found = findFreeSerialName(path, names.c_str(), "ss", "bmp"); });
+    const Timing search = timeRuns(kRuns, [] {}, [&] { found = findFreeSerialName(path, names.c_str(), "ss", "bmp"); });
     printf("serial search, 9,999 names taken: %.1f ms (%.1f..%.1f), %.1f us per name tried; found %04d\n",
            search.medianMs, search.minMs, search.maxMs, search.medianMs * 1000.0 / 10000.0, found);
-    for (int i = 0; i < 9999; ++i) {
-        snprintf(path, sizeof path, "%s\\ss%04d.bmp", names.c_str(), i);
-        DeleteFileA(path);
-    }
-    RemoveDirectoryA(names.c_str());
+    removeTree(names);
 }
 
 // What one capture's copies cost in a store made as at start-up: the first pass
@@ -288,9 +258,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string folder = argv[1];
-    setUpDisplay();
-    if (!usableSlot(captureSlot) || !usableSlot(exportSlot)) {
-        fprintf(stderr, "slots could not be allocated\n");
+    if (!setUpScreen()) {
+        fprintf(stderr, "the display or the slots could not be made\n");
         return 1;
     }
     printf("write path, %d runs each, median (min..max); ratio = program / plain fwrite of the same bytes\n", kRuns);

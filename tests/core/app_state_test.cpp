@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/app_state.h"
+#include "support/message_pump.h"
 
 namespace {
 
@@ -58,9 +59,7 @@ TEST(ExecutableFolder, IsTheFolderOfThisProgram) {
 }
 
 TEST(PumpMessages, QuitEndsTheRunWithItsExitCodeAndKeepsEndingIt) {
-    MSG stale;
-    while (PeekMessageW(&stale, nullptr, 0, 0, PM_REMOVE)) {
-    }
+    drainMessages();
     app.appRunning = 1;
     app.exitCode = 0;
     PostThreadMessageW(GetCurrentThreadId(), WM_APP, 0, 0);
@@ -85,14 +84,11 @@ TEST(PumpMessages, QuitEndsTheRunWithItsExitCodeAndKeepsEndingIt) {
 }
 
 TEST(PumpMessages, HandlesOneMessagePerCall) {
-    MSG stale;
-    while (PeekMessageW(&stale, nullptr, 0, 0, PM_REMOVE)) {
-    }
+    drainMessages();
     for (int i = 0; i < 3; ++i) PostThreadMessageW(GetCurrentThreadId(), WM_APP + i, 0, 0);
     pumpMessages();
     MSG next;
     ASSERT_TRUE(PeekMessageW(&next, nullptr, WM_APP, WM_APP + 2, PM_REMOVE));
     EXPECT_EQ(next.message, static_cast<UINT>(WM_APP + 1)) << "the pump took more than one message";
-    while (PeekMessageW(&stale, nullptr, 0, 0, PM_REMOVE)) {
-    }
+    drainMessages();
 }

@@ -6,49 +6,30 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <string>
 
 #include "core/app_state.h"
 #include "core/settings.h"
-#include "core/texts.h"
 #include "engine/slot_pool.h"
-#include "app/compositing_phase.h"
-#include "engine/kernels.h"
-#include "output/avi_writer.h"
+#include "support/display.h"
+#include "support/files.h"
+#include "support/recorded_samples.h"
 
 namespace {
 
-BYTE patternByte(int x, int y, int sample, int channel) {
-    // Bands that differ between the top and the bottom, so a flipped picture shows.
-    return static_cast<BYTE>(channel == 0 ? x * 3 + sample * 17 : channel == 1 ? y * 5 : (x + y + sample) * 2);
-}
-
-void fillSample(int sample, FILE* expected) {
-    BitmapSlot* slot = usableSlot(captureSlot);
-    const int w = CaptureRect.right - CaptureRect.left;
-    const int h = CaptureRect.bottom - CaptureRect.top;
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            for (int c = 0; c < 3; ++c) {
-                const BYTE value = patternByte(x, y, sample, c);
-                slot->bits[y * slot->stride + 3 * x + c] = value;
-                if (expected) fputc(value, expected);
-            }
-}
-
+// Records `frames` samples of width x height as file number `file`, writing each
+// sample beside it as the frame a reader must find.
 void record(const char* folder, int file, int width, int height, int frames, int frameCount) {
     SetRect(&CaptureRect, 0, 0, width, height);
-    AviWriter* writer = new AviWriter;
-    openCaptureAvi(writer, frameCount);
-    for (int i = 0; i < frames; ++i) {
+    recordSamples(frames, frameCount, [&](int sample) {
+        std::string expected;
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x)
+                for (int c = 0; c < 3; ++c) expected += static_cast<char>(sampleByte(x, y, sample, c));
         char name[MAX_PATH];
-        snprintf(name, sizeof name, "%s\\frame%d_%d.bgr", folder, file, i);
-        FILE* expected = fopen(name, "wb");
-        fillSample(i, expected);
-        if (expected) fclose(expected);
-        recordFrame(writer, i);
-    }
-    if (app.aviFileOpen) writer->close();
-    delete writer;
+        snprintf(name, sizeof name, "%s\\frame%d_%d.bgr", folder, file, sample);
+        writeFileBytes(name, expected);
+    });
 }
 
 }  // namespace
@@ -57,7 +38,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
     char folder[MAX_PATH];
     snprintf(folder, sizeof folder, "%s", commandLine);
     if (!folder[0]) return 2;
-    windowDC = CreateCompatibleDC(nullptr);
+    DesktopRect = {0, 0, 700, 500};
+    if (!setUpDisplay(nullptr)) return 3;
     captureSlot = allocSlot24(700, 500);
     if (!usableSlot(captureSlot)) return 3;
     snprintf(settings.AVISAVEPATH, MAX_PATH, "%s", folder);
@@ -73,6 +55,6 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
     record(folder, 3, 32, 24, 0, 0);
 
     releaseSlots();
-    DeleteDC(windowDC);
+    releaseDisplay();
     return app.aviFileOpen ? 0 : 1;
 }

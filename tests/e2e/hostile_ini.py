@@ -57,7 +57,8 @@ def value_for(rng, key):
 def path_for(rng, key, folder_win):
     r = rng.random()
     if r < 0.15:
-        return "Z:\\" + "\\".join(["d" * rng.randint(1, 200)] * rng.randint(1, 8))
+        # Deep and long, inside the instance's own folder: the program creates what it can.
+        return folder_win + "\\" + "\\".join(["d" * rng.randint(1, 200)] * rng.randint(1, 8))
     if r < 0.25:
         return "Q:\\nowhere\\at\\all"
     if r < 0.35:

@@ -10,16 +10,14 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "support/pattern.h"
+
 namespace {
 
 bool moving = false;
 int speed = 200;
 DWORD startTime = 0;
 const int kSquare = 40;
-
-COLORREF patternColour(int x, int y) {
-    return RGB((x * 7 + y) & 255, (y * 5) & 255, ((x + y) * 3) & 255);
-}
 
 int squareLeft(int clientWidth) {
     const DWORD elapsed = GetTickCount() - startTime;

@@ -17,10 +17,10 @@ AVI_TIME=60
 INI
 start_scene moving 620 500 160 100 200
 start_kestrin
-press "$(scene_window)" Prior
+press scene Prior
 wait_for 20 "the recording to start" caption_matches '\( [0-9]+ / 600 \)'
 wait_for 20 "ten samples" caption_matches '\( (1[0-9]|[2-9][0-9]) / 600 \)'
-press "$(scene_window)" Next
+press scene Next
 wait_for 60 "the recording to end" caption_is "$KESTRIN_CAPTION_READY"
 wait_for 20 "the AVI file" test -s "$out/savi0000.avi"
 read -r cl ct cr cb < <(scene_rect client)
@@ -36,7 +36,7 @@ pass "PageUp/PageDown recorded $frames frames at 10 fps, no composite"
 stop_kestrin
 sed -i 's/^AUTO_SAVE=1/AUTO_SAVE=0/' "$E2E_DIR/Kestrin.ini"
 start_kestrin
-press "$(scene_window)" Print
+press scene Print
 wait_for 20 "the capture to start" caption_matches '/ 15 \)'
 wait_for 30 "the capture to end" caption_is "$KESTRIN_CAPTION_READY"
 [ ! -e "$out/savi0001.avi" ] || fail "a screenshot wrote an AVI with AUTO_SAVE off"

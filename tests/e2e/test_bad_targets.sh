@@ -37,21 +37,21 @@ pass "all 10,000 names taken: the user is told, nothing is touched"
 
 # Room again; a window larger than the desktop and partly off it is clipped to the desktop.
 rm -f "$out"/ss*.bmp
-procprobe place KestrinScene -150 -120 1400 1100
+again procprobe place KestrinScene -150 -120 1400 1100
 capture_answering
 size=$(identify -format '%w %h' "$out/ss0000.bmp")
 [ "$size" = "1024 768" ] || fail "an oversized window gave a $size result, not the desktop's 1024 768"
-procprobe place KestrinScene 900 600 400 300
+again procprobe place KestrinScene 900 600 400 300
 capture_answering
 size=$(identify -format '%w %h' "$out/ss0001.bmp")
 [ "$size" = "124 168" ] || fail "a window partly off screen gave $size, not 124 168"
 pass "oversized and off-screen windows are clipped to the desktop"
 
 # A minimised foreground window: a result of what is on screen or a message, never a crash.
-procprobe show KestrinScene minimize
+again procprobe show KestrinScene minimize
 capture_answering
-procprobe show KestrinScene restore
-procprobe place KestrinScene 600 420 330 270
+again procprobe show KestrinScene restore
+again procprobe place KestrinScene 600 420 330 270
 capture_answering
 size=$(identify -format '%w %h' "$(ls "$out"/ss*.bmp | tail -n1)")
 [ "$size" = "330 270" ] || fail "after the minimised window the next capture gave $size"

@@ -6,7 +6,7 @@ source "$(dirname "$0")/lib.sh"
 
 e2e_prepare
 start_kestrin
-caption=$(xdotool getwindowname "$(kestrin_window)")
+caption=$(kestrin_caption)
 [ "$caption" = "$KESTRIN_CAPTION_READY" ] || fail "caption under code page 1252 reads '$caption'"
 pass "caption under code page 1252"
 stop_kestrin

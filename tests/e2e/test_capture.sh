@@ -23,11 +23,11 @@ start_kestrin
 capture_and_check() {  # capture_and_check NAME EXPECTED-RECT(L T R B) SERIAL
   local name=$1 l=$2 t=$3 r=$4 b=$5 serial=$6
   e2e_screenshot "screen-$name"
-  press "$(scene_window)" Print
+  press scene Print
   local seen=""
   local deadline=$((SECONDS + 60))
   while [ ! -s "$out/ss$serial.bmp" ] && [ $SECONDS -lt $deadline ]; do
-    c=$(xdotool getwindowname "$(kestrin_window)" 2>/dev/null || true)
+    c=$(kestrin_caption 2>/dev/null || true)
     case "$c" in *"/ 4 )"*) seen="$seen|$c" ;; esac
     sleep 0.05
   done

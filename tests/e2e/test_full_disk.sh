@@ -22,7 +22,7 @@ unmount_disk() {
   rm -f "$WINEPREFIX/dosdevices/$drive:"
   umount "$disk" 2>/dev/null || umount -l "$disk" 2>/dev/null || true
 }
-trap 'e2e_cleanup; unmount_disk' EXIT
+e2e_at_exit unmount_disk
 D=${drive^^}
 
 mkdir -p "$disk/shots" "$disk/avi" "$disk/tmp"
@@ -45,7 +45,7 @@ start_kestrin
 messages_seen=0
 # Presses the hot key and waits for the capture to end, answering every message box.
 capture() {
-  press "$(scene_window)" Print
+  press scene Print
   local deadline=$((SECONDS + 90)) started=0
   while [ $SECONDS -lt $deadline ]; do
     local answered; answered=$(answer_message_boxes)

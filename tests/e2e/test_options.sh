@@ -4,10 +4,10 @@
 # closing the main window discards unapplied edits and shuts down.
 source "$(dirname "$0")/lib.sh"
 
-probe() { wine "$KESTRIN_BIN/winprobe.exe" "$@" | tr -d '\r'; }
+probe() { winprobe "$@"; }
 options_open() { [ "$(probe count '#32770' 'オプション')" = 1 ]; }
 options_closed() { [ "$(probe count '#32770' 'オプション')" = 0 ]; }
-options_window() { xdotool search --name '^オプション$' | head -n1; }
+options_window() { titled_window 'オプション'; }
 
 e2e_prepare
 e2e_write_ini <<'INI'
@@ -17,7 +17,7 @@ INI
 start_scene pattern 640 480 120 80
 start_kestrin
 
-press "$(kestrin_window)" ctrl+o
+press kestrin ctrl+o
 wait_for 20 "the options dialog" options_open
 sleep 0.5
 e2e_screenshot options-dialog
@@ -28,28 +28,28 @@ pass "Ctrl+O opens the dialog once"
 
 # Ctrl+S reaches the main window while the dialog has the focus: no result yet, so it says so.
 press "$(options_window)" ctrl+s
-wait_for 20 "the save refusal" bash -c "xdotool search --name '^ファイル保存エラー$' | grep -q ."
-press "$(xdotool search --name '^ファイル保存エラー$' | head -n1)" Return
-wait_for 20 "the message box to close" bash -c "! xdotool search --name '^ファイル保存エラー$' | grep -q ."
+wait_for 20 "the save refusal" window_present 'ファイル保存エラー'
+press "$(titled_window 'ファイル保存エラー')" Return
+wait_for 20 "the message box to close" window_absent 'ファイル保存エラー'
 pass "Ctrl+S acts while the dialog has the focus"
 
 # Screenshot key F1 (row 3), then Apply: the INI file and the hook library take it.
-probe combo 'オプション' 1019 3
+again probe combo 'オプション' 1019 3
 probe click 'オプション' 1004
 wait_for 20 "Apply to close the dialog" options_closed
 iconv -f CP932 -t UTF-8 "$E2E_DIR/Kestrin.ini" | tr -d '\r' | grep -qx 'KEY_CODE=112' || fail "Apply did not save KEY_CODE=112"
-press "$(scene_window)" Print
+press scene Print
 sleep 1.5
 caption_is "$KESTRIN_CAPTION_READY" || fail "the old screenshot key still starts a capture"
-press "$(scene_window)" F1
+press scene F1
 wait_for 20 "a capture started by F1" caption_matches '/ 15 \)'
 wait_for 30 "the capture to end" caption_is "$KESTRIN_CAPTION_READY"
 pass "Apply re-arms the hook library with the new key"
 
 # An unapplied edit is discarded when the main window closes under the dialog.
-press "$(kestrin_window)" ctrl+o
+press kestrin ctrl+o
 wait_for 20 "the options dialog" options_open
-probe text 'オプション' 1007 30
+again probe text 'オプション' 1007 30
 # Ctrl+E pressed in the dialog reaches the main window, which closes the dialog first.
 press "$(options_window)" ctrl+e
 wait_for 60 "Kestrin to exit" kestrin_exited

@@ -55,7 +55,7 @@ stop_kestrin
 rofs="$E2E_DIR/rofs"
 mkdir -p "$rofs"
 if mount -t tmpfs -o size=1m kestrin-ro "$rofs" 2>/dev/null; then
-  trap 'e2e_cleanup; umount "$rofs" 2>/dev/null || umount -l "$rofs" 2>/dev/null || true' EXIT
+  e2e_at_exit 'umount "$rofs" 2>/dev/null || umount -l "$rofs" 2>/dev/null || true'
   mkdir -p "$rofs/shots"
   mount -o remount,ro "$rofs" || fail "could not make the small file system read-only"
   set_ini AUTOSAVEPATH "$rofs/shots"; set_ini AVISAVEPATH "$rofs/shots"
@@ -77,11 +77,11 @@ pass "a folder that cannot be created is reported; the next capture saves"
 
 # An empty client area: told, no result file, and the program goes on. The window keeps
 # its caption wide enough that the click which brings it forward lands on no button.
-procprobe place KestrinScene 600 420 220 6
+again procprobe place KestrinScene 600 420 220 6
 capture_answering
 [ "$TOLD" = 1 ] || fail "an empty capture area was not reported"
 [ ! -e "$E2E_DIR/good/ss0001.bmp" ] || fail "an empty capture area saved a file"
-procprobe place KestrinScene 600 420 300 200
+again procprobe place KestrinScene 600 420 300 200
 capture_answering
 identify "$E2E_DIR/good/ss0001.bmp" >/dev/null 2>&1 || fail "no result after the empty area"
 pass "an empty client area is reported and the next capture works"

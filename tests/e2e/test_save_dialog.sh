@@ -13,14 +13,14 @@ REDUCE_FIXED=1
 INI
 start_scene pattern 640 480 150 90
 start_kestrin
-press "$(scene_window)" Print
+press scene Print
 wait_for 20 "the capture to start" caption_matches '/ 15 \)'
 wait_for 30 "the capture to end" caption_is "$KESTRIN_CAPTION_READY"
-press "$(kestrin_window)" ctrl+s
-wait_for 20 "the save dialog" bash -c "xdotool search --name '^ビットマップファイルを保存$' | grep -q ."
+press kestrin ctrl+s
+wait_for 20 "the save dialog" window_present 'ビットマップファイルを保存'
 sleep 0.5
 e2e_screenshot save-dialog
-dialog=$(xdotool search --name '^ビットマップファイルを保存$' | head -n1)
+dialog=$(titled_window 'ビットマップファイルを保存') || fail "no save dialog to type into"
 xdotool type --window "$dialog" --delay 20 "$target"
 xdotool key --window "$dialog" Return
 wait_for 30 "the saved file" test -s "$E2E_DIR/saved here/mine.bmp"

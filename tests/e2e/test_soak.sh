@@ -7,9 +7,8 @@ source "$(dirname "$0")/lib.sh"
 
 CAPTURES=${SOAK_CAPTURES:-300}
 EVERY=${SOAK_OPTIONS_EVERY:-5}
-wprobe() { wine "$KESTRIN_BIN/winprobe.exe" "$@" 2>/dev/null | tr -d '\r'; }
-options_open() { [ "$(wprobe count '#32770' 'オプション')" = 1 ]; }
-options_closed() { [ "$(wprobe count '#32770' 'オプション')" = 0 ]; }
+options_open() { [ "$(winprobe count '#32770' 'オプション')" = 1 ]; }
+options_closed() { [ "$(winprobe count '#32770' 'オプション')" = 0 ]; }
 
 e2e_prepare
 out="$E2E_DIR/out"
@@ -31,17 +30,17 @@ start_kestrin
 # view of the same process, its anonymous resident memory and open descriptors, is
 # judged beside them.
 usage() {
-  printf '%s rssanon=%s fds=%s\n' "$(procprobe usage "\\test_soak\\kestrin.exe")" \
+  printf '%s rssanon=%s fds=%s\n' "$(again procprobe usage "\\test_soak\\kestrin.exe")" \
     "$(awk '/^RssAnon:/ { print $2 * 1024 }' "/proc/$kestrin_pid/status")" "$(ls "/proc/$kestrin_pid/fd" | wc -l)"
 }
 field() { sed -n "s/.*$1=\([0-9]*\).*/\1/p" <<<"$2"; }
 
 change_options() {  # change_options ROUND
   local r=$1 odd=$(( $1 % 2 ))
-  press "$(kestrin_window)" ctrl+o
+  press kestrin ctrl+o
   wait_for 20 "the options dialog" options_open
-  wait_for 10 "S_FPS typed" wprobe text 'オプション' 1007 $((20 + 10 * odd))
-  wait_for 10 "the decay typed" wprobe text 'オプション' 1010 "$([ $odd = 1 ] && echo 2.00 || echo 0.50)"
+  wait_for 10 "S_FPS typed" winprobe text 'オプション' 1007 $((20 + 10 * odd))
+  wait_for 10 "the decay typed" winprobe text 'オプション' 1010 "$([ $odd = 1 ] && echo 2.00 || echo 0.50)"
   local id bit=1
   for id in 1017 1021 1024 1016 1026; do  # flipped every 1, 2, 3, 4 and 5 rounds
     wait_for 10 "check box $id set" procprobe check 'オプション' $id $(( (r / bit) % 2 ))
@@ -50,14 +49,17 @@ change_options() {  # change_options ROUND
   wait_for 20 "Apply to close the dialog" apply_options
 }
 # Clicks Apply while the dialog is still there (a second Apply stores the same values again).
-apply_options() { options_closed || { wprobe click 'オプション' 1004 || true; options_closed; }; }
+apply_options() { options_closed || { winprobe click 'オプション' 1004 || true; options_closed; }; }
 
 bmp_count() { find "$out" -name 'ss*.bmp' 2>/dev/null | wc -l; }
 baseline=""
 for ((i = 1; i <= CAPTURES; i++)); do
   if (( i % EVERY == 0 )); then change_options $((i / EVERY)); fi
   before=$(bmp_count)
-  press "$(scene_window)" Print
+  # The scene keeps the focus from one capture to the next (which window is captured does
+  # not matter here): it is clicked again only when something else took the focus.
+  scene=$(scene_window) || fail "no scene window for capture $i"
+  if [ "$(xdotool getwindowfocus 2>/dev/null)" = "$scene" ]; then xdotool key Print; else press "$scene" Print; fi
   wait_for 60 "capture $i to be saved" bash -c "[ \$(find '$out' -name 'ss*.bmp' | wc -l) -gt $before ]"
   wait_for 60 "capture $i to end" caption_is "$KESTRIN_CAPTION_READY"
   if (( i == 30 )); then baseline=$(usage); echo "after 30 captures: $baseline"; fi

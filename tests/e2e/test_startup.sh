@@ -15,11 +15,11 @@ AUTO_SAVE=0
 INI
 start_kestrin
 
-caption=$(xdotool getwindowname "$(kestrin_window)")
+caption=$(kestrin_caption)
 [ "$caption" = "$KESTRIN_CAPTION_READY" ] || fail "caption reads '$caption'"
 pass "caption"
 
-read -r _ l t r b < <(wine "$KESTRIN_BIN/winprobe.exe" rect DEFAULT | tr -d '\r' | grep '^window')
+read -r _ l t r b < <(again winprobe rect DEFAULT | grep '^window')
 [ "$l $t $r $b" = "120 90 520 390" ] || fail "window stands at $l $t $r $b, not at the INI rectangle"
 pass "window at the INI rectangle"
 
@@ -27,7 +27,7 @@ pass "window at the INI rectangle"
 pass "sample store exists while running"
 
 # White before the first capture: the client area below the menu is plain white.
-read -r _ cl ct cr cb < <(wine "$KESTRIN_BIN/winprobe.exe" rect DEFAULT | tr -d '\r' | grep '^client')
+read -r _ cl ct cr cb < <(again winprobe rect DEFAULT | grep '^client')
 e2e_screenshot before-capture
 colours=$(convert "$E2E_DIR/before-capture.png" -crop "$((cr - cl))x$((cb - ct))+$cl+$ct" +repage \
           -format %c histogram:info:- | wc -l)
@@ -37,10 +37,10 @@ convert "$E2E_DIR/before-capture.png" -crop "1x1+$((cl + 5))+$((ct + 5))" -depth
 pass "white before the first capture"
 
 # Moving the window by its title bar, as a user would, is remembered.
-focus "$(kestrin_window)"
+focus kestrin
 xdotool mousemove 300 100 mousedown 1 mousemove 320 110 mousemove 360 130 mousemove 380 140 mouseup 1
 wait_for 20 "the window to move" bash -c "wine '$KESTRIN_BIN/winprobe.exe' rect DEFAULT | grep -q '^window 200 130 600 430'"
-read -r _ ml mt mr mb < <(wine "$KESTRIN_BIN/winprobe.exe" rect DEFAULT | tr -d '\r' | grep '^window')
+read -r _ ml mt mr mb < <(again winprobe rect DEFAULT | grep '^window')
 
 stop_kestrin
 [ "$KESTRIN_EXIT" -eq 0 ] || fail "exit code $KESTRIN_EXIT after Ctrl+E"

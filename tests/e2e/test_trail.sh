@@ -21,7 +21,7 @@ AVI_OUT=1
 INI
 start_scene moving 300 500 640 120 150
 start_kestrin
-press "$(scene_window)" Print
+press scene Print
 wait_for 60 "the auto-saved BMP" test -s "$out/ss0000.bmp"
 wait_for 30 "the capture to end" caption_is "$KESTRIN_CAPTION_READY"
 [ -s "$out/savi0000.avi" ] || fail "no AVI beside the BMP with AVI_OUT and AUTO_SAVE on"

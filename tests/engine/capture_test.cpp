@@ -17,6 +17,9 @@
 #include "engine/slot_pool.h"
 #include "hook/hook_api.h"
 #include "support/dialog_watcher.h"
+#include "support/display.h"
+#include "support/message_pump.h"
+#include "support/pattern.h"
 
 namespace {
 
@@ -50,8 +53,6 @@ TEST(ClipToDesktop, KeepsEveryCopyInsideTheDesktop) {
 
 // --- The state machine and real samples ----------------------------------------
 
-COLORREF patternColour(int x, int y) { return RGB((x * 7 + y) & 255, (y * 5) & 255, ((x + y) * 3) & 255); }
-
 std::vector<std::wstring> captions;
 
 LRESULT CALLBACK recordingProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -80,11 +81,6 @@ void step() {
     if (outcome.samplingOver) finishSampling(outcome.samplesTaken);
 }
 
-void pumpAll() {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
-}
-
 class CaptureEngineTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -101,11 +97,7 @@ protected:
         GetWindowRect(GetDesktopWindow(), &DesktopRect);
         mainWindow = CreateWindowExW(0, L"KestrinTestMain", L"main", WS_OVERLAPPEDWINDOW, 700, 500, 200, 150,
                                      nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-        windowDC = GetDC(mainWindow);
-        workDC = CreateCompatibleDC(windowDC);
-        displayDC = CreateCompatibleDC(windowDC);
-        displayBitmap = CreateCompatibleBitmap(windowDC, DesktopRect.right, DesktopRect.bottom);
-        displayPreviousBitmap = SelectObject(displayDC, displayBitmap);
+        ASSERT_TRUE(setUpDisplay(mainWindow));
         createSampleStore("Z:\\tmp", 4096);
         allocateSlots();
         settings = Settings();
@@ -120,14 +112,9 @@ protected:
         if (patternWindow) DestroyWindow(patternWindow);
         releaseSlots();
         releaseSampleStore();
-        SelectObject(displayDC, displayPreviousBitmap);
-        DeleteObject(displayBitmap);
-        DeleteDC(displayDC);
-        DeleteDC(workDC);
-        ReleaseDC(mainWindow, windowDC);
+        releaseDisplay();
         DestroyWindow(mainWindow);
         mainWindow = nullptr;
-        windowDC = workDC = displayDC = nullptr;
         resetLatches();
     }
 
@@ -143,13 +130,8 @@ protected:
         ShowWindow(patternWindow, SW_SHOWNORMAL);
         SetForegroundWindow(patternWindow);
         UpdateWindow(patternWindow);
-        for (int i = 0; i < 50 && GetForegroundWindow() != patternWindow; ++i) {
-            pumpAll();
-            Sleep(20);
-        }
-        pumpAll();
-        Sleep(200);  // let X show what was drawn
-        pumpAll();
+        for (int i = 0; i < 50 && GetForegroundWindow() != patternWindow; ++i) pumpFor(20);
+        pumpFor(200);  // let X show what was drawn
     }
 
     // The sample's pixel at (x, y) as blue, green, red.

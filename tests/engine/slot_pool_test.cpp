@@ -5,19 +5,20 @@
 #include "core/app_state.h"
 #include "engine/kernels.h"
 #include "engine/slot_pool.h"
+#include "support/display.h"
 
 namespace {
 
 class SlotPoolTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        windowDC = GetDC(nullptr);
+        DesktopRect = {0, 0, 8, 8};
+        ASSERT_TRUE(setUpDisplay(nullptr));
         releaseSlots();
     }
     void TearDown() override {
         releaseSlots();
-        ReleaseDC(nullptr, windowDC);
-        windowDC = nullptr;
+        releaseDisplay();
     }
 };
 

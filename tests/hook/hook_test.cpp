@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "hook/hook_api.h"
+#include "support/message_pump.h"
 
 namespace {
 
@@ -18,18 +19,6 @@ LRESULT CALLBACK probeProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
     if (message == WM_KEYDOWN) keysSeen.push_back(wParam);
     if (message == WM_KEYUP) upsSeen.push_back(wParam);
     return DefWindowProcW(hwnd, message, wParam, lParam);
-}
-
-void pumpFor(DWORD milliseconds) {
-    const DWORD start = GetTickCount();
-    MSG msg;
-    do {
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        Sleep(5);
-    } while (GetTickCount() - start < milliseconds);
 }
 
 void sendKey(WORD virtualKey, bool down) {

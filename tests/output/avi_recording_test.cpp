@@ -15,50 +15,19 @@
 #include "engine/kernels.h"
 #include "output/avi_writer.h"
 #include "support/dialog_watcher.h"
+#include "support/display.h"
+#include "support/files.h"
+#include "support/recorded_samples.h"
 
 namespace {
-
-BYTE patternByte(int x, int y, int sample, int channel) {
-    return static_cast<BYTE>(x * 7 + y * 13 + sample * 31 + channel * 101);
-}
-
-// Deletes a folder and everything in it.
-void removeTree(const std::string& folder) {
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            const std::string name = found.cFileName;
-            if (name == "." || name == "..") continue;
-            const std::string path = folder + "\\" + name;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                removeTree(path);
-            else
-                DeleteFileA(path.c_str());
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
-    }
-    RemoveDirectoryA(folder.c_str());
-}
-
-bool fileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-long long fileSize(const std::string& path) {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return -1;
-    return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-}
 
 class AviRecording : public ::testing::Test {
 protected:
     void SetUp() override {
-        windowDC = CreateCompatibleDC(nullptr);
+        DesktopRect = {0, 0, 700, 500};
+        ASSERT_TRUE(setUpDisplay(nullptr));
         captureSlot = allocSlot24(700, 500);
         ASSERT_NE(usableSlot(captureSlot), nullptr);
-        char temp[MAX_PATH];
-        GetTempPathA(MAX_PATH, temp);
-        folder = std::string(temp) + "kestrin_avi_" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        removeTree(folder);
         snprintf(settings.AVISAVEPATH, MAX_PATH, "%s", folder.c_str());
         settings.S_FPS = 15;
         settings.S_TIME = 1.0f;
@@ -69,35 +38,8 @@ protected:
     void TearDown() override {
         releaseSlots();
         captureSlot = 0;
-        DeleteDC(windowDC);
-        windowDC = nullptr;
-        char temp[MAX_PATH];
-        GetTempPathA(MAX_PATH, temp);
-        SetCurrentDirectoryA(temp);
-        removeTree(folder);
+        releaseDisplay();
         EXPECT_EQ(aviLibraryReady, 0);
-    }
-
-    // Puts sample `sample` into captureSlot's top-left CaptureRect-sized region.
-    void fillSample(int sample) {
-        BitmapSlot* slot = usableSlot(captureSlot);
-        const int w = CaptureRect.right - CaptureRect.left;
-        const int h = CaptureRect.bottom - CaptureRect.top;
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x)
-                for (int c = 0; c < 3; ++c) slot->bits[y * slot->stride + 3 * x + c] = patternByte(x, y, sample, c);
-    }
-
-    // One whole recording as the compositing phase makes it.
-    void record(int frames, int frameCount) {
-        AviWriter* writer = new AviWriter;
-        openCaptureAvi(writer, frameCount);
-        for (int i = 0; i < frames; ++i) {
-            fillSample(i);
-            recordFrame(writer, i);
-        }
-        if (app.aviFileOpen) writer->close();
-        delete writer;
     }
 
     std::string avi(int number) const {
@@ -106,13 +48,14 @@ protected:
         return folder + name;
     }
 
-    std::string folder;
+    TempFolder temp;
+    const std::string folder = temp / "avi";  // made by the recorder; held without a trailing backslash
 };
 
 TEST_F(AviRecording, ScreenshotFramesAreUprightPaddedKeyFramesOfTheCaptureSize) {
     DialogWatcher watcher;
     SetRect(&CaptureRect, 0, 0, 641, 480);
-    record(15, 0);
+    recordSamples(15, 0);
     EXPECT_EQ(app.aviFileOpen, 1);
     EXPECT_EQ(watcher.count(), 0u);
 
@@ -155,7 +98,7 @@ TEST_F(AviRecording, ScreenshotFramesAreUprightPaddedKeyFramesOfTheCaptureSize) 
             if (row[1923] != 0) ++wrong;
             for (int x = 0; x < 641; x += 37)
                 for (int c = 0; c < 3; ++c)
-                    if (row[3 * x + c] != patternByte(x, y, k, c)) ++wrong;
+                    if (row[3 * x + c] != sampleByte(x, y, k, c)) ++wrong;
         }
         EXPECT_EQ(wrong, 0) << "frame " << k;
     }
@@ -180,7 +123,7 @@ TEST_F(AviRecording, StreamTimingFollowsTheMode) {
         settings.AVI_FPS = c.aviFps;
         app.aviOnlyMode = c.aviOnly;
         app.aviFileOpen = 0;
-        record(c.frames, c.aviOnly ? c.frames : 0);
+        recordSamples(c.frames, c.aviOnly ? c.frames : 0);
         EXPECT_EQ(app.aviFileOpen, 1);
 
         AviFileBytes bytes;
@@ -197,7 +140,7 @@ TEST_F(AviRecording, StreamTimingFollowsTheMode) {
 TEST_F(AviRecording, SerialNamesFillGapsAndAFullFolderIsReportedWithoutTouchingFiles) {
     CreateDirectoryA(folder.c_str(), nullptr);
     for (int n : {0, 2}) CloseHandle(CreateFileA(avi(n).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
-    record(1, 0);
+    recordSamples(1, 0);
     EXPECT_GT(fileSize(avi(1)), 0);
     EXPECT_EQ(fileSize(avi(0)), 0);
     EXPECT_EQ(fileSize(avi(2)), 0);
@@ -231,11 +174,11 @@ TEST_F(AviRecording, FolderOf230BytesRecordsAndOf231RecordsNothingSilently) {
         ASSERT_EQ(static_cast<int>(path.size()), length);
         snprintf(settings.AVISAVEPATH, MAX_PATH, "%s", path.c_str());
         app.aviFileOpen = 0;
-        record(2, 0);
-        EXPECT_EQ(fileExists(path + "\\savi0000.avi"), length == 230) << length;
+        recordSamples(2, 0);
+        EXPECT_EQ(exists(path + "\\savi0000.avi"), length == 230) << length;
         EXPECT_EQ(app.aviFileOpen, length == 230 ? 1 : 0) << length;
         if (length == 231) {
-            EXPECT_FALSE(fileExists(path)) << "no folder is made for a path that cannot fit";
+            EXPECT_FALSE(exists(path)) << "no folder is made for a path that cannot fit";
         }
         removeTree(folder);
     }
@@ -252,12 +195,12 @@ TEST_F(AviRecording, AFolderWithoutARootRecordsNothingAndSaysSoOnce) {
     CreateDirectoryA(here.c_str(), nullptr);
     SetCurrentDirectoryA(here.c_str());
     snprintf(settings.AVISAVEPATH, MAX_PATH, "%s", "relative");
-    record(3, 0);
+    recordSamples(3, 0);
     EXPECT_EQ(app.aviFileOpen, 0);
     EXPECT_TRUE(watcher.sawMessage(kAviErrorTitle, kAviNoRootMessage));
     EXPECT_EQ(watcher.count(), 1u) << "once for the capture, not once a frame";
     app.aviOnlyMode = 1;
-    record(0, 0);  // a recording stopped before its first sample
+    recordSamples(0, 0);  // a recording stopped before its first sample
     EXPECT_EQ(watcher.count(), 1u) << "no frames: nothing to tell";
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstFileA((here + "\\*.avi").c_str(), &found);
@@ -278,7 +221,7 @@ TEST_F(AviRecording, AFileWhoseStreamCannotBeMadeIsRemoved) {
     format.biBitCount = 24;
     EXPECT_FALSE(writer.open(avi(0).c_str(), 0, 0, 64, 48, &format)) << "a stream of rate 0 cannot be made";
     EXPECT_EQ(writer.isOpen, 0);
-    EXPECT_FALSE(fileExists(avi(0)));
+    EXPECT_FALSE(exists(avi(0)));
 }
 
 TEST_F(AviRecording, EachRecordingInitialisesTheLibraryAgain) {
@@ -288,7 +231,7 @@ TEST_F(AviRecording, EachRecordingInitialisesTheLibraryAgain) {
         EXPECT_EQ(aviLibraryReady, 1);
         EXPECT_EQ(writer->ownsLibraryInit, 1);
         openCaptureAvi(writer, 0);
-        fillSample(round);
+        fillCaptureSample(round);
         recordFrame(writer, 0);
         EXPECT_TRUE(writer->close());
         delete writer;
@@ -315,7 +258,7 @@ TEST_F(AviRecording, NullAndClosedWritersDoNothing) {
     DialogWatcher watcher;
     openCaptureAvi(nullptr, 5);
     recordFrame(nullptr, 0);
-    EXPECT_FALSE(fileExists(folder));
+    EXPECT_FALSE(exists(folder));
     AviWriter writer;
     recordFrame(&writer, 0);
     EXPECT_FALSE(writer.writeFrame(0, "abcd", 4));
@@ -336,7 +279,7 @@ TEST_F(AviRecording, AFileThatWouldOutgrowTheFormatEndsWithTheFramesThatFit) {
     const int frameBytes = stride24(64) * 48;
     writer->fileByteLimit = kAviFixedBytes + 3 * aviFrameFileBytes(frameBytes);
     for (int i = 0; i < 5; ++i) {
-        fillSample(i);
+        fillCaptureSample(i);
         recordFrame(writer, i);
     }
     EXPECT_EQ(writer->framesWritten, 3);
@@ -363,7 +306,7 @@ TEST_F(AviRecording, AFileThatWouldOutgrowTheFormatEndsWithTheFramesThatFit) {
 TEST_F(AviRecording, AFrameTheLibraryRefusesEndsTheRecordingWithoutAGap) {
     AviWriter writer;
     openCaptureAvi(&writer, 0);
-    fillSample(0);
+    fillCaptureSample(0);
     recordFrame(&writer, 0);
     const int frameBytes = stride24(64) * 48;
     EXPECT_FALSE(writer.writeFrame(1, nullptr, frameBytes));  // the library rejects missing data
@@ -385,7 +328,7 @@ TEST_F(AviRecording, AFrameWithoutMemoryEndsTheRecording) {
     DialogWatcher watcher;
     AviWriter writer;
     openCaptureAvi(&writer, 0);
-    fillSample(0);
+    fillCaptureSample(0);
     recordFrame(&writer, 0);
 
     std::vector<HBITMAP> hoard;
@@ -394,12 +337,12 @@ TEST_F(AviRecording, AFrameWithoutMemoryEndsTheRecording) {
         if (!bitmap) break;
         hoard.push_back(bitmap);
     }
-    fillSample(1);
+    fillCaptureSample(1);
     recordFrame(&writer, 1);
     for (HBITMAP bitmap : hoard) DeleteObject(bitmap);
     ASSERT_LT(hoard.size(), 200000u) << "GDI handles never ran out";
 
-    fillSample(2);
+    fillCaptureSample(2);
     recordFrame(&writer, 2);
     EXPECT_EQ(writer.recordingEnded, 1);
     EXPECT_EQ(writer.framesWritten, 1);

@@ -2,10 +2,10 @@
 // Test support: reads an AVI file's chunks straight from its bytes, without the
 // AVIFile library, so the tests do not check the writer with the code that wrote it.
 #include <cstdint>
-#include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
+
+#include "support/files.h"
 
 struct RiffChunk {
     std::string id;    // four characters; for RIFF and LIST the list type follows in `type`
@@ -15,17 +15,11 @@ struct RiffChunk {
 };
 
 struct AviFileBytes {
-    std::vector<unsigned char> bytes;
+    std::vector<uint8_t> bytes;
 
-    bool load(const char* path) {
-        FILE* file = fopen(path, "rb");
-        if (!file) return false;
-        bytes.clear();
-        unsigned char buffer[65536];
-        size_t got = 0;
-        while ((got = fread(buffer, 1, sizeof buffer, file)) > 0) bytes.insert(bytes.end(), buffer, buffer + got);
-        fclose(file);
-        return true;
+    bool load(const std::string& path) {
+        bytes = readFileBytes(path);
+        return !bytes.empty();
     }
 
     uint32_t u32(size_t at) const {

@@ -25,12 +25,7 @@ void setAutoSaveFolder(const std::string& folder) {
     strcpy(settings.AUTOSAVEPATH, folder.c_str());
 }
 
-void touch(const std::string& path) {
-    FILE* file = fopen(path.c_str(), "wb");
-    ASSERT_NE(file, nullptr) << path;
-    fputs("x", file);
-    fclose(file);
-}
+void touch(const std::string& path) { ASSERT_TRUE(writeFileBytes(path, "x")) << path; }
 
 }  // namespace
 
@@ -39,7 +34,7 @@ using BmpWriterTest = DisplayTest;
 TEST_F(BmpWriterTest, WritesTheDisplayedResultBottomUp) {
     TempFolder folder;
     ASSERT_EQ(writeResultBmp((folder / "a.bmp").c_str()), BmpOutcome::Written);
-    const std::vector<BYTE> file = readFile(folder / "a.bmp");
+    const std::vector<uint8_t> file = readFileBytes(folder / "a.bmp");
     EXPECT_TRUE(holdsPattern(file, 640, 480));
     ASSERT_GE(file.size(), 54u);
     EXPECT_EQ(file[2] | file[3] << 8 | file[4] << 16, 1228854);
@@ -47,7 +42,7 @@ TEST_F(BmpWriterTest, WritesTheDisplayedResultBottomUp) {
     // A small odd-sized result from the same desktop-wide slot.
     ResultRect = {0, 0, 7, 3};
     ASSERT_EQ(writeResultBmp((folder / "b.bmp").c_str()), BmpOutcome::Written);
-    EXPECT_TRUE(holdsPattern(readFile(folder / "b.bmp"), 7, 3));
+    EXPECT_TRUE(holdsPattern(readFileBytes(folder / "b.bmp"), 7, 3));
 }
 
 TEST_F(BmpWriterTest, AFileThatCannotBeOpenedIsReportedWithoutOwner) {
@@ -89,16 +84,16 @@ TEST_F(AutoSaveTest, MakesTheFolderAndFillsTheFirstGap) {
     const std::string folder = root / "shots\\表";
     setAutoSaveFolder(folder);
     autoSaveResult();
-    EXPECT_TRUE(holdsPattern(readFile(folder + "\\ss0000.bmp"), 640, 480));
+    EXPECT_TRUE(holdsPattern(readFileBytes(folder + "\\ss0000.bmp"), 640, 480));
     EXPECT_EQ(currentDirectory(), folder);
 
     DeleteFileA((folder + "\\ss0000.bmp").c_str());
     touch(folder + "\\ss0002.bmp");
     touch(folder + "\\ss0000.bmp");
     autoSaveResult();
-    EXPECT_TRUE(holdsPattern(readFile(folder + "\\ss0001.bmp"), 640, 480));
-    EXPECT_EQ(readFile(folder + "\\ss0000.bmp").size(), 1u);
-    EXPECT_EQ(readFile(folder + "\\ss0002.bmp").size(), 1u);
+    EXPECT_TRUE(holdsPattern(readFileBytes(folder + "\\ss0001.bmp"), 640, 480));
+    EXPECT_EQ(readFileBytes(folder + "\\ss0000.bmp").size(), 1u);
+    EXPECT_EQ(readFileBytes(folder + "\\ss0002.bmp").size(), 1u);
     EXPECT_EQ(app.saveInProgress, 0);
 }
 
@@ -116,7 +111,7 @@ TEST_F(AutoSaveTest, AllTenThousandNamesTakenShowsTheMessageAndTouchesNothing) {
     autoSaveResult();
     EXPECT_TRUE(watcher.sawMessage("自動保存エラー", "スクリーンショットが一杯です。"));
     EXPECT_EQ(watcher.count(), 1u);
-    EXPECT_EQ(readFile(root / "full\\ss9999.bmp").size(), 0u);
+    EXPECT_EQ(readFileBytes(root / "full\\ss9999.bmp").size(), 0u);
     EXPECT_FALSE(exists(root / "full\\ss10000.bmp"));
     EXPECT_EQ(app.saveInProgress, 0);
 }

@@ -1,11 +1,12 @@
 // Folder creation along an output path, root recognition and serial names, on a real drive.
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <cstring>
 
 #include "output/folder_path.h"
 #include "output/serial_name.h"
-#include "output_fixture.h"
+#include "support/files.h"
 
 TEST(FolderPath, MakesEachMissingLevelAndEndsInsideTheDeepest) {
     TempFolder root;
@@ -51,9 +52,7 @@ TEST(FolderPath, AnUnreachableRootOrAnUnmakeableLevelStopsTheWalk) {
     EXPECT_FALSE(exists(root / "x"));
 
     // A file where a folder should be: the level below is not made one level too high.
-    FILE* blocker = fopen((root / "blocker").c_str(), "wb");
-    ASSERT_NE(blocker, nullptr);
-    fclose(blocker);
+    ASSERT_TRUE(writeFileBytes(root / "blocker", ""));
     EXPECT_FALSE(makeFolderPath((root / "blocker\\child\\").c_str()));
     EXPECT_FALSE(exists(root / "child"));
 }
@@ -85,14 +84,12 @@ TEST(FolderPath, OutputFolderFitsCountsTheBackslashItIsJoinedWith) {
 
 TEST(SerialName, LowestFreeNumberAndNothingForANameThatWouldBeCutOff) {
     TempFolder root;
-    const std::string folder = root.path.substr(0, root.path.size() - 1);
+    const std::string folder = root.held();
     char name[MAX_PATH];
     EXPECT_EQ(findFreeSerialName(name, folder.c_str(), "savi", "avi"), 0);
     EXPECT_EQ(std::string(name), root / "savi0000.avi");
     for (const char* taken : {"savi0000.avi", "savi0001.avi", "savi0003.avi", "ss0002.bmp"}) {
-        FILE* file = fopen((root / taken).c_str(), "wb");
-        ASSERT_NE(file, nullptr);
-        fclose(file);
+        ASSERT_TRUE(writeFileBytes(root / taken, ""));
     }
     EXPECT_EQ(findFreeSerialName(name, folder.c_str(), "savi", "avi"), 2);
     EXPECT_EQ(findFreeSerialName(name, folder.c_str(), "ss", "bmp"), 0);

@@ -30,33 +30,18 @@ public:
     std::atomic<bool> found{false};
 
 private:
-    static BOOL CALLBACK visit(HWND window, LPARAM param) {
-        DWORD process = 0;
-        GetWindowThreadProcessId(window, &process);
-        wchar_t className[64] = L"";
-        GetClassNameW(window, className, 64);
-        if (process == GetCurrentProcessId() && IsWindowVisible(window) && wcscmp(className, L"#32770") == 0 &&
-            GetDlgItem(window, cmb1)) {
-            *reinterpret_cast<HWND*>(param) = window;
-            return FALSE;
-        }
-        return TRUE;
-    }
-    static std::wstring textOf(HWND window) {
-        wchar_t text[MAX_PATH] = L"";
-        GetWindowTextW(window, text, MAX_PATH);
-        return text;
-    }
     void run() {
         HWND dialog = nullptr;
         for (int tries = 0; tries < 500 && !dialog; ++tries) {
             Sleep(20);
-            EnumWindows(visit, reinterpret_cast<LPARAM>(&dialog));
+            for (HWND candidate : visibleDialogs()) {
+                if (GetDlgItem(candidate, cmb1)) dialog = candidate;  // the file-type box
+            }
         }
         if (!dialog) return;
         Sleep(100);  // let it fill its controls
-        seen.title = textOf(dialog);
-        seen.filter = textOf(GetDlgItem(dialog, cmb1));
+        seen.title = windowText(dialog);
+        seen.filter = windowText(GetDlgItem(dialog, cmb1));
         wchar_t folder[MAX_PATH] = L"";
         SendMessageW(dialog, CDM_GETFOLDERPATH, MAX_PATH, reinterpret_cast<LPARAM>(folder));
         seen.folder = folder;
@@ -116,7 +101,7 @@ TEST_F(SaveDialogTest, ShowsItsTextsAndRemembersTheChosenFolder) {
         EXPECT_EQ(driver.seen.filter, wideFromShiftJis("ビットマップファイル（*.bmp）"));
         EXPECT_EQ(driver.seen.folder + L"\\", wideFromAnsi(folder.path));
     }
-    EXPECT_TRUE(holdsPattern(readFile(chosen), 640, 480));
+    EXPECT_TRUE(holdsPattern(readFileBytes(chosen), 640, 480));
     EXPECT_EQ(std::string(settings.SAVEPATH), folder / "dir\\");
     EXPECT_EQ(app.saveInProgress, 0);
     EXPECT_EQ(watcher.count(), 0u);

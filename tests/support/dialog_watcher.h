@@ -1,9 +1,11 @@
 #pragma once
 // Test support: answers the program's message boxes from a second thread, so code
 // that shows one can run inside a test. Every box seen is recorded (title and text)
-// and closed with OK, as a user reading it would.
+// and closed with OK, as a user reading it would. The dialogs of the process and their
+// texts are found here for the tests that drive other dialogs, too.
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <mutex>
 #include <set>
@@ -12,6 +14,31 @@
 #include <vector>
 
 #include "core/text.h"
+
+// This process's visible dialog windows (class #32770): message boxes, file dialogs and
+// the program's own dialogs.
+inline std::vector<HWND> visibleDialogs() {
+    std::vector<HWND> found;
+    EnumWindows(
+        [](HWND window, LPARAM param) -> BOOL {
+            DWORD process = 0;
+            GetWindowThreadProcessId(window, &process);
+            wchar_t className[64] = L"";
+            GetClassNameW(window, className, 64);
+            if (process == GetCurrentProcessId() && IsWindowVisible(window) && wcscmp(className, L"#32770") == 0) {
+                reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+inline std::wstring windowText(HWND window) {
+    wchar_t text[2048] = L"";
+    GetWindowTextW(window, text, 2048);
+    return text;
+}
 
 struct SeenMessage {
     std::wstring title;
@@ -49,31 +76,17 @@ private:
     // The static control that holds a message box's text.
     static const int kMessageTextId = 0xFFFF;
 
-    static BOOL CALLBACK visit(HWND window, LPARAM param) {
-        DWORD process = 0;
-        GetWindowThreadProcessId(window, &process);
-        if (process != GetCurrentProcessId() || !IsWindowVisible(window)) return TRUE;
-        wchar_t className[64] = L"";
-        GetClassNameW(window, className, 64);
-        if (wcscmp(className, L"#32770") != 0) return TRUE;
-        HWND textControl = GetDlgItem(window, kMessageTextId);
-        if (!textControl) return TRUE;  // a dialog, but not a message box
-        // A file dialog has static labels too, but it also has combo boxes.
-        if (FindWindowExW(window, nullptr, L"ComboBox", nullptr)) return TRUE;
-        static_cast<std::vector<HWND>*>(reinterpret_cast<void*>(param))->push_back(window);
-        return TRUE;
-    }
-
-    static std::wstring textOf(HWND window) {
-        wchar_t buffer[2048] = L"";
-        GetWindowTextW(window, buffer, 2048);
-        return buffer;
+    // A dialog with a message box's text control; a file dialog has static labels
+    // too, but it also has combo boxes.
+    static bool isMessageBox(HWND dialog) {
+        return GetDlgItem(dialog, kMessageTextId) && !FindWindowExW(dialog, nullptr, L"ComboBox", nullptr);
     }
 
     void run() {
         while (running_) {
-            std::vector<HWND> boxes;
-            EnumWindows(visit, reinterpret_cast<LPARAM>(&boxes));
+            std::vector<HWND> boxes = visibleDialogs();
+            boxes.erase(std::remove_if(boxes.begin(), boxes.end(), [](HWND box) { return !isMessageBox(box); }),
+                        boxes.end());
             for (auto it = answered_.begin(); it != answered_.end();) {
                 it = IsWindow(*it) ? std::next(it) : answered_.erase(it);
             }
@@ -81,7 +94,7 @@ private:
                 // A box already answered may take a moment to close; record it once.
                 // (Hiding it instead costs Wine two seconds without a window manager.)
                 if (!answered_.insert(box).second) continue;
-                SeenMessage message{textOf(box), textOf(GetDlgItem(box, kMessageTextId))};
+                SeenMessage message{windowText(box), windowText(GetDlgItem(box, kMessageTextId))};
                 {
                     std::lock_guard<std::mutex> lock(mutex_);
                     seen_.push_back(message);

@@ -5,10 +5,11 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "core/app_state.h"
 #include "core/settings.h"
-#include "support/file_bytes.h"
+#include "support/files.h"
 
 class IniFile : public ::testing::Test {
 protected:
@@ -29,10 +30,10 @@ protected:
     }
     static void writeFile(const std::string& bytes) {
         removeFile();
-        FILE* file = fopen(iniPath, "wb");
-        ASSERT_NE(file, nullptr);
-        fwrite(bytes.data(), 1, bytes.size(), file);
-        fclose(file);
+        ASSERT_TRUE(writeFileBytes(iniPath, bytes));
     }
-    static std::string readFile() { return readFileBytes(iniPath); }
+    static std::string readFile() {
+        const std::vector<uint8_t> bytes = readFileBytes(iniPath);
+        return std::string(bytes.begin(), bytes.end());
+    }
 };

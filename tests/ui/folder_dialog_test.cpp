@@ -4,7 +4,6 @@
 
 #include <cstring>
 
-#include "ui/fit_text.h"
 #include "ui/options_dialog.h"
 #include "ui_fixture.h"
 
@@ -47,13 +46,6 @@ TEST(FolderPaths, BrowserResultsWithoutAnAnsiPathKeepTheEdit) {
     std::wstring tooLong = L"D:\\" + std::wstring(300, L'a');
     browseResultText("C:\\old", tooLong.c_str(), result);
     EXPECT_STREQ(result, "C:\\old");
-}
-
-TEST(FitText, CondenseOnlyWhatDoesNotFit) {
-    EXPECT_EQ(condenseFactor(80, 100, 60), 100);
-    EXPECT_EQ(condenseFactor(100, 80, 60), 79);
-    EXPECT_EQ(condenseFactor(300, 80, 60), 60);
-    EXPECT_EQ(condenseFactor(10, 0, 60), 60);
 }
 
 // The folder dialog is modal: the test thread sits in it while a second thread
@@ -137,60 +129,51 @@ TEST_F(FolderDialogTest, TheBrowserOpensAtTheTypedFolderAndItsChoiceFillsTheEdit
     std::string afterOpen, afterRoot, afterCancel, afterVirtual;
     std::wstring browserTitle;
     withFolderDialog([&](HWND folders) {
+        // Opens the browser, lets `choose` select in it, presses `button` and gives the
+        // edit's text once the browser has closed.
+        auto browse = [&](const std::function<void(HWND)>& choose, int button) -> std::string {
+            press(folders, IDC_AUTOSAVE_BROWSE);
+            HWND browser = waitForOwnedDialog(folders);
+            if (!browser) return "(no browser)";
+            Sleep(300);  // let it select its starting folder
+            choose(browser);
+            press(browser, button);
+            for (int wait = 0; wait < 500 && IsWindow(browser); ++wait) Sleep(20);
+            Sleep(200);
+            return itemTextA(folders, IDC_AUTOSAVE_FOLDER);
+        };
         set(folders, IDC_AUTOSAVE_FOLDER, folder);
         // OK at once: what the browser had selected is the folder typed.
-        press(folders, IDC_AUTOSAVE_BROWSE);
-        HWND browser = waitForOwnedDialog(folders);
-        if (!browser) return;
-        wchar_t text[256] = L"";
-        EnumChildWindows(
-            browser,
-            [](HWND child, LPARAM param) -> BOOL {
-                wchar_t* out = reinterpret_cast<wchar_t*>(param);
-                wchar_t piece[256] = L"";
-                GetWindowTextW(child, piece, 256);
-                if (wcsstr(piece, L"ＳＳ自動セーブフォルダ設定")) lstrcpynW(out, piece, 256);
-                return TRUE;
+        afterOpen = browse(
+            [&](HWND browser) {
+                wchar_t text[256] = L"";
+                EnumChildWindows(
+                    browser,
+                    [](HWND child, LPARAM param) -> BOOL {
+                        wchar_t* out = reinterpret_cast<wchar_t*>(param);
+                        wchar_t piece[256] = L"";
+                        GetWindowTextW(child, piece, 256);
+                        if (wcsstr(piece, L"ＳＳ自動セーブフォルダ設定")) lstrcpynW(out, piece, 256);
+                        return TRUE;
+                    },
+                    reinterpret_cast<LPARAM>(text));
+                browserTitle = text;
+                holdForScreenshot(false);
             },
-            reinterpret_cast<LPARAM>(text));
-        browserTitle = text;
-        Sleep(300);
-        holdForScreenshot(false);
-        press(browser, IDOK);
-        Sleep(500);
-        afterOpen = itemTextA(folders, IDC_AUTOSAVE_FOLDER);
-
+            IDOK);
         // A drive root: the browser gives "Z:\".
-        press(folders, IDC_AUTOSAVE_BROWSE);
-        browser = waitForOwnedDialog(folders);
-        if (!browser) return;
-        Sleep(300);
-        SendMessageW(browser, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(L"Z:\\"));
-        press(browser, IDOK);
-        Sleep(500);
-        afterRoot = itemTextA(folders, IDC_AUTOSAVE_FOLDER);
-
+        afterRoot = browse(
+            [](HWND browser) { SendMessageW(browser, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(L"Z:\\")); },
+            IDOK);
         // Cancelled: the edit keeps its text exactly.
-        press(folders, IDC_AUTOSAVE_BROWSE);
-        browser = waitForOwnedDialog(folders);
-        if (!browser) return;
-        Sleep(300);
-        press(browser, IDCANCEL);
-        Sleep(500);
-        afterCancel = itemTextA(folders, IDC_AUTOSAVE_FOLDER);
-
+        afterCancel = browse([](HWND) {}, IDCANCEL);
         // "My Computer" has no file-system path: the edit keeps its text.
-        press(folders, IDC_AUTOSAVE_BROWSE);
-        browser = waitForOwnedDialog(folders);
-        if (!browser) return;
-        Sleep(300);
         PIDLIST_ABSOLUTE computer = nullptr;
         SHGetSpecialFolderLocation(nullptr, CSIDL_DRIVES, &computer);
-        SendMessageW(browser, BFFM_SETSELECTIONW, FALSE, reinterpret_cast<LPARAM>(computer));
-        press(browser, IDOK);
-        Sleep(500);
+        afterVirtual = browse(
+            [&](HWND browser) { SendMessageW(browser, BFFM_SETSELECTIONW, FALSE, reinterpret_cast<LPARAM>(computer)); },
+            IDOK);
         CoTaskMemFree(computer);
-        afterVirtual = itemTextA(folders, IDC_AUTOSAVE_FOLDER);
         press(folders, IDOK);
     });
     EXPECT_EQ(browserTitle, L"ＳＳ自動セーブフォルダ設定");

@@ -195,7 +195,7 @@ TEST_F(OptionsDialogTest, EmphasisTextOutsideZeroToTwoHundredBecomesTwoHundred) 
 
 TEST_F(OptionsDialogTest, DuplicateKeysChangeNothingAndKeepTheDialogOpen) {
     saveSettings();
-    const std::string fileBefore = readFileBytes(iniPath);
+    const std::vector<uint8_t> fileBefore = readFileBytes(iniPath);
     const Settings before = settings;
     hookSetShotPressed(1);
     hookSetStartPressed(1);
@@ -329,7 +329,8 @@ TEST_F(OptionsDialogTest, DisabledCheckBoxesStillGiveTheirState) {
     EXPECT_EQ(iniValue("OPTION", "AVI_OUT"), "1");
 }
 
-TEST_F(OptionsDialogTest, OpeningIsRefusedWhileOpenAndUndoneWhenCreationFails) {
+// A dialog that cannot be made leaves nothing waiting for it.
+TEST_F(OptionsDialogTest, AFailedOpeningIsUndone) {
     const HINSTANCE real = appInstance;
     appInstance = GetModuleHandleW(L"kernel32.dll");  // holds no template 117
     EXPECT_FALSE(openOptionsDialog(nullptr));

@@ -19,20 +19,8 @@
 #include "core/settings.h"
 #include "core/text.h"
 #include "resources/resource.h"
-#include "support/file_bytes.h"
-
-// Dispatches whatever is queued for this thread for a little while.
-inline void pumpFor(DWORD milliseconds) {
-    const DWORD end = GetTickCount() + milliseconds;
-    do {
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
-        Sleep(5);
-    } while (static_cast<LONG>(GetTickCount() - end) < 0);
-}
+#include "support/files.h"
+#include "support/message_pump.h"
 
 inline std::string itemTextA(HWND dialog, int id) {
     char text[1024] = "";
