@@ -2,7 +2,9 @@
 // to check. Usage: avi_probe_writer <folder>. In that folder: savi0000.avi (641 x 480,
 // 15 frames at 15 fps), savi0001.avi (64 x 48, a 0.5 s screenshot: 7 frames),
 // savi0002.avi (32 x 24, AVI-only at 10 fps stopped after 100 samples), savi0003.avi
-// (no samples), and frameN_K.bgr: frame K of file N as packed top-down bgr24.
+// (no samples), savi0004.avi to savi0006.avi (one AVI-only recording of 8 samples with
+// the file limit lowered to three frames: 3, 3 and 2 frames), and frameN_K.bgr: sample
+// K of recording N as packed top-down bgr24.
 #include <windows.h>
 
 #include <cstdio>
@@ -10,7 +12,9 @@
 
 #include "core/app_state.h"
 #include "core/settings.h"
+#include "engine/kernels.h"
 #include "engine/slot_pool.h"
+#include "output/avi_writer.h"
 #include "support/display.h"
 #include "support/files.h"
 #include "support/recorded_samples.h"
@@ -19,9 +23,12 @@ namespace {
 
 // Records `frames` samples of width x height as file number `file`, writing each
 // sample beside it as the frame a reader must find.
-void record(const char* folder, int file, int width, int height, int frames, int frameCount) {
+void record(const char* folder, int file, int width, int height, int frames, int frameCount,
+            long long fileByteLimit = 0) {
     SetRect(&CaptureRect, 0, 0, width, height);
-    recordSamples(frames, frameCount, [&](int sample) {
+    recordSamples(
+        frames, frameCount,
+        [&](int sample) {
         std::string expected;
         for (int y = 0; y < height; ++y)
             for (int x = 0; x < width; ++x)
@@ -29,7 +36,8 @@ void record(const char* folder, int file, int width, int height, int frames, int
         char name[MAX_PATH];
         snprintf(name, sizeof name, "%s\\frame%d_%d.bgr", folder, file, sample);
         writeFileBytes(name, expected);
-    });
+        },
+        fileByteLimit);
 }
 
 }  // namespace
@@ -53,6 +61,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
     settings.AVI_FPS = 10;
     record(folder, 2, 32, 24, 100, 100);
     record(folder, 3, 32, 24, 0, 0);
+    record(folder, 4, 32, 24, 8, 8, kAviFixedBytes + 3 * aviFrameFileBytes(stride24(32) * 24));
 
     releaseSlots();
     releaseDisplay();

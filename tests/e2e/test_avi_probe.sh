@@ -50,7 +50,20 @@ empty=$(ffprobe -v error -show_entries stream=codec_name,width,height,duration -
 [ "$empty" = "rawvideo,32,24,0.000000" ] || fail "savi0003.avi: '$empty'"
 packets=$(ffprobe -v error -show_packets -of csv=p=0 "$out/savi0003.avi" | wc -l)
 [ "$packets" = 0 ] || fail "savi0003.avi: $packets packets"
-[ ! -e "$out/savi0004.avi" ] || fail "an extra file was written"
+# A recording past the file limit: three files, each a stream of its own, whose frames
+# add up to the samples taken, in order.
+check_stream savi0004.avi 32 24 10 3
+check_stream savi0005.avi 32 24 10 3
+check_stream savi0006.avi 32 24 10 2
+[ ! -e "$out/savi0007.avi" ] || fail "an extra file was written"
+check_split_frame() {  # file frame sample
+  local decoded="$work/decoded.bgr"
+  ffmpeg -v error -y -i "$out/$1" -vf "select=eq(n\,$2)" -frames:v 1 -f rawvideo -pix_fmt bgr24 "$decoded"
+  cmp -s "$decoded" "$out/frame4_$3.bgr" || fail "$1 frame $2 is not sample $3"
+}
+check_split_frame savi0004.avi 0 0
+check_split_frame savi0005.avi 0 3
+check_split_frame savi0006.avi 1 7
 
 # Decoded pictures are upright and equal to their samples.
 check_frame() {

@@ -270,37 +270,68 @@ TEST_F(AviRecording, NullAndClosedWritersDoNothing) {
 
 // The size ceiling, lowered so that three frames fit: the fourth ends the recording,
 // the file keeps three whole frames and says so, and the user is told.
-TEST_F(AviRecording, AFileThatWouldOutgrowTheFormatEndsWithTheFramesThatFit) {
+// The file limit, lowered so that three frames fit a file: a recording of eight goes on
+// in two more numbered files, every frame kept once and in order, each file whole with
+// its own length, and the user is told once which files hold it.
+TEST_F(AviRecording, ARecordingPastTheFileLimitGoesOnInTheNextFiles) {
     DialogWatcher watcher;
     app.aviOnlyMode = 1;
     AviWriter* writer = new AviWriter;
-    openCaptureAvi(writer, 5);
+    openCaptureAvi(writer, 8);
     ASSERT_EQ(writer->isOpen, 1);
     const int frameBytes = stride24(64) * 48;
     writer->fileByteLimit = kAviFixedBytes + 3 * aviFrameFileBytes(frameBytes);
-    for (int i = 0; i < 5; ++i) {
+    for (int i = 0; i < 8; ++i) {
         fillCaptureSample(i);
         recordFrame(writer, i);
     }
-    EXPECT_EQ(writer->framesWritten, 3);
     const long long predicted = writer->fileBytes;
-    writer->close();
+    closeNumberedAvi(writer);
     delete writer;
 
     char expected[256];
-    snprintf(expected, sizeof expected, kAviTooLargeMessage, 3);
-    EXPECT_TRUE(watcher.sawMessage(kAviErrorTitle, expected));
-    EXPECT_EQ(watcher.count(), 1u) << "told once, not once per refused frame";
+    snprintf(expected, sizeof expected, kAviSplitMessage, 3, "savi0000.avi", "savi0002.avi");
+    EXPECT_TRUE(watcher.sawMessage(kAviInfoTitle, expected));
+    EXPECT_EQ(watcher.count(), 1u);
 
-    AviFileBytes bytes;
-    ASSERT_TRUE(bytes.load(avi(0).c_str()));
-    const AviLayout layout = AviLayout::read(bytes);
-    ASSERT_TRUE(layout.valid);
-    EXPECT_EQ(layout.length(bytes), 3u);
-    EXPECT_EQ(layout.frames.size(), 3u);
-    // The prediction the ceiling relies on never falls short of the real file.
-    EXPECT_LE(static_cast<long long>(bytes.bytes.size()), predicted);
-    EXPECT_GT(static_cast<long long>(bytes.bytes.size()), predicted - kAviFixedBytes);
+    const unsigned counts[] = {3, 3, 2};
+    int sample = 0;
+    for (int file = 0; file < 3; ++file) {
+        SCOPED_TRACE(avi(file));
+        AviFileBytes bytes;
+        ASSERT_TRUE(bytes.load(avi(file).c_str()));
+        const AviLayout layout = AviLayout::read(bytes);
+        ASSERT_TRUE(layout.valid);
+        EXPECT_EQ(layout.rate(bytes), 15u);
+        EXPECT_EQ(layout.length(bytes), counts[file]);
+        ASSERT_EQ(layout.frames.size(), counts[file]);
+        for (const RiffChunk& frame : layout.frames) {
+            const unsigned char* bottomRow = &bytes.bytes[frame.data];  // y = 47
+            EXPECT_EQ(bottomRow[3 * 5 + 1], sampleByte(5, 47, sample, 1)) << "sample " << sample;
+            ++sample;
+        }
+        if (file == 2) {
+            // The prediction the limit relies on never falls short of the real file.
+            EXPECT_LE(static_cast<long long>(bytes.bytes.size()), predicted);
+        }
+    }
+    EXPECT_EQ(sample, 8);
+    EXPECT_FALSE(exists(avi(3)));
+}
+
+// A frame too large for any file ends the recording at once, and says so.
+TEST_F(AviRecording, AFrameNoFileCouldHoldEndsTheRecording) {
+    DialogWatcher watcher;
+    AviWriter writer;
+    openCaptureAvi(&writer, 0);
+    writer.fileByteLimit = kAviFixedBytes + 100;
+    fillCaptureSample(0);
+    recordFrame(&writer, 0);
+    EXPECT_EQ(writer.recordingEnded, 1);
+    closeNumberedAvi(&writer);
+    char expected[256];
+    snprintf(expected, sizeof expected, kAviTooLargeMessage, 0);
+    EXPECT_TRUE(watcher.sawMessage(kAviErrorTitle, expected));
 }
 
 TEST_F(AviRecording, AFrameTheLibraryRefusesEndsTheRecordingWithoutAGap) {
@@ -322,27 +353,17 @@ TEST_F(AviRecording, AFrameTheLibraryRefusesEndsTheRecordingWithoutAGap) {
     EXPECT_EQ(layout.frames[0].size, static_cast<uint32_t>(frameBytes));
 }
 
-// A frame that cannot get its bitmap (here: every GDI handle of the process is taken)
-// is never copied; the recording ends with the frames before it.
-TEST_F(AviRecording, AFrameWithoutMemoryEndsTheRecording) {
+// A frame that cannot be copied safely (here: a capture larger than the slot) is never
+// copied; the recording ends with the frames before it, and says so.
+TEST_F(AviRecording, AFrameThatCannotBeCopiedEndsTheRecording) {
     DialogWatcher watcher;
     AviWriter writer;
     openCaptureAvi(&writer, 0);
     fillCaptureSample(0);
     recordFrame(&writer, 0);
-
-    std::vector<HBITMAP> hoard;
-    for (int i = 0; i < 200000; ++i) {
-        HBITMAP bitmap = CreateBitmap(1, 1, 1, 1, nullptr);
-        if (!bitmap) break;
-        hoard.push_back(bitmap);
-    }
-    fillCaptureSample(1);
+    SetRect(&CaptureRect, 0, 0, 64, 600);  // taller than the 700 x 500 slot
     recordFrame(&writer, 1);
-    for (HBITMAP bitmap : hoard) DeleteObject(bitmap);
-    ASSERT_LT(hoard.size(), 200000u) << "GDI handles never ran out";
-
-    fillCaptureSample(2);
+    SetRect(&CaptureRect, 0, 0, 64, 48);
     recordFrame(&writer, 2);
     EXPECT_EQ(writer.recordingEnded, 1);
     EXPECT_EQ(writer.framesWritten, 1);

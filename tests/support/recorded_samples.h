@@ -32,10 +32,13 @@ inline void fillCaptureSample(int sample) {
 
 // One whole recording of `frames` samples through a writer of its own, as the
 // compositing phase makes it (`frameCount` as it passes it); `eachSample(i)`, when
-// given, runs once sample i is in captureSlot, before it is recorded.
-inline void recordSamples(int frames, int frameCount, const std::function<void(int)>& eachSample = nullptr) {
+// given, runs once sample i is in captureSlot, before it is recorded. A positive
+// `fileByteLimit` lowers the size at which the recording goes on in the next file.
+inline void recordSamples(int frames, int frameCount, const std::function<void(int)>& eachSample = nullptr,
+                          long long fileByteLimit = 0) {
     AviWriter* writer = new AviWriter;
     openCaptureAvi(writer, frameCount);
+    if (fileByteLimit > 0) writer->fileByteLimit = fileByteLimit;
     for (int i = 0; i < frames; ++i) {
         fillCaptureSample(i);
         if (eachSample) eachSample(i);
