@@ -8,10 +8,12 @@
 #include "core/app_state.h"
 #include "core/gdi_guards.h"
 #include "core/settings.h"
+#include "core/text.h"
 #include "core/texts.h"
 #include "engine/capture.h"
 #include "engine/kernels.h"
 #include "engine/sample_store.h"
+#include "engine/store_composite.h"
 #include "engine/slot_pool.h"
 #include "output/avi_writer.h"
 #include "output/bmp_export.h"
@@ -38,14 +40,14 @@ CompositeExtent compositeExtent() {
     return extent;
 }
 
-// True when the mapped store holds all n samples of the capture.
+// True when the store holds all n samples of the capture.
 bool storeHolds(int n, const CompositeExtent& extent) {
     if (n == 0) return true;
-    const long long mapped = store.mappedSize;
-    if (!store.storeView || mapped <= 0) return false;
+    const long long capacity = store.capacity;
+    if (!store.storeMapping || capacity <= 0) return false;
     // Each side alone must fit before the products are formed, so none can overflow.
-    if (extent.storeWidth > mapped / 3 || extent.storeHeight > mapped / 3) return false;
-    return sampleBytes(extent.storeWidth, extent.storeHeight) <= mapped / n;
+    if (extent.storeWidth > capacity / 3 || extent.storeHeight > capacity / 3) return false;
+    return sampleBytes(extent.storeWidth, extent.storeHeight) <= capacity / n;
 }
 
 // A 24-bit slot with pixels and room for w x h, or null.
@@ -67,53 +69,57 @@ void showResult(const BitmapSlot* slot, const CompositeExtent& extent) {
     ResultRect = {0, 0, extent.width, extent.height};
 }
 
-// The phase proper. The samples' weights are formed oldest first as each sample is
-// replayed; the sums are then formed straight from the store, every element adding
-// its samples in the same order, a few hundred pixels at a time, so no full-size
-// accumulator is needed: the per-capture allocation is the table of samples and weights.
+// The phase proper. Each sample is replayed oldest first from the store into the
+// capture slot (and the AVI file), its weight formed as it goes; the sums are then
+// formed straight from the store (engine/store_composite), so no full-size accumulator
+// is needed. A store that cannot be read (no window can be mapped) ends the phase
+// without a result, and the user is told.
 template <typename Real>
 void compositeSamples(int n, const CompositeExtent& extent) {
     Real* weights = static_cast<Real*>(calloc(static_cast<size_t>(n) + 1, sizeof(Real)));
-    const uint8_t** samples = static_cast<const uint8_t**>(calloc(static_cast<size_t>(n) + 1, sizeof(uint8_t*)));
-    if (weights && samples) {
-        const bool aviOnly = app.aviOnlyMode != 0;
-        // AVI-only recordings always record; a screenshot only with both AVI_OUT and AUTO_SAVE.
-        AviWriter* writer = nullptr;
-        if (aviOnly || (settings.AVI_OUT && settings.AUTO_SAVE)) {
-            writer = new (std::nothrow) AviWriter();
-            openCaptureAvi(writer, n);
-        }
-        // With samples the store holds them all, so a sample's size and row fit; with none
-        // the rectangle may be any size and neither is used.
-        const size_t sampleSize = n > 0 ? static_cast<size_t>(sampleBytes(extent.storeWidth, extent.storeHeight)) : 0;
-        const int storeStride = n > 0 ? extent.storeWidth * 3 : 0;
-        Real weightSum = 0;
-        for (int i = 1; i <= n; ++i) {
-            samples[i - 1] = store.storeView + static_cast<size_t>(i - 1) * sampleSize;
-            replaySample(samples[i - 1], extent);
-            if (!aviOnly) {
-                weights[i - 1] = sampleWeight<Real>(i, n, settings.REDUCE_PER, settings.REDUCE_FIXED,
-                                                    settings.EMPHASIS_ON, settings.EMPHASIS_LEVEL);
-                weightSum += weights[i - 1];
-            }
-            setCaption(kCaptionCompositing, i, n);
-            pumpMessages();
-            Sleep(0);
-            recordFrame(writer, i - 1);
-        }
-        if (writer) {
-            if (app.aviFileOpen) closeNumberedAvi(writer);
-            delete writer;
-        }
-        BitmapSlot* result = aviOnly ? nullptr : slotFor(resultSlot, extent.width, extent.height);
-        if (result) {  // no pixels, no result: the previous one stays on display
-            compositeImages(samples, weights, n, storeStride, extent.width, extent.height, weightSum,
-                            result->bits, result->stride);
-            showResult(result, extent);
-            if (settings.AUTO_SAVE) autoSaveResult();
-        }
+    if (!weights) return;
+    const bool aviOnly = app.aviOnlyMode != 0;
+    // AVI-only recordings always record; a screenshot only with both AVI_OUT and AUTO_SAVE.
+    AviWriter* writer = nullptr;
+    if (aviOnly || (settings.AVI_OUT && settings.AUTO_SAVE)) {
+        writer = new (std::nothrow) AviWriter();
+        openCaptureAvi(writer, n);
     }
-    free(samples);
+    // With samples the store holds them all, so a sample's size fits; with none the
+    // rectangle may be any size and it is not used.
+    const long long sampleSize = n > 0 ? sampleBytes(extent.storeWidth, extent.storeHeight) : 0;
+    Real weightSum = 0;
+    bool readable = true;
+    for (int i = 1; i <= n && readable; ++i) {
+        const BYTE* sample = storeBytes((i - 1) * sampleSize, sampleSize);
+        readable = sample != nullptr;
+        if (!readable) break;
+        replaySample(sample, extent);
+        if (!aviOnly) {
+            weights[i - 1] = sampleWeight<Real>(i, n, settings.REDUCE_PER, settings.REDUCE_FIXED, settings.EMPHASIS_ON,
+                                                settings.EMPHASIS_LEVEL);
+            weightSum += weights[i - 1];
+        }
+        setCaption(kCaptionCompositing, i, n);
+        pumpMessages();
+        Sleep(0);
+        recordFrame(writer, i - 1);
+    }
+    if (writer) {
+        if (app.aviFileOpen) closeNumberedAvi(writer);
+        delete writer;
+    }
+    // No pixels in the result slot: the previous result stays on display.
+    BitmapSlot* result = aviOnly ? nullptr : slotFor(resultSlot, extent.width, extent.height);
+    const bool composited = readable && result &&
+                            compositeFromStore(weights, n, extent.storeWidth, extent.width, extent.height, weightSum,
+                                               result->bits, result->stride);
+    if (composited) {
+        showResult(result, extent);
+        if (settings.AUTO_SAVE) autoSaveResult();
+    } else if (!readable || result) {
+        showMessage(mainWindow, kStoreFailedMessage, kErrorTitle);
+    }
     free(weights);
 }
 

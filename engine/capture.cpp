@@ -71,9 +71,10 @@ bool grabSample(int k) {
     cadenceGrabDone();
     const long long bytes = sampleBytes(w, h);
     const long long end = static_cast<long long>(k) * bytes;
-    if (!store.storeView || end > store.mappedSize) return false;
+    if (!store.storeMapping || end > store.capacity) return false;
     if (!reserveStoreBytes(end, end) && !moveStoreToPagingFile()) return false;
-    BYTE* sample = store.storeView + static_cast<size_t>(k - 1) * static_cast<size_t>(bytes);
+    BYTE* sample = storeBytes(end - bytes, bytes);
+    if (!sample) return false;
     copyRows(slot->bits, slot->stride, sample, 3 * w, 3 * w, h);
     cadenceStoreDone();
     return true;

@@ -5,6 +5,11 @@
 #include <cstring>
 
 SampleStore store;
+long long storeWindowBytes = 64LL * 1024 * 1024;
+
+namespace {
+char storeFolder[MAX_PATH] = "";  // where "tmp.map" was made, for its disk's free space
+}
 
 namespace {
 
@@ -48,29 +53,69 @@ bool reserveStoreBytes(long long through, long long budget) {
 
 namespace {
 
-// Maps `size` bytes of `file` (the paging file for an invalid handle) as the store.
-// False, with nothing mapped, when the mapping or its view cannot be made.
-bool mapOnto(HANDLE file, int size) {
-    store.storeMapping = CreateFileMappingA(file, nullptr, PAGE_READWRITE, 0, static_cast<DWORD>(size), nullptr);
-    store.storeView = store.storeMapping ? static_cast<BYTE*>(MapViewOfFile(store.storeMapping, FILE_MAP_ALL_ACCESS,
-                                                                            0, 0, static_cast<SIZE_T>(size)))
-                                         : nullptr;
-    if (!store.storeView) {
-        // An unusable store holds nothing: no sample is ever written into it.
-        if (store.storeMapping) CloseHandle(store.storeMapping);
-        store.storeMapping = nullptr;
-        store.mappedSize = 0;
-        return false;
+long long allocationGranularity() {
+    static const long long granularity = [] {
+        SYSTEM_INFO info;
+        GetSystemInfo(&info);
+        return static_cast<long long>(info.dwAllocationGranularity ? info.dwAllocationGranularity : 65536);
+    }();
+    return granularity;
+}
+
+void unmapWindow() {
+    if (store.window) UnmapViewOfFile(store.window);
+    store.window = nullptr;
+    store.windowOffset = 0;
+    store.windowBytes = 0;
+}
+
+// A view of `length` bytes of `mapping` from `offset` (a multiple of the granularity).
+BYTE* mapView(HANDLE mapping, long long offset, long long length) {
+    return static_cast<BYTE*>(MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, static_cast<DWORD>(offset >> 32),
+                                            static_cast<DWORD>(offset & 0xFFFFFFFF), static_cast<SIZE_T>(length)));
+}
+
+// Whether `size` bytes of store can be had: the file's disk has that much free beside
+// what the file holds, or the paging file has that much left. Windows refuses a mapping
+// it has no room for; elsewhere a file may be mapped far past its disk and fault later,
+// so the room is asked for first.
+bool roomFor(HANDLE file, long long size) {
+    if (file != INVALID_HANDLE_VALUE) {
+        ULARGE_INTEGER available;
+        LARGE_INTEGER held = {};
+        if (!GetDiskFreeSpaceExA(storeFolder[0] ? storeFolder : nullptr, &available, nullptr, nullptr)) return true;
+        GetFileSizeEx(file, &held);
+        return static_cast<unsigned long long>(size) <= available.QuadPart + static_cast<unsigned long long>(held.QuadPart);
     }
-    store.mappedSize = size;
+    MEMORYSTATUSEX memory = {};
+    memory.dwLength = sizeof memory;
+    if (!GlobalMemoryStatusEx(&memory)) return true;
+    return static_cast<unsigned long long>(size) <= memory.ullAvailPageFile;
+}
+
+// Makes a mapping of `size` bytes of `file` (the paging file for an invalid handle) the
+// store, its first window mapped. False, with nothing mapped, when there is no room for
+// it or the mapping or the window fails.
+bool mapOnto(HANDLE file, long long size) {
+    store.storeMapping = nullptr;
+    store.capacity = 0;
+    if (!roomFor(file, size)) return false;
+    store.storeMapping = CreateFileMappingA(file, nullptr, PAGE_READWRITE, static_cast<DWORD>(size >> 32),
+                                            static_cast<DWORD>(size & 0xFFFFFFFF), nullptr);
+    store.capacity = store.storeMapping ? size : 0;
     store.preparedBytes = 0;
-    return true;
+    if (store.storeMapping && storeBytes(0, size < storeWindowBytes ? size : storeWindowBytes)) return true;
+    // An unusable store holds nothing: no sample is ever written into it.
+    if (store.storeMapping) CloseHandle(store.storeMapping);
+    store.storeMapping = nullptr;
+    store.capacity = 0;
+    return false;
 }
 
 // Maps the store in "tmp.map", or in the paging file where there is none. A file that
 // cannot be mapped at that size (Windows grows it on a full disk only to fail) is given
 // up for the paging file, as a full disk during a capture gives it up.
-void mapStore(int size) {
+void mapStore(long long size) {
     if (mapOnto(store.storeFile, size) || !storeFileOpen()) return;
     CloseHandle(store.storeFile);  // it deletes itself
     store.storeFile = INVALID_HANDLE_VALUE;
@@ -79,37 +124,63 @@ void mapStore(int size) {
 }
 
 void unmapStore() {
-    if (store.storeView) UnmapViewOfFile(store.storeView);
+    unmapWindow();
     if (store.storeMapping) CloseHandle(store.storeMapping);
-    store.storeView = nullptr;
     store.storeMapping = nullptr;
-    store.mappedSize = 0;
+    store.capacity = 0;
     store.preparedBytes = 0;
 }
 
 }  // namespace
 
-// The store leaves a file that has no room and goes on in the paging file, keeping every
-// sample written so far (all of them lie below the reserved mark).
-bool moveStoreToPagingFile() {
-    if (!storeFileOpen() || !store.storeView) return false;
-    const int size = store.mappedSize;
-    HANDLE mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, static_cast<DWORD>(size),
-                                        nullptr);
-    BYTE* view = mapping ? static_cast<BYTE*>(MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, size)) : nullptr;
-    if (!view) {
-        if (mapping) CloseHandle(mapping);
-        return false;
+BYTE* storeBytes(long long offset, long long length) {
+    if (!store.storeMapping || offset < 0 || length < 0 || offset > store.capacity - length) return nullptr;
+    if (store.window && offset >= store.windowOffset &&
+        offset + length <= store.windowOffset + store.windowBytes) {
+        return store.window + (offset - store.windowOffset);
     }
+    unmapWindow();
+    const long long granularity = allocationGranularity();
+    const long long start = offset / granularity * granularity;
+    long long size = offset + length - start;
+    if (size < storeWindowBytes) size = storeWindowBytes;
+    if (size > store.capacity - start) size = store.capacity - start;
+    if (size <= 0 || static_cast<unsigned long long>(size) > static_cast<SIZE_T>(-1)) return nullptr;
+    store.window = mapView(store.storeMapping, start, size);
+    if (!store.window) return nullptr;
+    store.windowOffset = start;
+    store.windowBytes = size;
+    return store.window + (offset - start);
+}
+
+// The store leaves a file that has no room and goes on in the paging file, keeping every
+// sample written so far (all of them lie below the reserved mark), a window at a time.
+bool moveStoreToPagingFile() {
+    if (!storeFileOpen() || !store.storeMapping) return false;
+    const long long size = store.capacity;
+    HANDLE mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, static_cast<DWORD>(size >> 32),
+                                        static_cast<DWORD>(size & 0xFFFFFFFF), nullptr);
+    if (!mapping) return false;
     const long long kept = store.reservedBytes < size ? store.reservedBytes : size;
-    memcpy(view, store.storeView, static_cast<size_t>(kept));
+    const long long step = (storeWindowBytes + allocationGranularity() - 1) / allocationGranularity() *
+                           allocationGranularity();
+    for (long long at = 0; at < kept; at += step) {
+        const long long length = kept - at < step ? kept - at : step;
+        const BYTE* from = storeBytes(at, length);
+        BYTE* to = mapView(mapping, at, length);
+        if (to && from) memcpy(to, from, static_cast<size_t>(length));
+        if (to) UnmapViewOfFile(to);
+        if (!to || !from) {
+            CloseHandle(mapping);
+            return false;
+        }
+    }
     unmapStore();
     CloseHandle(store.storeFile);  // it deletes itself
     store.storeFile = INVALID_HANDLE_VALUE;
     store.reservedBytes = 0;
     store.storeMapping = mapping;
-    store.storeView = view;
-    store.mappedSize = size;
+    store.capacity = size;
     return true;
 }
 
@@ -127,6 +198,7 @@ void createSampleStore(const char* tempFolder, int mapSize) {
     char path[MAX_PATH];
     store.storeFile = INVALID_HANDLE_VALUE;
     store.reservedBytes = 0;
+    snprintf(storeFolder, sizeof storeFolder, "%s\\", tempFolder);
     if (buildStorePath(path, tempFolder)) {
         store.storeFile = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                       kStoreFileFlags, nullptr);
@@ -142,23 +214,22 @@ void releaseSampleStore() {
 }
 
 bool ensureStoreCapacity(int width, int height, int sampleTotal) {
-    const long long needed = sampleBytes(width, height) * sampleTotal;
-    if (store.storeView && needed <= store.mappedSize) return true;
+    const long long bytes = sampleBytes(width, height);
+    if (sampleTotal < 0 || (bytes > 0 && bytes > LLONG_MAX / (static_cast<long long>(sampleTotal) + 1))) return false;
+    if (store.storeMapping && bytes * sampleTotal <= store.capacity) return true;
     // One sample of room to spare, so the next capture of this size does not remap.
-    const long long grown = sampleBytes(width, height) * (static_cast<long long>(sampleTotal) + 1);
-    if (grown > INT_MAX) return false;  // the store that exists is left as it is
     unmapStore();
-    mapStore(static_cast<int>(grown));
-    return store.storeView != nullptr;
+    mapStore(bytes * (static_cast<long long>(sampleTotal) + 1));
+    return store.storeMapping != nullptr;
 }
 
-bool nextSampleSpan(int k, int width, int height, int mappedSize, long long prepared, long long* from,
+bool nextSampleSpan(int k, int width, int height, long long capacity, long long prepared, long long* from,
                     long long* to) {
     if (k < 2 || width <= 0 || height <= 0) return false;
     const long long bytes = sampleBytes(width, height);
     const long long begin = bytes * (k - 1);
     const long long end = begin + bytes;
-    if (end > mappedSize) return false;
+    if (end > capacity) return false;
     *from = prepared > begin ? prepared : begin;
     *to = end;
     return *from < *to;
@@ -170,18 +241,23 @@ bool prepareSampleSpan(int k, int width, int height, int pageBudget) {
         GetSystemInfo(&info);
         return static_cast<long long>(info.dwPageSize ? info.dwPageSize : 4096);
     }();
-    if (!store.storeView) return false;
+    if (!store.storeMapping) return false;
     long long from = 0;
     long long to = 0;
-    if (!nextSampleSpan(k, width, height, store.mappedSize, store.preparedBytes, &from, &to)) return false;
+    if (!nextSampleSpan(k, width, height, store.capacity, store.preparedBytes, &from, &to)) return false;
     const long long spanEnd = to;
     if (!reserveStoreBytes(to, pageBudget * pageSize) && !moveStoreToPagingFile()) return false;
     if (storeFileOpen() && store.reservedBytes < to) to = store.reservedBytes;
-    // A write fault per page: read each byte back into its place.
-    volatile BYTE* view = store.storeView;
+    if (to <= from) return true;
+    // The window that will take the whole sample, so the copy does not move it again.
+    BYTE* span = storeBytes(from, spanEnd - from);
+    if (!span) return false;
+    // A write fault per page: read each byte back into its place. Windows start on
+    // granularity boundaries, so page boundaries in the store are page boundaries here.
+    volatile BYTE* view = span;
     long long at = from;
     for (int page = 0; page < pageBudget && at < to; ++page) {
-        view[at] = view[at];
+        view[at - from] = view[at - from];
         at = (at / pageSize + 1) * pageSize;
     }
     store.preparedBytes = at < to ? at : to;

@@ -2,18 +2,31 @@
 // The sample store: the raw samples of the current capture in a file mapping of
 // "tmp.map" (hidden, deleted when closed), or of the paging file when that file cannot
 // be made or the disk under it is full. Sample k (from 1) starts at (k - 1) * w * h * 3;
-// rows are 3 * w bytes of blue, green, red with no padding.
+// rows are 3 * w bytes of blue, green, red with no padding. The store may be far larger
+// than the address space: it is reached through a window, a view of the part in use
+// that moves as other parts are asked for, so a recording is bounded by the disk alone.
 #include <windows.h>
 
 struct SampleStore {
     HANDLE storeFile = INVALID_HANDLE_VALUE;  // "tmp.map", or invalid: backed by the paging file
     HANDLE storeMapping = nullptr;
-    BYTE* storeView = nullptr;
-    int mappedSize = 0;                       // size of the mapping and of the view
-    long long preparedBytes = 0;              // the view's pages below this have been written to
+    long long capacity = 0;                   // bytes the mapping holds
+    BYTE* window = nullptr;                   // the view now mapped
+    long long windowOffset = 0;               // where in the store it starts
+    long long windowBytes = 0;                // and how much of it it covers
+    long long preparedBytes = 0;              // the store's pages below this have been written to
     long long reservedBytes = 0;              // the file has disk space below this
 };
 extern SampleStore store;
+
+// The size a window of the store is made (larger only when one request needs more): a
+// few tens of megabytes, which even a 32-bit process can always map. Tests make it small.
+extern long long storeWindowBytes;
+
+// The bytes [offset, offset + length) of the store, through a window that covers them
+// (the one in view, or a new one in its place). The pointer stays valid until the next
+// call. Null when the range lies outside the store or no view can be mapped.
+BYTE* storeBytes(long long offset, long long length);
 
 // Bytes of one w x h sample in the store (no row padding); LLONG_MAX when they would
 // not fit a long long.
@@ -33,15 +46,15 @@ void releaseSampleStore();
 
 // Makes sure the store holds n samples of w x h. Grows it, when it is smaller, to
 // n + 1 samples, leaving a file that cannot be mapped at that size for the paging
-// file. False when that size does not fit a signed 32-bit count or no mapping or view
-// can be made: then nothing may be written.
+// file. False when no mapping of that size can be made (the disk and the paging file
+// have no room): then nothing may be written.
 bool ensureStoreCapacity(int width, int height, int sampleTotal);
 
 // The part of the store that sample k (w x h) will be copied into and that is not yet
-// prepared: [from, to) in bytes from the view's start, where everything below
+// prepared: [from, to) in bytes from the store's start, where everything below
 // `prepared` already is. False when there is nothing to prepare: k below 2 (the
 // rectangle is not fixed yet), an empty rectangle, or a sample that would not fit.
-bool nextSampleSpan(int k, int width, int height, int mappedSize, long long prepared, long long* from,
+bool nextSampleSpan(int k, int width, int height, long long capacity, long long prepared, long long* from,
                     long long* to);
 
 // Reserves and faults in up to `pageBudget` pages of the part of the store that sample

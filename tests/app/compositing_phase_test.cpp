@@ -70,7 +70,7 @@ protected:
         GetTempPathA(MAX_PATH, folder);
         folder[strlen(folder) - 1] = '\0';  // the folder is held without its trailing backslash
         createSampleStore(folder, 1 << 20);
-        ASSERT_NE(nullptr, store.storeView);
+        ASSERT_NE(nullptr, store.storeMapping);
 
         hookSetShotPressed(1);
         hookSetStartPressed(1);
@@ -91,7 +91,7 @@ protected:
     void storeSamples(int n) {
         const int w = CaptureRect.right - CaptureRect.left, h = CaptureRect.bottom - CaptureRect.top;
         for (int k = 1; k <= n; ++k) {
-            BYTE* sample = store.storeView + static_cast<size_t>(k - 1) * w * h * 3;
+            BYTE* sample = storeBytes(static_cast<long long>(k - 1) * w * h * 3, static_cast<long long>(w) * h * 3);
             for (int y = 0; y < h; ++y) {
                 for (int x = 0; x < w; ++x) samplePixel(k, x, y, sample + (static_cast<size_t>(y) * w + x) * 3);
             }
@@ -188,6 +188,22 @@ TEST_F(CompositePhase, ScreenshotInDoublePrecision) {
     checkScreenshot<double>(3);
 }
 
+// A store read through windows smaller than the samples together (here: two samples a
+// window, bands of five rows) gives the same bytes as one read through one window.
+TEST_F(CompositePhase, ManySmallWindowsGiveTheSameBytes) {
+    const long long usual = storeWindowBytes;
+    storeWindowBytes = 1024;
+    settings.EMPHASIS_ON = 1;
+    settings.EMPHASIS_LEVEL = 60;
+    settings.REDUCE_PER = 1.7f;
+    checkScreenshot<float>(19);
+    app.captureBusy = 1;
+    settings.COLOR_DOUBLE = 1;
+    settings.REDUCE_PER = 0.4f;
+    checkScreenshot<double>(7);
+    storeWindowBytes = usual;
+}
+
 TEST_F(CompositePhase, ZeroSamplesGiveBlackOverTheCaptureSize) {
     CaptureRect = {100, 200, 100 + 11, 200 + 4};
     finishSampling(0);
@@ -244,8 +260,11 @@ TEST_F(CompositePhase, AviOnlyRecordingLeavesTheResultAlone) {
 TEST_F(CompositePhase, StoreOrRectangleWithoutTheSamplesComposesNothing) {
     CaptureRect = {0, 0, 20, 20};
     storeSamples(3);
-    store.mappedSize = 20 * 20 * 3 * 3 - 1;
-    finishSampling(3);
+    store.capacity = 20 * 20 * 3 * 3 - 1;
+    {
+        DialogWatcher watcher;
+        finishSampling(3);
+    }
     expectCaptureEnded();
     EXPECT_EQ(1, ResultRect.right);
     expectDisplayUntouched();

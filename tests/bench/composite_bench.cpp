@@ -15,6 +15,7 @@
 #include "engine/sample_store.h"
 #include "engine/kernels.h"
 #include "engine/slot_pool.h"
+#include "engine/store_composite.h"
 
 #include "bench/bench_clock.h"
 #include "support/files.h"
@@ -123,5 +124,44 @@ int main(int argc, char** argv) {
                doubleMs, megabytes / doubleMs, doubleOneMs);
     }
     forceBaselineKernels(false);
+
+    // The same composite read from a sample store ("tmp.map" in the temporary folder):
+    // through one window that holds all 15 samples, and through windows of the program's
+    // usual size (64 MB: ten samples), as a capture of this size composites.
+    char temp[MAX_PATH];
+    const DWORD length = GetTempPathA(MAX_PATH, temp);
+    if (length > 0 && length < MAX_PATH) temp[length - 1] = '\0';  // held without its backslash
+    createSampleStore(temp, 0);
+    if (ensureStoreCapacity(kWidth, kHeight, kSamples)) {
+        for (int k = 0; k < kSamples; ++k) {
+            const long long bytes = sampleBytes(kWidth, kHeight);
+            memcpy(storeBytes(k * bytes, bytes), samples.data() + static_cast<size_t>(bytes) * k,
+                   static_cast<size_t>(bytes));
+        }
+        float floatWeights[kSamples];
+        double doubleWeights[kSamples];
+        float floatSum = 0;
+        double doubleSum = 0;
+        for (int i = 1; i <= kSamples; ++i) {
+            floatSum += floatWeights[i - 1] = sampleWeight<float>(i, kSamples, 1.0f, 0, 0, 100);
+            doubleSum += doubleWeights[i - 1] = sampleWeight<double>(i, kSamples, 1.0f, 0, 0, 100);
+        }
+        const long long usual = storeWindowBytes;
+        for (long long window : {sampleBytes(kWidth, kHeight) * kSamples + (1 << 16), usual}) {
+            storeWindowBytes = window;
+            const double floatMs = medianMs([&] {
+                compositeFromStore(floatWeights, kSamples, kWidth, kWidth, kHeight, floatSum, result.data(),
+                                   stride24(kWidth));
+            });
+            const double doubleMs = medianMs([&] {
+                compositeFromStore(doubleWeights, kSamples, kWidth, kWidth, kHeight, doubleSum, result.data(),
+                                   stride24(kWidth));
+            });
+            printf("from the store, windows of %5.1f MB: float %8.2f ms, double %8.2f ms\n",
+                   static_cast<double>(window) / 1e6, floatMs, doubleMs);
+        }
+        storeWindowBytes = usual;
+    }
+    releaseSampleStore();
     return 0;
 }

@@ -236,7 +236,7 @@ void benchStoreTouch(const std::string& folder, int width, int height, int sampl
     for (int p = 0; p < 2; ++p) {
         std::vector<double> times;
         for (int k = 0; k < samples; ++k) {
-            BYTE* sample = store.storeView + static_cast<size_t>(k) * static_cast<size_t>(sampleBytes(width, height));
+            BYTE* sample = storeBytes(k * sampleBytes(width, height), sampleBytes(width, height));
             const double start = now();
             copyRows(slot->bits, slot->stride, sample, 3 * width, 3 * width, height);
             times.push_back((now() - start) * 1000.0);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,9 @@
 #include "engine/sample_store.h"
 
 namespace {
+
+// The whole store, through one window (the tests' stores are smaller than a window).
+BYTE* whole() { return storeBytes(0, store.capacity); }
 
 TEST(SampleStorePath, MustFitThePathBuffer) {
     char path[MAX_PATH];
@@ -30,28 +34,43 @@ protected:
 };
 
 TEST_F(StoreTest, GrowsOnlyWhenTooSmallAndThenWithOneSampleSpare) {
-    ASSERT_NE(store.storeView, nullptr);
-    EXPECT_EQ(store.mappedSize, 100);
+    ASSERT_NE(whole(), nullptr);
+    EXPECT_EQ(store.capacity, 100);
     // 2 x 2 samples are 12 bytes, rows of 6 bytes with no padding.
     EXPECT_EQ(sampleBytes(2, 2), 12);
     releaseSampleStore();
     createSampleStore("Z:\\tmp", 2 * 2 * 3 * 5);
     EXPECT_TRUE(ensureStoreCapacity(2, 2, 5));
-    EXPECT_EQ(store.mappedSize, 60) << "exactly w*h*N*3 is enough";
+    EXPECT_EQ(store.capacity, 60) << "exactly w*h*N*3 is enough";
     releaseSampleStore();
     createSampleStore("Z:\\tmp", 2 * 2 * 3 * 5 - 1);
     EXPECT_TRUE(ensureStoreCapacity(2, 2, 5));
-    EXPECT_EQ(store.mappedSize, 72) << "one byte short grows to w*h*(N+1)*3";
+    EXPECT_EQ(store.capacity, 72) << "one byte short grows to w*h*(N+1)*3";
     EXPECT_TRUE(ensureStoreCapacity(2, 2, 3));
-    EXPECT_EQ(store.mappedSize, 72) << "never shrinks";
+    EXPECT_EQ(store.capacity, 72) << "never shrinks";
 }
 
-TEST_F(StoreTest, RefusesSizesPastTwoGigabytesAndKeepsTheOldStore) {
-    BYTE* view = store.storeView;
-    EXPECT_FALSE(ensureStoreCapacity(1024, 768, 910));  // 1024*768*3*911 >= 2^31
-    EXPECT_EQ(store.storeView, view);
-    EXPECT_EQ(store.mappedSize, 100);
-    EXPECT_TRUE(ensureStoreCapacity(1024, 768, 909 - 1));  // just below the limit
+// A store far larger than a window, and past what 32 bits can count, is reached window
+// by window: what was written through one window is read back through another.
+TEST_F(StoreTest, AStoreLargerThanTheAddressSpaceIsReachedThroughWindows) {
+    const long long usual = storeWindowBytes;
+    storeWindowBytes = 64 * 1024;
+    ASSERT_TRUE(ensureStoreCapacity(1024, 768, 1400)) << "3.3 GB of samples";
+    EXPECT_EQ(store.capacity, sampleBytes(1024, 768) * 1401);
+    const long long last = sampleBytes(1024, 768) * 1399;
+    BYTE* first = storeBytes(0, 16);
+    ASSERT_NE(first, nullptr);
+    memcpy(first, "first sample....", 16);
+    BYTE* lastOne = storeBytes(last + 5, 16);
+    ASSERT_NE(lastOne, nullptr);
+    EXPECT_GT(store.windowOffset, 0x7FFFFFFFLL) << "the window moved past 2 GiB";
+    EXPECT_LE(store.windowBytes, 2 * storeWindowBytes);
+    memcpy(lastOne, "last sample.....", 16);
+    EXPECT_EQ(memcmp(storeBytes(0, 16), "first sample....", 16), 0);
+    EXPECT_EQ(memcmp(storeBytes(last + 5, 16), "last sample.....", 16), 0);
+    EXPECT_EQ(storeBytes(store.capacity - 4, 5), nullptr) << "nothing past the end";
+    EXPECT_NE(storeBytes(store.capacity - 5, 5), nullptr);
+    storeWindowBytes = usual;
 }
 
 // --- Preparing the next sample's pages while the loop waits -------------------------
@@ -68,16 +87,16 @@ TEST(NextSampleSpan, CoversOnlyTheNextSampleAndWhatIsNotPreparedYet) {
     EXPECT_FALSE(nextSampleSpan(3, 10, 10, 100000, 900, &from, &to));
     EXPECT_TRUE(nextSampleSpan(3, 10, 10, 900, 0, &from, &to)) << "a sample that just fits";
     EXPECT_FALSE(nextSampleSpan(3, 10, 10, 899, 0, &from, &to)) << "never past the mapping";
-    EXPECT_FALSE(nextSampleSpan(30000, 1000, 1000, 2147483647, 0, &from, &to)) << "no overflow into range";
+    EXPECT_FALSE(nextSampleSpan(30000, 1000, 1000, 2147483647, 0, &from, &to)) << "past the store";
 }
 
 TEST_F(StoreTest, PreparingChangesNoByteAndStopsAtTheNextSamplesEnd) {
     releaseSampleStore();
     createSampleStore("Z:\\tmp", 200000);
-    ASSERT_NE(store.storeView, nullptr);
-    ASSERT_TRUE(reserveStoreBytes(store.mappedSize, store.mappedSize));  // samples only go where room is kept
-    for (int i = 0; i < store.mappedSize; ++i) store.storeView[i] = static_cast<BYTE>(i * 7 + (i >> 9));
-    const std::vector<BYTE> before(store.storeView, store.storeView + store.mappedSize);
+    ASSERT_NE(whole(), nullptr);
+    ASSERT_TRUE(reserveStoreBytes(store.capacity, store.capacity));  // samples only go where room is kept
+    for (int i = 0; i < store.capacity; ++i) whole()[i] = static_cast<BYTE>(i * 7 + (i >> 9));
+    const std::vector<BYTE> before(whole(), whole() + store.capacity);
     app = AppState();
     settings = Settings();
     settings.S_FPS = 5;  // N = 5
@@ -93,7 +112,7 @@ TEST_F(StoreTest, PreparingChangesNoByteAndStopsAtTheNextSamplesEnd) {
     while (prepareNextSample(1)) ASSERT_LT(++calls, 100);
     EXPECT_EQ(calls, pages) << "one call per page the sample touches, the last one included";
     EXPECT_EQ(store.preparedBytes, 90000);
-    EXPECT_TRUE(std::equal(before.begin(), before.end(), store.storeView)) << "the bytes stay as they were";
+    EXPECT_TRUE(std::equal(before.begin(), before.end(), whole())) << "the bytes stay as they were";
 
     app.sampleCounter = 6;  // all five samples are in: the next step composites
     EXPECT_FALSE(prepareNextSample(64));
@@ -119,36 +138,39 @@ TEST_F(StoreTest, TheFileHasItsRoomBeforeAnySampleIsWrittenAndKeepsWhatLiesBelow
     releaseSampleStore();
     createSampleStore("Z:\\tmp", 400000);
     ASSERT_NE(store.storeFile, INVALID_HANDLE_VALUE);
-    ASSERT_NE(store.storeView, nullptr);
+    ASSERT_NE(whole(), nullptr);
     EXPECT_EQ(store.reservedBytes, 0);
 
     ASSERT_TRUE(reserveStoreBytes(100000, 1 << 20));
     EXPECT_EQ(store.reservedBytes, 100000);
     EXPECT_GE(allocatedBytes(store.storeFile), 100000) << "the disk holds the room, not just the file size";
-    store.storeView[99999] = 42;  // a sample's last byte
+    whole()[99999] = 42;  // a sample's last byte
 
     ASSERT_TRUE(reserveStoreBytes(300000, 65536)) << "a budget takes part of it per call";
     EXPECT_EQ(store.reservedBytes, 165536);
     ASSERT_TRUE(reserveStoreBytes(300000, 1 << 20));
     EXPECT_EQ(store.reservedBytes, 300000);
-    EXPECT_EQ(store.storeView[99999], 42) << "reserving further never covers a sample";
+    EXPECT_EQ(whole()[99999], 42) << "reserving further never covers a sample";
     ASSERT_TRUE(reserveStoreBytes(5, 0)) << "room already kept needs nothing";
     EXPECT_EQ(store.reservedBytes, 300000);
 }
 
 TEST_F(StoreTest, AStoreMovedOutOfItsFileKeepsEverySampleAndTheFileIsGone) {
+    const long long usual = storeWindowBytes;
+    storeWindowBytes = 64 * 1024;  // the move copies window by window
     releaseSampleStore();
     createSampleStore("Z:\\tmp", 300000);
     ASSERT_NE(store.storeFile, INVALID_HANDLE_VALUE);
     ASSERT_TRUE(reserveStoreBytes(200000, 200000));
-    for (int i = 0; i < 200000; ++i) store.storeView[i] = static_cast<BYTE>(i * 13 + (i >> 8));
+    for (int i = 0; i < 200000; ++i) *storeBytes(i, 1) = static_cast<BYTE>(i * 13 + (i >> 8));
 
     ASSERT_TRUE(moveStoreToPagingFile());
     EXPECT_EQ(store.storeFile, INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetFileAttributesA("Z:\\tmp\\tmp.map"), INVALID_FILE_ATTRIBUTES) << "the file deletes itself";
-    EXPECT_EQ(store.mappedSize, 300000);
-    for (int i = 0; i < 200000; ++i) ASSERT_EQ(store.storeView[i], static_cast<BYTE>(i * 13 + (i >> 8))) << i;
-    store.storeView[299999] = 1;  // the whole view is writable
+    EXPECT_EQ(store.capacity, 300000);
+    for (int i = 0; i < 200000; ++i) ASSERT_EQ(*storeBytes(i, 1), static_cast<BYTE>(i * 13 + (i >> 8))) << i;
+    *storeBytes(299999, 1) = 1;  // the whole store is writable
+    storeWindowBytes = usual;
 
     EXPECT_TRUE(reserveStoreBytes(300000, 0)) << "the paging file needs no room kept";
     EXPECT_FALSE(moveStoreToPagingFile()) << "already there";
@@ -168,8 +190,8 @@ TEST(SampleStore, AFileThatCannotBeMappedLeavesTheStoreInThePagingFile) {
     ASSERT_NE(store.storeFile, INVALID_HANDLE_VALUE);
     ASSERT_TRUE(ensureStoreCapacity(10, 10, 4));
     EXPECT_EQ(store.storeFile, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(store.mappedSize, 1500);
-    store.storeView[1499] = 7;  // the whole view is writable
+    EXPECT_EQ(store.capacity, 1500);
+    whole()[1499] = 7;  // the whole store is writable
     releaseSampleStore();
 }
 
@@ -177,12 +199,12 @@ TEST(SampleStore, WorksInThePagingFileWhenTheFolderIsUnusable) {
     const std::string tooLong(300, 'x');
     createSampleStore(tooLong.c_str(), 4096);
     EXPECT_EQ(store.storeFile, INVALID_HANDLE_VALUE);
-    ASSERT_NE(store.storeView, nullptr);
-    store.storeView[4095] = 7;  // the whole view is writable
+    ASSERT_NE(whole(), nullptr);
+    whole()[4095] = 7;  // the whole store is writable
     releaseSampleStore();
     createSampleStore("Z:\\no\\such\\folder", 4096);
     EXPECT_EQ(store.storeFile, INVALID_HANDLE_VALUE);
-    EXPECT_NE(store.storeView, nullptr);
+    EXPECT_NE(whole(), nullptr);
     releaseSampleStore();
 }
 
