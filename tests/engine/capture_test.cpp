@@ -138,7 +138,7 @@ protected:
     const BYTE* samplePixel(int k, int x, int y) {
         const int w = CaptureRect.right - CaptureRect.left;
         const int h = CaptureRect.bottom - CaptureRect.top;
-        return store.storeView + (k - 1) * sampleBytes(w, h) + (static_cast<size_t>(y) * w + x) * 3;
+        return storeBytes((k - 1) * sampleBytes(w, h) + (static_cast<long long>(y) * w + x) * 3, 3);
     }
 
     // Every pixel of the pattern window's client area, found at (dx, dy) inside sample k.
@@ -315,7 +315,7 @@ TEST_F(CaptureEngineTest, NoSampleIsWrittenPastTheStore) {
     settings.S_TIME = 0.2f;  // two samples: the store is sized for three
     hookSetShotPressed(1);
     step();
-    ASSERT_EQ(store.mappedSize, 3 * sampleBytes(CaptureRect.right - CaptureRect.left, CaptureRect.bottom - CaptureRect.top))
+    ASSERT_EQ(store.capacity, 3 * sampleBytes(CaptureRect.right - CaptureRect.left, CaptureRect.bottom - CaptureRect.top))
         << "sized for n + 1 samples";
     settings.S_TIME = 100.0f;  // now a thousand
     for (int i = 0; i < 10 && app.captureBusy; ++i) step();
