@@ -32,6 +32,7 @@ AUTOSAVEPATH=$D:\\shots
 AVISAVEPATH=$D:\\avi
 TEMPPATH=$D:\\tmp
 [OPTION]
+MAP_SIZE=1048576
 S_FPS=4
 S_TIME=1.0
 AUTO_SAVE=1
@@ -40,6 +41,7 @@ REDUCE_FIXED=1
 INI
 start_scene pattern 600 420 320 240
 start_kestrin
+# A store of 1 MB (four samples of the scene) fits the disk: it starts there.
 [ -e "$disk/tmp/tmp.map" ] || fail "the sample store did not start in TEMPPATH on the small disk"
 
 messages_seen=0
