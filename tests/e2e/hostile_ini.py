@@ -33,7 +33,16 @@ NONZERO = ["1", "7", "-1", "1e9", "  3junk", "+1", "2147483647"]
 ENCODINGS = ["cp932", "utf-8", "utf-16"]
 
 
-def value_for(rng, key):
+# A capture is bounded only by the room for its samples, so a file's rate and time
+# must either give few samples or so many that no disk or paging file holds them
+# (10000 per second for a day: refused on any machine). A file draws one of the two.
+BOUNDED_RATES = SMALL_RATES + ["0", "-1", "abc", "", "nan"]
+BOUNDED_TIMES = SMALL_TIMES + ["0", "-1", "nan", "-inf", "abc", ""]
+REFUSED_RATES = ["2147483647", "100000000", "  2147483647junk"]
+REFUSED_TIMES = ["1e30", "2147483647", "2e9", "100000000"]
+
+
+def value_for(rng, key, refused=False):
     r = rng.random()
     if key in ("KEY_CODE",):
         return rng.choice(SAFE_KEY)
@@ -42,11 +51,9 @@ def value_for(rng, key):
     if key == "AUTO_SAVE":
         return rng.choice(NONZERO)
     if key == "S_FPS":
-        return rng.choice(SMALL_RATES if r < 0.5 else NUMBERS + HUGE)
+        return rng.choice(REFUSED_RATES if refused else BOUNDED_RATES)
     if key == "S_TIME":
-        # A rate and time that are both allowed must still end soon: small times, or
-        # times so large that the store cannot hold them and the capture is refused.
-        return rng.choice(SMALL_TIMES if r < 0.6 else HUGE + ["0", "-1", "nan", "-inf", "abc", ""])
+        return rng.choice(REFUSED_TIMES if refused else BOUNDED_TIMES)
     if r < 0.1:
         return "9" * rng.randint(1000, 5000)
     if r < 0.15:
@@ -75,6 +82,7 @@ def path_for(rng, key, folder_win):
 def structured(rng, folder_win):
     lines = []
     expect = "bmp"
+    refused = rng.random() < 0.3
     sections = [(b"[" + MAIN + b"]", KEYS_WINDOW), (b"[PATH]", KEYS_PATH), (b"[OPTION]", KEYS_OPTION),
                 (b"[AVIMODE_OPTION]", KEYS_AVI)]
     rng.shuffle(sections)
@@ -93,9 +101,9 @@ def structured(rng, folder_win):
                         expect = "any"
                     lines.append(key.encode() + b"=" + value.encode("cp932", "replace"))
                     continue
-                if rng.random() < 0.15 and key not in ("KEY_CODE", "CALLBACK_OP", "AUTO_SAVE"):
+                if rng.random() < 0.15 and key not in ("KEY_CODE", "CALLBACK_OP", "AUTO_SAVE", "S_FPS", "S_TIME"):
                     continue  # missing key
-                value = value_for(rng, key)
+                value = value_for(rng, key, refused)
                 lines.append(key.encode() + b"=" + value.encode("cp932", "replace"))
                 if rng.random() < 0.05:
                     lines.append(b"=" + value.encode("cp932", "replace"))  # a key without a name
@@ -117,7 +125,7 @@ def garbage(rng, kind):
     if kind == 1:  # a "file that is not text": a PNG-like header and binary
         return b"\x89PNG\r\n\x1a\n\x00\x00\x00\rIHDR" + bytes(rng.getrandbits(8) for _ in range(4000))
     if kind == 2:  # huge: 4 MB of one line
-        return b"[OPTION]\r\nS_FPS=" + b"7" * (4 * 1024 * 1024) + b"\r\n"
+        return b"[OPTION]\r\nEMPHASIS_LEVEL=" + b"7" * (4 * 1024 * 1024) + b"\r\n"
     if kind == 3:  # empty
         return b""
     if kind == 4:  # NUL bytes inside

@@ -75,7 +75,16 @@ for ((first = 0; first < COUNT; first += BATCH)); do
     fi
     sleep 0.2
   done
-  for id in "${ids[@]}"; do procprobe close "\\$id\\kestrin.exe"; done
+  # A close asks each instance once; the probe's own start can fail on a busy machine,
+  # so a close that did not get through is tried again while the instance still runs
+  # (a second close of a closing Kestrin changes nothing).
+  for id in "${ids[@]}"; do
+    for try in 1 2 3; do
+      if procprobe close "\\$id\\kestrin.exe"; then break; fi
+      kill -0 "${pid_of[$id]}" 2>/dev/null || break
+      sleep 0.3
+    done
+  done
   for id in "${ids[@]}"; do
     deadline=$((SECONDS + 60))
     while kill -0 "${pid_of[$id]}" 2>/dev/null && [ $SECONDS -lt $deadline ]; do answer_message_boxes error >/dev/null; sleep 0.2; done
