@@ -20,6 +20,7 @@
 #include "engine/sample_store.h"
 #include "engine/slot_pool.h"
 #include "hook/hook_api.h"
+#include "support/dialog_watcher.h"
 
 namespace {
 
@@ -238,6 +239,7 @@ TEST_F(CompositePhase, ResultNeverOutgrowsTheSlots) {
 }
 
 TEST_F(CompositePhase, AviOnlyRecordingLeavesTheResultAlone) {
+    DialogWatcher watcher;  // no AVI folder is set: the recording says so and goes on
     app.aviOnlyMode = 1;
     CaptureRect = {0, 0, 8, 5};
     storeSamples(5);
