@@ -130,6 +130,15 @@ void spanWithin(LONG low, int length, LONG areaLow, LONG areaHigh, LONG* placedL
     *placedHigh = static_cast<LONG>(start + kept);
 }
 
+// `stored` moved into `area` as little as possible, its width and height kept where
+// they fit and cut to the area's where they do not.
+RECT placeWithin(const RECT& stored, const RECT& area) {
+    RECT placed;
+    spanWithin(stored.left, clampedSpan(stored.left, stored.right), area.left, area.right, &placed.left, &placed.right);
+    spanWithin(stored.top, clampedSpan(stored.top, stored.bottom), area.top, area.bottom, &placed.top, &placed.bottom);
+    return placed;
+}
+
 // The stored rectangle when it lies on a monitor (a window the user left partly off
 // screen stays there); otherwise the nearest monitor's work area takes it, so that a
 // window stored for a monitor since unplugged, or hand-edited far away, can be seen
@@ -143,13 +152,6 @@ RECT windowPlacement(const RECT& stored) {
 }
 
 }  // namespace
-
-RECT placeWithin(const RECT& stored, const RECT& area) {
-    RECT placed;
-    spanWithin(stored.left, clampedSpan(stored.left, stored.right), area.left, area.right, &placed.left, &placed.right);
-    spanWithin(stored.top, clampedSpan(stored.top, stored.bottom), area.top, area.bottom, &placed.top, &placed.bottom);
-    return placed;
-}
 
 void writeIniInt(const char* section, const char* key, int value, const char* path) {
     char text[1024];
@@ -207,7 +209,8 @@ void loadSettings(bool applyWindowPos) {
 
     clampLoadedSettings(settings);
     if (settings.MAP_SIZE <= 0) {
-        settings.MAP_SIZE = mapSizeFallback(settings.S_FPS, settings.S_TIME, virtualScreenWidth(), virtualScreenHeight());
+        settings.MAP_SIZE =
+            mapSizeFallback(settings.S_FPS, settings.S_TIME, virtualScreenWidth(), virtualScreenHeight());
     }
 }
 

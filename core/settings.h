@@ -41,23 +41,19 @@ extern char iniPath[MAX_PATH];
 extern const char kSectionMainWindow[];  // "メインウィンドウ" in Shift-JIS
 
 // Reads the whole record from the INI file; with applyWindowPos the main window is
-// moved to the stored rectangle when it exists, or, when that rectangle lies on no
-// monitor, onto the nearest one (see placeWithin). The file is not written here.
+// moved to the stored rectangle when it exists. A rectangle that lies on no monitor is
+// brought into the nearest monitor's work area instead, moved as little as possible,
+// its size kept where it fits. The file is not written here.
 void loadSettings(bool applyWindowPos);
 // Writes the whole record and flushes the file.
 void saveSettings();
-
-// Where a window stored at `stored` goes when `stored` lies on no monitor: into `area`
-// (the nearest monitor's work area), moved as little as possible, its width and height
-// kept where they fit and cut to the area's where they do not.
-RECT placeWithin(const RECT& stored, const RECT& area);
 
 void writeIniInt(const char* section, const char* key, int value, const char* path);
 void writeIniFloat(const char* section, const char* key, float value, const char* path);
 
 // The store size used when MAP_SIZE is 0 or below: 10 % more samples than one
-// capture takes, at 4 bytes per pixel of the virtual screen. A size past 2^31 - 1 falls back to
-// the INI default (the store grows at the first capture that needs more).
+// capture takes, at 4 bytes per pixel of the virtual screen. A size past 2^31 - 1
+// falls back to the INI default (the store grows at the first capture that needs more).
 int mapSizeFallback(int fps, float seconds, int screenWidth, int screenHeight);
 
 // Upper bounds of the numbers a capture is counted from, kept on load and on Apply:

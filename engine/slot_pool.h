@@ -1,7 +1,8 @@
 #pragma once
 // Three DIB sections the size of the virtual screen, made at start-up and reused by
-// every capture (remade larger only between captures, when monitors are added). Everything refers to a bitmap by its index in the pool; index 0 never
-// names a bitmap, and -1 means the allocation failed.
+// every capture (remade larger, between captures, when monitors are added). Everything
+// refers to a bitmap by its index in the pool; index 0 never names a bitmap, and -1
+// means the allocation failed.
 #include <windows.h>
 
 struct BitmapSlot {
