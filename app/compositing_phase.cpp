@@ -21,7 +21,7 @@
 namespace {
 
 // The region a capture composites: the capture rectangle's size as laid out in the
-// store, and that size kept within the desktop-sized slots.
+// store, and that size kept within the screen-sized slots.
 struct CompositeExtent {
     int storeWidth;
     int storeHeight;
@@ -33,8 +33,8 @@ CompositeExtent compositeExtent() {
     CompositeExtent extent;
     extent.storeWidth = clampedSpan(CaptureRect.left, CaptureRect.right);
     extent.storeHeight = clampedSpan(CaptureRect.top, CaptureRect.bottom);
-    extent.width = extent.storeWidth < DesktopRect.right ? extent.storeWidth : DesktopRect.right;
-    extent.height = extent.storeHeight < DesktopRect.bottom ? extent.storeHeight : DesktopRect.bottom;
+    extent.width = extent.storeWidth < virtualScreenWidth() ? extent.storeWidth : virtualScreenWidth();
+    extent.height = extent.storeHeight < virtualScreenHeight() ? extent.storeHeight : virtualScreenHeight();
     if (extent.width < 0) extent.width = 0;
     if (extent.height < 0) extent.height = 0;
     return extent;

@@ -21,14 +21,38 @@ namespace {
 // capture: about a tenth of a millisecond of work, so the step is never held up.
 const int kPagesPerCheck = 16;
 
+// The size the slots and the display surface were made for: the virtual screen's at
+// start-up, grown with it when monitors are added.
+SIZE surfaceSize = {0, 0};
+
 void createDisplaySurface() {
+    surfaceSize = {virtualScreenWidth(), virtualScreenHeight()};
     windowDC = GetDC(mainWindow);
     workDC = CreateCompatibleDC(windowDC);
     displayDC = CreateCompatibleDC(windowDC);
-    displayBitmap = CreateCompatibleBitmap(windowDC, DesktopRect.right, DesktopRect.bottom);
+    displayBitmap = CreateCompatibleBitmap(windowDC, surfaceSize.cx, surfaceSize.cy);
     displayPreviousBitmap = SelectObject(displayDC, displayBitmap);
     ResultRect = {0, 0, 1, 1};
-    FillRect(displayDC, &DesktopRect, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    const RECT whole = {0, 0, surfaceSize.cx, surfaceSize.cy};
+    FillRect(displayDC, &whole, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+}
+
+// A display bitmap of the new size holding what the old one showed. When it cannot
+// be made, the old one stays and false is returned.
+bool growDisplaySurface(SIZE size) {
+    HBITMAP grown = CreateCompatibleBitmap(windowDC, size.cx, size.cy);
+    if (!grown) return false;
+    HDC grownDC = CreateCompatibleDC(windowDC);
+    HGDIOBJ previous = SelectObject(grownDC, grown);
+    const RECT whole = {0, 0, size.cx, size.cy};
+    FillRect(grownDC, &whole, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    BitBlt(grownDC, 0, 0, surfaceSize.cx, surfaceSize.cy, displayDC, 0, 0, SRCCOPY);
+    SelectObject(grownDC, previous);
+    DeleteDC(grownDC);
+    SelectObject(displayDC, grown);
+    DeleteObject(displayBitmap);
+    displayBitmap = grown;
+    return true;
 }
 
 void armHookLibrary() {
@@ -83,9 +107,33 @@ void holdFineTimer(bool wanted) {
 
 }  // namespace
 
+void followScreenLayout(const RECT& screen) {
+    app.screenChanged = 0;
+    VirtualScreenRect = screen;
+    const SIZE needed = {virtualScreenWidth() > surfaceSize.cx ? virtualScreenWidth() : surfaceSize.cx,
+                         virtualScreenHeight() > surfaceSize.cy ? virtualScreenHeight() : surfaceSize.cy};
+    if (needed.cx == surfaceSize.cx && needed.cy == surfaceSize.cy) return;
+    if (!growDisplaySurface(needed)) {
+        // The old surface and slots stay, and captures keep within them.
+        VirtualScreenRect.right = VirtualScreenRect.left + surfaceSize.cx;
+        VirtualScreenRect.bottom = VirtualScreenRect.top + surfaceSize.cy;
+        VirtualScreenRect = clipToScreen(VirtualScreenRect, screen);
+        return;
+    }
+    surfaceSize = needed;
+    releaseSlots();
+    // Held busy like a capture: the allocation pumps messages, and no save, options
+    // dialog or paint may reach the slots before they exist again.
+    app.captureBusy = 1;
+    allocateSlots(surfaceSize.cx, surfaceSize.cy);
+    app.captureBusy = 0;
+    setCaption(kCaptionReady);
+    if (mainWindow) InvalidateRect(mainWindow, nullptr, FALSE);
+}
+
 bool startUp(HINSTANCE instance) {
     computeExeDirectory();
-    GetWindowRect(GetDesktopWindow(), &DesktopRect);
+    VirtualScreenRect = currentVirtualScreen();
     appInstance = instance;
     if (!createMainWindow()) return false;
     // Start-up counts as an open dialog: slot allocation below pumps messages, and
@@ -103,7 +151,7 @@ bool startUp(HINSTANCE instance) {
     createDisplaySurface();
     cadenceLogStart();
     createSampleStore(settings.TEMPPATH, settings.MAP_SIZE);
-    allocateSlots();
+    allocateSlots(surfaceSize.cx, surfaceSize.cy);
     armHookLibrary();
     setCaption(kCaptionReady);
     app.optionsOpen = 0;
@@ -118,6 +166,9 @@ void runMainLoop() {
         waitForNextStep();
         intervalTimer.mark();
         if (!app.saveInProgress && !app.optionsOpen) {
+            // A new monitor layout is taken between captures only: a capture keeps the
+            // rectangle and the slots it began with.
+            if (app.screenChanged && !app.captureBusy) followScreenLayout(currentVirtualScreen());
             const StepOutcome step = captureStep();
             if (step.samplingOver) finishSampling(step.samplesTaken);
         }

@@ -14,6 +14,12 @@ bool startUp(HINSTANCE instance);
 // is under way; a compositing phase runs whenever the step says sampling is over.
 void runMainLoop();
 
+// Takes `screen` as the new virtual screen (monitors were added, removed or moved).
+// Called between captures only. The display surface and the slots grow to hold it and
+// never shrink, so the result on display stays whole and can still be saved; when the
+// larger surface cannot be made, captures stay within the old size.
+void followScreenLayout(const RECT& screen);
+
 // Releases everything start-up made, saves the settings, destroys the window and waits
 // for its WM_QUIT. Returns the exit code WM_QUIT carried.
 int shutDown();

@@ -48,11 +48,17 @@ void onPaint(HWND hwnd) {
     BeginPaint(hwnd, &paint);
     // Drawn into the window's own DC, so a WM_PAINT sent directly repaints it all.
     if (!app.captureBusy && windowDC && displayDC) {
-        FillRect(windowDC, &DesktopRect, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+        RECT client;
+        GetClientRect(hwnd, &client);
+        FillRect(windowDC, &client, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
         BitBlt(windowDC, 0, 0, ResultRect.right, ResultRect.bottom, displayDC, 0, 0, SRCCOPY);
     }
     EndPaint(hwnd, &paint);
 }
+
+// Monitors were added, removed or rearranged. The main loop takes the new layout at its
+// next idle step: a capture under way keeps the rectangle and slots it began with.
+void onDisplayChange() { app.screenChanged = 1; }
 
 void onClose() {
     if (app.optionsOpen && optionsDialog) {
@@ -99,6 +105,9 @@ LRESULT CALLBACK mainWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
     case WM_PAINT:
         onPaint(hwnd);
         return 0;
+    case WM_DISPLAYCHANGE:
+        onDisplayChange();
+        break;
     case WM_CLOSE:
         onClose();
         return 0;

@@ -21,7 +21,7 @@ HBITMAP displayBitmap = nullptr;
 HGDIOBJ displayPreviousBitmap = nullptr;
 
 char exeDirectory[MAX_PATH] = "";
-RECT DesktopRect = {0, 0, 0, 0};
+RECT VirtualScreenRect = {0, 0, 0, 0};
 RECT CaptureRect = {0, 0, 0, 0};
 RECT ResultRect = {0, 0, 1, 1};
 
@@ -29,6 +29,17 @@ int clampedSpan(LONG low, LONG high) {
     const long long span = static_cast<long long>(high) - low;
     return span < 0 ? 0 : span > INT_MAX ? INT_MAX : static_cast<int>(span);
 }
+
+RECT currentVirtualScreen() {
+    const int left = GetSystemMetrics(SM_XVIRTUALSCREEN);
+    const int top = GetSystemMetrics(SM_YVIRTUALSCREEN);
+    const int width = GetSystemMetrics(SM_CXVIRTUALSCREEN);
+    const int height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
+    return {left, top, left + width, top + height};
+}
+
+int virtualScreenWidth() { return clampedSpan(VirtualScreenRect.left, VirtualScreenRect.right); }
+int virtualScreenHeight() { return clampedSpan(VirtualScreenRect.top, VirtualScreenRect.bottom); }
 
 void pumpMessages() {
     // The record keeps the last message retrieved, so after WM_QUIT every later

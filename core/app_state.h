@@ -12,6 +12,7 @@ struct AppState {
     int aviFileOpen = 0;     // an AVI file was opened at least once in this run
     int sampleCounter = 0;   // 0 idle, else the number of the next sample to take
     int quitReceived = 0;    // a WM_QUIT has been retrieved
+    int screenChanged = 0;   // monitors changed: the next idle step follows the new layout
     int exitCode = 0;        // wParam of the last WM_QUIT
 };
 extern AppState app;
@@ -27,13 +28,22 @@ extern HBITMAP displayBitmap;
 extern HGDIOBJ displayPreviousBitmap;
 
 extern char exeDirectory[MAX_PATH];  // ends with a backslash
-extern RECT DesktopRect;             // right and bottom are the desktop's size
+// The virtual screen: the rectangle around every monitor, in screen coordinates; left
+// and top are negative when a monitor lies left of or above the primary one. Captures
+// are clipped to it, and the slots and the display surface hold its size.
+extern RECT VirtualScreenRect;
 extern RECT CaptureRect;             // the rectangle of the current or last capture
 extern RECT ResultRect;              // (0, 0, 1, 1) until the first result exists
 
 // high - low, widened so that no pair of stored coordinates overflows, and kept
 // within 0 ... INT_MAX.
 int clampedSpan(LONG low, LONG high);
+
+// The virtual screen as the system reports it now.
+RECT currentVirtualScreen();
+// VirtualScreenRect's width and height.
+int virtualScreenWidth();
+int virtualScreenHeight();
 
 // Retrieves and dispatches at most one message; WM_QUIT clears appRunning and sets
 // quitReceived and exitCode.

@@ -119,6 +119,38 @@ float finiteOr(float value, float fallback) { return std::isfinite(value) ? valu
 
 int within(int value, int low, int high) { return value < low ? low : value > high ? high : value; }
 
+// A one-dimensional placeWithin: the span [low, low + length) moved into [areaLow, areaHigh).
+void spanWithin(LONG low, int length, LONG areaLow, LONG areaHigh, LONG* placedLow, LONG* placedHigh) {
+    const int room = clampedSpan(areaLow, areaHigh);
+    const int kept = length < room ? length : room;
+    long long start = low;
+    if (start + kept > areaHigh) start = static_cast<long long>(areaHigh) - kept;
+    if (start < areaLow) start = areaLow;
+    *placedLow = static_cast<LONG>(start);
+    *placedHigh = static_cast<LONG>(start + kept);
+}
+
+// `stored` moved into `area` as little as possible, its width and height kept where
+// they fit and cut to the area's where they do not.
+RECT placeWithin(const RECT& stored, const RECT& area) {
+    RECT placed;
+    spanWithin(stored.left, clampedSpan(stored.left, stored.right), area.left, area.right, &placed.left, &placed.right);
+    spanWithin(stored.top, clampedSpan(stored.top, stored.bottom), area.top, area.bottom, &placed.top, &placed.bottom);
+    return placed;
+}
+
+// The stored rectangle when it lies on a monitor (a window the user left partly off
+// screen stays there); otherwise the nearest monitor's work area takes it, so that a
+// window stored for a monitor since unplugged, or hand-edited far away, can be seen
+// and reached by its keys.
+RECT windowPlacement(const RECT& stored) {
+    if (MonitorFromRect(&stored, MONITOR_DEFAULTTONULL)) return stored;
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof monitor;
+    if (!GetMonitorInfoW(MonitorFromRect(&stored, MONITOR_DEFAULTTONEAREST), &monitor)) return stored;
+    return placeWithin(stored, monitor.rcWork);
+}
+
 }  // namespace
 
 void writeIniInt(const char* section, const char* key, int value, const char* path) {
@@ -133,13 +165,13 @@ void writeIniFloat(const char* section, const char* key, float value, const char
     WritePrivateProfileStringA(section, key, text, path);
 }
 
-int mapSizeFallback(int fps, float seconds, int desktopWidth, int desktopHeight) {
+int mapSizeFallback(int fps, float seconds, int screenWidth, int screenHeight) {
     const int kDefaultMapSize = 15728640;
     // The single-precision 1.1, the product of the three in double, truncated.
     const double samples = std::trunc(static_cast<double>(fps) * static_cast<double>(seconds) *
                                       static_cast<double>(1.1f));
     if (!(samples >= 0.0) || samples > 2147483647.0) return kDefaultMapSize;
-    const long long bytes = static_cast<long long>(samples) * desktopHeight * desktopWidth * 4;
+    const long long bytes = static_cast<long long>(samples) * screenHeight * screenWidth * 4;
     if (bytes <= 0 || bytes > 2147483647LL) return kDefaultMapSize;
     return static_cast<int>(bytes);
 }
@@ -169,14 +201,16 @@ void loadSettings(bool applyWindowPos) {
         readField(settings, f, pathDefaults);
         if (f.key == kFields[3].key && applyWindowPos && mainWindow) {
             // The whole window section is in: move, size and raise the window.
-            SetWindowPos(mainWindow, HWND_TOP, settings.left, settings.top, clampedSpan(settings.left, settings.right),
-                         clampedSpan(settings.top, settings.bottom), 0);
+            const RECT placed = windowPlacement({settings.left, settings.top, settings.right, settings.bottom});
+            SetWindowPos(mainWindow, HWND_TOP, placed.left, placed.top, clampedSpan(placed.left, placed.right),
+                         clampedSpan(placed.top, placed.bottom), 0);
         }
     }
 
     clampLoadedSettings(settings);
     if (settings.MAP_SIZE <= 0) {
-        settings.MAP_SIZE = mapSizeFallback(settings.S_FPS, settings.S_TIME, DesktopRect.right, DesktopRect.bottom);
+        settings.MAP_SIZE =
+            mapSizeFallback(settings.S_FPS, settings.S_TIME, virtualScreenWidth(), virtualScreenHeight());
     }
 }
 

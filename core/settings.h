@@ -41,7 +41,9 @@ extern char iniPath[MAX_PATH];
 extern const char kSectionMainWindow[];  // "メインウィンドウ" in Shift-JIS
 
 // Reads the whole record from the INI file; with applyWindowPos the main window is
-// moved to the stored rectangle when it exists.
+// moved to the stored rectangle when it exists. A rectangle that lies on no monitor is
+// brought into the nearest monitor's work area instead, moved as little as possible,
+// its size kept where it fits. The file is not written here.
 void loadSettings(bool applyWindowPos);
 // Writes the whole record and flushes the file.
 void saveSettings();
@@ -50,9 +52,9 @@ void writeIniInt(const char* section, const char* key, int value, const char* pa
 void writeIniFloat(const char* section, const char* key, float value, const char* path);
 
 // The store size used when MAP_SIZE is 0 or below: 10 % more samples than one
-// capture takes, at 4 bytes per desktop pixel. A size past 2^31 - 1 falls back to
-// the INI default (the store grows at the first capture that needs more).
-int mapSizeFallback(int fps, float seconds, int desktopWidth, int desktopHeight);
+// capture takes, at 4 bytes per pixel of the virtual screen. A size past 2^31 - 1
+// falls back to the INI default (the store grows at the first capture that needs more).
+int mapSizeFallback(int fps, float seconds, int screenWidth, int screenHeight);
 
 // Upper bounds of the numbers a capture is counted from, kept on load and on Apply:
 // with them a sample count (rate x time) plus one, and every size formed from it in

@@ -19,7 +19,7 @@ namespace {
 RECT chooseCaptureRect() {
     RECT rect = CaptureRect;
     if (!settings.SS_ACTIVE) {
-        rect = DesktopRect;
+        rect = VirtualScreenRect;
     } else if (!settings.SS_CLIENT) {
         GetWindowRect(GetForegroundWindow(), &rect);
     } else {
@@ -32,7 +32,7 @@ RECT chooseCaptureRect() {
             rect = {topLeft.x, topLeft.y, bottomRight.x, bottomRight.y};
         }
     }
-    return clipToDesktop(rect, DesktopRect);
+    return clipToScreen(rect, VirtualScreenRect);
 }
 
 // Sample 1 fixes the rectangle and sizes the store. False when the capture cannot be
@@ -109,12 +109,12 @@ int aviSampleCount(int seconds, int fps) {
     return product > INT_MAX ? INT_MAX : static_cast<int>(product);
 }
 
-RECT clipToDesktop(const RECT& wanted, const RECT& desktop) {
+RECT clipToScreen(const RECT& wanted, const RECT& screen) {
     RECT clipped;
-    clipped.left = wanted.left > desktop.left ? wanted.left : desktop.left;
-    clipped.top = wanted.top > desktop.top ? wanted.top : desktop.top;
-    clipped.right = wanted.right < desktop.right ? wanted.right : desktop.right;
-    clipped.bottom = wanted.bottom < desktop.bottom ? wanted.bottom : desktop.bottom;
+    clipped.left = wanted.left > screen.left ? wanted.left : screen.left;
+    clipped.top = wanted.top > screen.top ? wanted.top : screen.top;
+    clipped.right = wanted.right < screen.right ? wanted.right : screen.right;
+    clipped.bottom = wanted.bottom < screen.bottom ? wanted.bottom : screen.bottom;
     if (clipped.right < clipped.left) clipped.right = clipped.left;
     if (clipped.bottom < clipped.top) clipped.bottom = clipped.top;
     return clipped;

@@ -10,9 +10,9 @@ int screenshotSampleCount(int fps, float seconds);
 // N for an AVI-only recording: AVI_TIME x AVI_FPS, saturating at INT_MAX.
 int aviSampleCount(int seconds, int fps);
 
-// Intersects a capture rectangle with the desktop: off-screen parts cannot be
-// grabbed, and the result always fits the desktop-sized slots.
-RECT clipToDesktop(const RECT& wanted, const RECT& desktop);
+// Intersects a capture rectangle with the virtual screen (every monitor): parts on no
+// monitor cannot be grabbed, and the result always fits the screen-sized slots.
+RECT clipToScreen(const RECT& wanted, const RECT& screen);
 
 // Called while the main loop waits between samples of a capture: prepares up to
 // `pageBudget` pages of the store where the next sample will go. True while more

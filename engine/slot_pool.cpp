@@ -74,7 +74,7 @@ BitmapSlot* usableSlot(int index) {
     return slot.bits && slot.bitmap ? &slot : nullptr;
 }
 
-void allocateSlots() {
+void allocateSlots(int width, int height) {
     const int sampleTotal = screenshotSampleCount(settings.S_FPS, settings.S_TIME);
     resultSlot = captureSlot = exportSlot = 0;
     for (BitmapSlot& slot : SlotPool) {
@@ -82,14 +82,14 @@ void allocateSlots() {
         slot.bitmap = nullptr;
     }
     for (int b = 0; b < 2; ++b) {
-        const int index = allocSlot24(DesktopRect.right, DesktopRect.bottom);
+        const int index = allocSlot24(width, height);
         (b == 0 ? resultSlot : captureSlot) = index;
         if (!hasBitmap(index)) showMessage(mainWindow, kSlotMemoryMessage, kSlotErrorTitle);
         setCaption(kCaptionInitSlots, b, sampleTotal);
         pumpMessages();
         Sleep(0);
     }
-    exportSlot = allocSlot32(DesktopRect.right, DesktopRect.bottom);
+    exportSlot = allocSlot32(width, height);
     if (!hasBitmap(exportSlot)) showMessage(mainWindow, kSlotMemoryMessage, kSlotErrorTitle);
 }
 

@@ -1,7 +1,8 @@
 #pragma once
-// Three desktop-sized DIB sections, made once at start-up and reused by every
-// capture. Everything refers to a bitmap by its index in the pool; index 0 never
-// names a bitmap, and -1 means the allocation failed.
+// Three DIB sections the size of the virtual screen, made at start-up and reused by
+// every capture (remade larger, between captures, when monitors are added). Everything
+// refers to a bitmap by its index in the pool; index 0 never names a bitmap, and -1
+// means the allocation failed.
 #include <windows.h>
 
 struct BitmapSlot {
@@ -28,8 +29,8 @@ int allocSlot32(int width, int height);
 // Every user of a slot's pixels goes through this, so a failed slot is never touched.
 BitmapSlot* usableSlot(int index);
 
-// Start-up allocation of the three role slots, with progress captions.
-void allocateSlots();
+// Allocation of the three role slots at width x height, with progress captions.
+void allocateSlots(int width, int height);
 // Shutdown release of every record, with progress captions. Always returns 0.
 int releaseSlots();
 

@@ -54,7 +54,7 @@ protected:
         settings = Settings();
         settings.AUTO_SAVE = 0;  // the phase's own effects here; saving has tests of its own
         app = AppState();
-        DesktopRect = {0, 0, kDesktopWidth, kDesktopHeight};
+        VirtualScreenRect = {0, 0, kDesktopWidth, kDesktopHeight};
         ResultRect = {0, 0, 1, 1};
         mainWindow = CreateWindowExW(0, L"STATIC", L"test", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr,
                                      GetModuleHandleW(nullptr), nullptr);

@@ -12,8 +12,12 @@
 #include <utility>
 #include <vector>
 
+#include "app/compositing_phase.h"
 #include "core/app_state.h"
 #include "core/settings.h"
+#include "engine/capture.h"
+#include "engine/slot_pool.h"
+#include "hook/hook_api.h"
 #include "resources/resource.h"
 #include "support/ini_fixture.h"
 
@@ -121,6 +125,62 @@ TEST_F(Lifecycle, AQuitUnderTheOptionsDialogEndsTheRunWithItsCode) {
     EXPECT_EQ(shutDown(), 7) << "the exit code is the one WM_QUIT carried";
     EXPECT_EQ(mainWindow, nullptr);
     EXPECT_FALSE(storeFileExists());
+}
+
+// One screenshot of the whole virtual screen, step by step as the main loop runs it.
+void captureWholeScreen() {
+    hookSetShotPressed(1);
+    for (int i = 0; i < 10; ++i) {
+        const StepOutcome outcome = captureStep();
+        if (outcome.samplingOver) finishSampling(outcome.samplesTaken);
+        if (!app.captureBusy && app.sampleCounter == 0) return;
+    }
+}
+
+// A monitor plugged in left of the primary one: the program takes the new virtual screen
+// between captures, its slots and display surface grow to hold it, the result on display
+// stays as it was, and the next capture covers every monitor. Unplugged again, captures
+// follow the smaller screen while nothing shrinks under the result.
+TEST_F(Lifecycle, AMonitorAddedAndRemovedBetweenCaptures) {
+    writeFile("[OPTION]\r\nSS_ACTIVE=0\r\nS_FPS=10\r\nS_TIME=0.1\r\nAUTO_SAVE=0\r\n");
+    ASSERT_TRUE(startUp(GetModuleHandleW(nullptr)));
+    const RECT primary = VirtualScreenRect;
+    const int width = primary.right - primary.left, height = primary.bottom - primary.top;
+    captureWholeScreen();
+    ASSERT_EQ(ResultRect.right, width);
+    SetPixelV(displayDC, width - 1, height - 1, RGB(1, 2, 3));  // a mark in the shown result
+
+    SendMessageW(mainWindow, WM_DISPLAYCHANGE, 24, MAKELPARAM(width, height));
+    EXPECT_EQ(app.screenChanged, 1) << "the main loop is told to take the new layout";
+    const RECT both = {primary.left - 1024, primary.top, primary.right, primary.bottom};
+    followScreenLayout(both);
+    EXPECT_EQ(app.screenChanged, 0);
+    EXPECT_EQ(app.captureBusy, 0);
+    for (int slot : {resultSlot, captureSlot, exportSlot}) {
+        ASSERT_NE(usableSlot(slot), nullptr);
+        EXPECT_EQ(usableSlot(slot)->width, width + 1024);
+        EXPECT_EQ(usableSlot(slot)->height, height);
+    }
+    BITMAP display = {};
+    GetObjectW(displayBitmap, sizeof display, &display);
+    EXPECT_EQ(display.bmWidth, width + 1024);
+    EXPECT_EQ(GetPixel(displayDC, width - 1, height - 1), RGB(1, 2, 3)) << "the result on display is kept";
+    EXPECT_EQ(ResultRect.right, width);
+
+    captureWholeScreen();
+    EXPECT_EQ(CaptureRect.left, both.left);
+    EXPECT_EQ(CaptureRect.right, both.right);
+    EXPECT_EQ(ResultRect.right, width + 1024) << "the result covers both monitors";
+
+    followScreenLayout(primary);
+    EXPECT_EQ(usableSlot(captureSlot)->width, width + 1024) << "slots never shrink under a result";
+    captureWholeScreen();
+    EXPECT_EQ(CaptureRect.left, primary.left);
+    EXPECT_EQ(ResultRect.right, width);
+
+    SendMessageW(mainWindow, WM_CLOSE, 0, 0);
+    runMainLoop();
+    EXPECT_EQ(shutDown(), 0);
 }
 
 }  // namespace

@@ -71,7 +71,7 @@ void report(const char* what, long long bytes, const Timing& cached, const Timin
 
 // A display image with something in it, the slots as at start-up, a full-size result.
 bool setUpScreen() {
-    DesktopRect = {0, 0, kWidth, kHeight};
+    VirtualScreenRect = {0, 0, kWidth, kHeight};
     ResultRect = {0, 0, kWidth, kHeight};
     CaptureRect = {0, 0, kWidth, kHeight};
     if (!setUpDisplay(nullptr)) return false;

@@ -200,6 +200,35 @@ TEST_F(IniFile, StoredRectanglePlacesTheWindow) {
     writeFile(windowSection() + "left=-2147483648\r\ntop=-2147483648\r\nright=2147483647\r\nbottom=2147483647\r\n");
     loadSettings(true);
     EXPECT_TRUE(IsWindow(window));
+
+    // A rectangle on no monitor (one since unplugged, or a hand-edited file) is brought onto
+    // the nearest monitor's work area, as little moved as can be, its size kept where it
+    // fits and cut where it does not. The file keeps what it holds.
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof monitor;
+    ASSERT_TRUE(GetMonitorInfoW(MonitorFromPoint({0, 0}, MONITOR_DEFAULTTOPRIMARY), &monitor));
+    const RECT work = monitor.rcWork;
+    const struct {
+        const char* stored;
+        RECT expected;
+    } offScreen[] = {
+        {"left=-2147483648\r\ntop=-2147483648\r\nright=-2147483048\r\nbottom=-2147483198\r\n",
+         {work.left, work.top, work.left + 600, work.top + 450}},
+        {"left=5000\r\ntop=100\r\nright=5300\r\nbottom=300\r\n", {work.right - 300, 100, work.right, 300}},
+        {"left=-9000\r\ntop=50000\r\nright=9000\r\nbottom=50100\r\n",
+         {work.left, work.bottom - 100, work.right, work.bottom}},
+    };
+    for (const auto& c : offScreen) {
+        const std::string bytes = windowSection() + c.stored;
+        writeFile(bytes);
+        loadSettings(true);
+        GetWindowRect(window, &placed);
+        EXPECT_EQ(placed.left, c.expected.left) << c.stored;
+        EXPECT_EQ(placed.top, c.expected.top) << c.stored;
+        EXPECT_EQ(placed.right, c.expected.right) << c.stored;
+        EXPECT_EQ(placed.bottom, c.expected.bottom) << c.stored;
+        EXPECT_EQ(readFile(), bytes);
+    }
     writeFile(windowSection() + "left=30\r\ntop=40\r\nright=330\r\nbottom=240\r\n");
     loadSettings(true);
 

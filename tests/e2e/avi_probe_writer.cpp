@@ -46,7 +46,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
     char folder[MAX_PATH];
     snprintf(folder, sizeof folder, "%s", commandLine);
     if (!folder[0]) return 2;
-    DesktopRect = {0, 0, 700, 500};
+    VirtualScreenRect = {0, 0, 700, 500};
     if (!setUpDisplay(nullptr)) return 3;
     captureSlot = allocSlot24(700, 500);
     if (!usableSlot(captureSlot)) return 3;

@@ -36,17 +36,21 @@ TEST(SampleCount, ShutterTimeIsSinglePrecisionAndTruncated) {
     EXPECT_EQ(aviSampleCount(2000000, 2000000), INT_MAX);
 }
 
-TEST(ClipToDesktop, KeepsEveryCopyInsideTheDesktop) {
-    const RECT desktop = {0, 0, 1024, 768};
-    RECT r = clipToDesktop({-50, -20, 300, 200}, desktop);
-    EXPECT_EQ(r.left, 0);
+// A second monitor of 1024 x 768 left of the primary one: the virtual screen starts at -1024.
+TEST(ClipToScreen, KeepsEveryCopyOnTheVirtualScreen) {
+    const RECT screen = {-1024, 0, 1024, 768};
+    RECT r = clipToScreen({-300, 100, -100, 200}, screen);  // wholly on the left monitor
+    EXPECT_EQ(r.left, -300);
+    EXPECT_EQ(r.right, -100);
+    r = clipToScreen({-100, -20, 300, 200}, screen);  // across both, above the top
+    EXPECT_EQ(r.left, -100);
     EXPECT_EQ(r.top, 0);
     EXPECT_EQ(r.right, 300);
     EXPECT_EQ(r.bottom, 200);
-    r = clipToDesktop({-8, -8, 1032, 776}, desktop);  // a maximised window's frame
-    EXPECT_EQ(r.right - r.left, 1024);
+    r = clipToScreen({-1032, -8, 1032, 776}, screen);  // larger than the virtual screen
+    EXPECT_EQ(r.right - r.left, 2048);
     EXPECT_EQ(r.bottom - r.top, 768);
-    r = clipToDesktop({-32000, -32000, -31840, -31972}, desktop);  // a minimised window
+    r = clipToScreen({-32000, -32000, -31840, -31972}, screen);  // a minimised window
     EXPECT_EQ(r.right - r.left, 0);
     EXPECT_EQ(r.bottom - r.top, 0);
 }
@@ -94,12 +98,12 @@ protected:
         pattern.lpszClassName = L"KestrinTestPattern";
         RegisterClassW(&pattern);
 
-        GetWindowRect(GetDesktopWindow(), &DesktopRect);
+        VirtualScreenRect = currentVirtualScreen();
         mainWindow = CreateWindowExW(0, L"KestrinTestMain", L"main", WS_OVERLAPPEDWINDOW, 700, 500, 200, 150,
                                      nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
         ASSERT_TRUE(setUpDisplay(mainWindow));
         createSampleStore("Z:\\tmp", 4096);
-        allocateSlots();
+        allocateSlots(virtualScreenWidth(), virtualScreenHeight());
         settings = Settings();
         settings.AUTO_SAVE = 0;
         app = AppState();
@@ -273,20 +277,20 @@ TEST_F(CaptureEngineTest, WholeWindowAndDesktopSamplesHoldTheClientAtItsOffset) 
     settings.SS_ACTIVE = 0;
     hookSetShotPressed(1);
     step();
-    EXPECT_EQ(CaptureRect.right, DesktopRect.right);
-    EXPECT_EQ(CaptureRect.bottom, DesktopRect.bottom);
+    EXPECT_EQ(CaptureRect.right, VirtualScreenRect.right);
+    EXPECT_EQ(CaptureRect.bottom, VirtualScreenRect.bottom);
     expectPatternInSample(1, origin.x, origin.y);
     step();
     EXPECT_EQ(app.captureBusy, 0);
 }
 
 TEST_F(CaptureEngineTest, AWindowPartlyOffScreenIsClippedToTheDesktop) {
-    showPattern(DesktopRect.right - 40, 200, 100, 60);
+    showPattern(VirtualScreenRect.right - 40, 200, 100, 60);
     settings.S_FPS = 10;
     settings.S_TIME = 0.1f;
     hookSetShotPressed(1);
     step();
-    EXPECT_EQ(CaptureRect.right, DesktopRect.right);
+    EXPECT_EQ(CaptureRect.right, VirtualScreenRect.right);
     EXPECT_LE(CaptureRect.right - CaptureRect.left, 40);
     step();
     EXPECT_EQ(app.captureBusy, 0);

@@ -12,7 +12,7 @@ namespace {
 class SlotPoolTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        DesktopRect = {0, 0, 8, 8};
+        VirtualScreenRect = {0, 0, 8, 8};
         ASSERT_TRUE(setUpDisplay(nullptr));
         releaseSlots();
     }

@@ -24,7 +24,7 @@ namespace {
 class AviRecording : public ::testing::Test {
 protected:
     void SetUp() override {
-        DesktopRect = {0, 0, 700, 500};
+        VirtualScreenRect = {0, 0, 700, 500};
         ASSERT_TRUE(setUpDisplay(nullptr));
         captureSlot = allocSlot24(700, 500);
         ASSERT_NE(usableSlot(captureSlot), nullptr);

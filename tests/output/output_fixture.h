@@ -24,7 +24,7 @@ protected:
 
     void SetUp() override {
         app = AppState();
-        DesktopRect = {0, 0, 800, 600};
+        VirtualScreenRect = {0, 0, 800, 600};
         ResultRect = {0, 0, 640, 480};
         ASSERT_TRUE(setUpDisplay(nullptr));
         paintDisplay(patternColour);

@@ -1,7 +1,7 @@
 #pragma once
 // The display surface as start-up makes it, for the tests and for the programs that
 // stand in for start-up: windowDC of a window (or of the screen), a work DC and a
-// display DC compatible with it, and a display bitmap of the desktop's size (DesktopRect)
+// display DC compatible with it, and a display bitmap of the virtual screen's size (VirtualScreenRect)
 // selected into the display DC, white. The compositing phase draws into it; the BMP
 // writer and the window read it; the AVI writer makes its frames with windowDC.
 #include <windows.h>
@@ -22,16 +22,17 @@ inline bool setUpDisplay(HWND window) {
     windowDC = GetDC(window);
     workDC = CreateCompatibleDC(windowDC);
     displayDC = CreateCompatibleDC(windowDC);
-    displayBitmap = CreateCompatibleBitmap(windowDC, DesktopRect.right, DesktopRect.bottom);
+    displayBitmap = CreateCompatibleBitmap(windowDC, virtualScreenWidth(), virtualScreenHeight());
     if (!windowDC || !workDC || !displayDC || !displayBitmap) return false;
     displayPreviousBitmap = SelectObject(displayDC, displayBitmap);
-    return FillRect(displayDC, &DesktopRect, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH))) != 0;
+    const RECT all = {0, 0, virtualScreenWidth(), virtualScreenHeight()};
+    return FillRect(displayDC, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH))) != 0;
 }
 
 // Sets every pixel (x, y) of the display bitmap to colour(x, y), exactly.
 template <typename Colour>
 void paintDisplay(Colour colour) {
-    const int width = DesktopRect.right, height = DesktopRect.bottom;
+    const int width = virtualScreenWidth(), height = virtualScreenHeight();
     std::vector<uint32_t> pixels(static_cast<size_t>(width) * height);
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {

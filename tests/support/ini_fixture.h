@@ -15,7 +15,7 @@ class IniFile : public ::testing::Test {
 protected:
     void SetUp() override {
         strcpy(exeDirectory, "C:\\kdir\\");
-        DesktopRect = {0, 0, 1024, 768};
+        VirtualScreenRect = {0, 0, 1024, 768};
         mainWindow = nullptr;
         loadSettings(false);  // builds iniPath
         removeFile();
