@@ -1,6 +1,7 @@
 #include "app/main_loop.h"
 
 #include <mmsystem.h>
+#include <objbase.h>
 
 #include "app/compositing_phase.h"
 #include "app/interval_timer.h"
@@ -68,6 +69,10 @@ void waitForNextStep() {
     }
 }
 
+// COM for the PNG encoder, once for the program's one thread; balanced at shutdown
+// only when it was taken here.
+bool comInitialised = false;
+
 // The system's timer runs at 1 ms only while samples are taken: an idle Kestrin leaves
 // the timer rate of the whole system alone (before Windows 10 2004 the rate is global).
 void holdFineTimer(bool wanted) {
@@ -81,6 +86,11 @@ void holdFineTimer(bool wanted) {
     held = wanted;
 }
 
+void releaseCom() {
+    if (comInitialised) CoUninitialize();
+    comInitialised = false;
+}
+
 }  // namespace
 
 bool startUp(HINSTANCE instance) {
@@ -88,6 +98,7 @@ bool startUp(HINSTANCE instance) {
     GetWindowRect(GetDesktopWindow(), &DesktopRect);
     appInstance = instance;
     if (!createMainWindow()) return false;
+    comInitialised = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
     // Start-up counts as an open dialog: slot allocation below pumps messages, and
     // neither the options dialog nor a capture may begin before everything exists. A
     // close that arrives meanwhile clears appRunning, and stays cleared.
@@ -150,12 +161,14 @@ int shutDown() {
         app.appRunning = 1;
         app.captureBusy = 1;
     } else if (!app.appRunning) {
+        releaseCom();
         return quitEndedTheRun ? quitCode : app.exitCode;
     }
     while (app.appRunning) {
         pumpMessages();
         Sleep(0);
     }
+    releaseCom();
     return quitEndedTheRun ? quitCode : app.exitCode;
 }
 

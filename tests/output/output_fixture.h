@@ -2,6 +2,7 @@
 // Shared ground for the output tests: a temporary folder on a real drive, and the
 // display image, work DC and export slot that the BMP writer reads from.
 #include <windows.h>
+#include <objbase.h>
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -91,13 +92,14 @@ inline void patternPixel(int x, int y, BYTE* bgr) {
 }
 
 // An 800 x 600 desktop whose display image holds a known pattern, with the export
-// slot allocated as at start-up and a 640 x 480 result.
+// slot allocated as at start-up, a 640 x 480 result and COM for the PNG encoder.
 // Every message box shown is answered and recorded by `watcher`, so none can hang a test.
 class DisplayTest : public ::testing::Test {
 protected:
     DialogWatcher watcher;
 
     void SetUp() override {
+        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
         app = AppState();
         DesktopRect = {0, 0, 800, 600};
         ResultRect = {0, 0, 640, 480};
@@ -129,6 +131,7 @@ protected:
         displayDC = workDC = nullptr;
         displayBitmap = nullptr;
         app = AppState();
+        CoUninitialize();
     }
 };
 
