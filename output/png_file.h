@@ -1,8 +1,9 @@
 #pragma once
-// The PNG file of a result, encoded by the Windows Imaging Component's PNG encoder:
-// one 24-bit BGR frame, rows top-down, no interlacing. The whole file is built in
-// memory, so the caller decides where its bytes go (and sees a disk that stops taking
-// them). COM must already be initialised on the calling thread; this never does it.
+// The PNG file of a result, encoded by the Windows Imaging Component's PNG encoder: one
+// 24-bit BGR frame, rows top-down, no interlacing, every row filtered by "up". The whole
+// file is built in memory, so the caller decides where its bytes go (and sees a disk
+// that stops taking them). COM must already be initialised on the calling thread; this
+// never does it.
 #include <windows.h>
 
 // Memory holding an encoded file; released by its destructor.
