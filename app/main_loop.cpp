@@ -1,6 +1,7 @@
 #include "app/main_loop.h"
 
 #include <mmsystem.h>
+#include <objbase.h>
 
 #include "app/compositing_phase.h"
 #include "app/interval_timer.h"
@@ -92,6 +93,10 @@ void waitForNextStep() {
     }
 }
 
+// COM for the PNG encoder, once for the program's one thread; balanced at shutdown
+// only when it was taken here.
+bool comInitialised = false;
+
 // The system's timer runs at 1 ms only while samples are taken: an idle Kestrin leaves
 // the timer rate of the whole system alone (before Windows 10 2004 the rate is global).
 void holdFineTimer(bool wanted) {
@@ -103,6 +108,11 @@ void holdFineTimer(bool wanted) {
         timeEndPeriod(1);
     }
     held = wanted;
+}
+
+void releaseCom() {
+    if (comInitialised) CoUninitialize();
+    comInitialised = false;
 }
 
 }  // namespace
@@ -136,6 +146,7 @@ bool startUp(HINSTANCE instance) {
     VirtualScreenRect = currentVirtualScreen();
     appInstance = instance;
     if (!createMainWindow()) return false;
+    comInitialised = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
     // Start-up counts as an open dialog: slot allocation below pumps messages, and
     // neither the options dialog nor a capture may begin before everything exists. A
     // close that arrives meanwhile clears appRunning, and stays cleared.
@@ -201,12 +212,14 @@ int shutDown() {
         app.appRunning = 1;
         app.captureBusy = 1;
     } else if (!app.appRunning) {
+        releaseCom();
         return quitEndedTheRun ? quitCode : app.exitCode;
     }
     while (app.appRunning) {
         pumpMessages();
         Sleep(0);
     }
+    releaseCom();
     return quitEndedTheRun ? quitCode : app.exitCode;
 }
 

@@ -60,6 +60,7 @@ const Field kFields[] = {
     FIELD(kSectionOption, EMPHASIS_ON, Int, "0", 0),
     FIELD(kSectionOption, EMPHASIS_LEVEL, Int, "100", 0),
     FIELD(kSectionOption, AVI_OUT, Int, "0", 0),
+    FIELD(kSectionOption, SAVE_TYPE, Int, "0", 0),
     FIELD(kSectionAviMode, AVI_FPS, Int, "15", 0),
     FIELD(kSectionAviMode, AVI_TIME, Int, "60", 0),
     FIELD(kSectionAviMode, KEY_CODE2, Int, "33", 0),

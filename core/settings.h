@@ -29,6 +29,7 @@ struct Settings {
     int EMPHASIS_ON = 0;
     int EMPHASIS_LEVEL = 100;
     int AVI_OUT = 0;
+    int SAVE_TYPE = 0;  // the type auto-saved and first offered by the save dialog: 1 PNG, else BMP
     // Section "AVIMODE_OPTION".
     int AVI_FPS = 15;
     int AVI_TIME = 60;

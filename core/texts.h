@@ -40,7 +40,7 @@ inline constexpr char kStoreFailedMessage[] =
 inline constexpr char kEmptyRectMessage[] = "キャプチャーする範囲がありません。";
 inline constexpr char kNoSlotMessage[] = "スクリーンショットの保存用メモリがないため、キャプチャー出来ません。";
 
-// BMP files.
+// BMP and PNG files.
 inline constexpr char kBusyMessage[] =
     "スクリーンショット中は保存出来ません。\nスクリーンショットが終了してから保存して下さい。";
 inline constexpr char kNoDataMessage[] = "保存するデータがありません";
@@ -51,7 +51,9 @@ inline constexpr char kUnusableNameMessage[] = "このファイル名では保�
 inline constexpr char kNoRootMessage[] =
     "自動保存フォルダの指定が正しくないため保存出来ませんでした。\n"
     "ドライブ名（C:\\ など）から始まるフォルダを指定して下さい。";
+inline constexpr char kPngEncodeFailedMessage[] = "PNG形式の画像を作成出来ませんでした。";
 inline constexpr char kSaveFilterName[] = "ビットマップファイル（*.bmp）";
+inline constexpr char kSavePngFilterName[] = "PNGファイル（*.png）";
 inline constexpr char kSaveDialogTitle[] = "ビットマップファイルを保存";
 
 // AVI files. The "%d" ones take the number of frames the file keeps.

@@ -13,6 +13,7 @@
 #include "core/texts.h"
 #include "engine/slot_pool.h"
 #include "output/folder_path.h"
+#include "output/png_file.h"
 #include "output/serial_name.h"
 
 namespace {
@@ -21,31 +22,108 @@ bool noResultYet() { return ResultRect.right == 1 && ResultRect.bottom == 1; }
 
 enum class SaveChoice { Chosen, Cancelled, Unusable };
 
+const wchar_t* extensionOf(ImageType type) { return type == ImageType::Png ? L"png" : L"bmp"; }
+
 // The save dialog is the wide one, so its texts read right whatever the ANSI code
 // page; the path it returns goes back to the ANSI code page of the file functions.
-SaveChoice askSavePath(char* path) {
+// It offers both types, SAVE_TYPE's first selected; `type` is the one the name's
+// extension names, else the one selected.
+SaveChoice askSavePath(char* path, ImageType* type) {
     std::wstring filter = wideFromShiftJis(kSaveFilterName);
     filter += L'\0';
     filter += L"*.bmp";
+    filter += L'\0';
+    filter += wideFromShiftJis(kSavePngFilterName);
+    filter += L'\0';
+    filter += L"*.png";
     filter += L'\0';  // c_str() adds the second NUL that ends the list
     const std::wstring title = wideFromShiftJis(kSaveDialogTitle);
     wchar_t initialFolder[MAX_PATH] = L"";
     if (!MultiByteToWideChar(CP_ACP, 0, settings.SAVEPATH, -1, initialFolder, MAX_PATH)) initialFolder[0] = L'\0';
     wchar_t chosen[MAX_PATH] = L"";
+    const ImageType offered = savedImageType();
 
     OPENFILENAMEW dialog = {};
     dialog.lStructSize = OPENFILENAME_SIZE_VERSION_400W;
     dialog.hwndOwner = mainWindow;
     dialog.lpstrFilter = filter.c_str();
-    dialog.nFilterIndex = 1;
+    dialog.nFilterIndex = offered == ImageType::Png ? 2 : 1;
     dialog.lpstrFile = chosen;
     dialog.nMaxFile = MAX_PATH;
     dialog.lpstrInitialDir = initialFolder;
     dialog.lpstrTitle = title.c_str();
     dialog.Flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY;
-    dialog.lpstrDefExt = L"bmp";
+    // A name typed without an extension gets the selected type's.
+    dialog.lpstrDefExt = extensionOf(offered);
     if (!GetSaveFileNameW(&dialog)) return SaveChoice::Cancelled;
-    return ansiPathFromWide(chosen, path, MAX_PATH) ? SaveChoice::Chosen : SaveChoice::Unusable;
+    if (!ansiPathFromWide(chosen, path, MAX_PATH)) return SaveChoice::Unusable;
+    *type = imageTypeOfPath(path, dialog.nFilterIndex == 2 ? ImageType::Png : ImageType::Bmp);
+    return SaveChoice::Chosen;
+}
+
+FILE* openForWriting(const char* path) {
+    FILE* file = fopen(path, "wb");
+    if (!file) showMessage(nullptr, kWriteFailedMessage, kErrorTitle);
+    return file;
+}
+
+// Closes a file that should hold `size` bytes and has taken `written`.
+SaveOutcome closeWhole(FILE* file, const char* path, int written, int size) {
+    const bool closed = fclose(file) == 0;  // the last bytes may only fail here
+    if (written != size || !closed) {
+        // A cut-off file would look like a good one to whoever opens it next.
+        remove(path);
+        showMessage(nullptr, kWriteFailedMessage, kErrorTitle);
+        return SaveOutcome::NotCompleted;
+    }
+    return SaveOutcome::Written;
+}
+
+SaveOutcome writeBmp(const char* path, const BitmapSlot* slot, int width, int height) {
+    BYTE* buffer = static_cast<BYTE*>(malloc(kBmpChunkSize));
+    if (!buffer) return SaveOutcome::NoMemory;
+    FILE* file = openForWriting(path);
+    if (!file) {
+        free(buffer);
+        return SaveOutcome::NotOpened;
+    }
+    const int written = writeBmpInChunks(buffer, slot->bits, 4 * slot->width, width, height, resultFileWriter, file);
+    free(buffer);
+    return closeWhole(file, path, written, bmpFileSize(width, height));
+}
+
+// The encoded file in chunks of at most kBmpChunkSize, yielding after each, up to the
+// first chunk that makes no progress. Returns the bytes taken.
+int writeBytesInChunks(const BYTE* data, int size, void* file) {
+    int count = 0;
+    while (count < size) {
+        const int chunk = size - count < kBmpChunkSize ? size - count : kBmpChunkSize;
+        const int taken = resultFileWriter(file, data + count, chunk);
+        Sleep(0);
+        if (taken <= 0 || taken > chunk) break;
+        count += taken;
+    }
+    return count;
+}
+
+SaveOutcome writePng(const char* path, const BitmapSlot* slot, int width, int height) {
+    EncodedPng png;
+    if (!encodePng(slot->bits, 4 * slot->width, width, height, png)) return SaveOutcome::NotEncoded;
+    FILE* file = openForWriting(path);
+    if (!file) return SaveOutcome::NotOpened;
+    return closeWhole(file, path, writeBytesInChunks(png.bytes, png.size, file), png.size);
+}
+
+// The message for an image that could not be made, or null when there is none to show.
+const char* unsavedImageMessage(SaveOutcome outcome) {
+    switch (outcome) {
+    case SaveOutcome::NoMemory:
+        return kNoMemoryMessage;
+    case SaveOutcome::NotEncoded:
+        return kPngEncodeFailedMessage;
+    default:
+        return nullptr;
+    }
 }
 
 }  // namespace
@@ -54,40 +132,32 @@ int writeChunkToFile(void* file, const BYTE* data, int size) {
     return static_cast<int>(fwrite(data, 1, static_cast<size_t>(size), static_cast<FILE*>(file)));
 }
 
-ChunkWriter bmpFileWriter = writeChunkToFile;
+ChunkWriter resultFileWriter = writeChunkToFile;
 
-BmpOutcome writeResultBmp(const char* path) {
+SaveOutcome writeResultImage(const char* path, ImageType type) {
     const int width = ResultRect.right;
     const int height = ResultRect.bottom;
-    const int size = bmpFileSize(width, height);
     BitmapSlot* slot = usableSlot(exportSlot);
-    if (!slot || size < 0 || width > slot->width || height > slot->height) return BmpOutcome::NoMemory;
-
+    if (!slot || bmpFileSize(width, height) < 0 || width > slot->width || height > slot->height) {
+        return SaveOutcome::NoMemory;
+    }
     {
         Selected into(workDC, slot->bitmap);
         BitBlt(workDC, 0, 0, width, height, displayDC, 0, 0, SRCCOPY);
     }
     GdiFlush();  // the pixels are read straight from the DIB section next
+    return type == ImageType::Png ? writePng(path, slot, width, height) : writeBmp(path, slot, width, height);
+}
 
-    BYTE* buffer = static_cast<BYTE*>(malloc(kBmpChunkSize));
-    if (!buffer) return BmpOutcome::NoMemory;
+ImageType savedImageType() { return settings.SAVE_TYPE == 1 ? ImageType::Png : ImageType::Bmp; }
 
-    FILE* file = fopen(path, "wb");
-    if (!file) {
-        showMessage(nullptr, kWriteFailedMessage, kErrorTitle);
-        free(buffer);
-        return BmpOutcome::NotOpened;
-    }
-    const int written = writeBmpInChunks(buffer, slot->bits, 4 * slot->width, width, height, bmpFileWriter, file);
-    free(buffer);
-    const bool closed = fclose(file) == 0;  // the last bytes may only fail here
-    if (written != size || !closed) {
-        // A cut-off file would look like a good one to whoever opens it next.
-        remove(path);
-        showMessage(nullptr, kWriteFailedMessage, kErrorTitle);
-        return BmpOutcome::NotCompleted;
-    }
-    return BmpOutcome::Written;
+ImageType imageTypeOfPath(const char* path, ImageType chosen) {
+    const size_t length = strlen(path);
+    if (length < 4 || path[length - 4] != '.') return chosen;
+    const char* extension = path + length - 3;
+    if (_stricmp(extension, "png") == 0) return ImageType::Png;
+    if (_stricmp(extension, "bmp") == 0) return ImageType::Bmp;
+    return chosen;
 }
 
 bool ansiPathFromWide(const wchar_t* path, char* out, int size) {
@@ -119,13 +189,16 @@ void saveToFile() {
     }
     app.saveInProgress = 1;
     char path[MAX_PATH];
-    switch (askSavePath(path)) {
-    case SaveChoice::Chosen:
+    ImageType type = ImageType::Bmp;
+    switch (askSavePath(path, &type)) {
+    case SaveChoice::Chosen: {
         // The folder is remembered even if the write then fails.
         strcpy(settings.SAVEPATH, path);
         keepFolderPart(settings.SAVEPATH);
-        if (writeResultBmp(path) == BmpOutcome::NoMemory) showMessage(nullptr, kNoMemoryMessage, kFileSaveErrorTitle);
+        const char* unsaved = unsavedImageMessage(writeResultImage(path, type));
+        if (unsaved) showMessage(nullptr, unsaved, kFileSaveErrorTitle);
         break;
+    }
     case SaveChoice::Unusable:
         showMessage(nullptr, kUnusableNameMessage, kFileSaveErrorTitle);
         break;
@@ -150,10 +223,12 @@ void autoSaveResult() {
 
     app.saveInProgress = 1;
     char name[MAX_PATH];
-    if (findFreeSerialName(name, settings.AUTOSAVEPATH, "ss", "bmp") < 0) {
+    const ImageType type = savedImageType();
+    const bool png = type == ImageType::Png;
+    if (findFreeSerialName(name, settings.AUTOSAVEPATH, "ss", png ? "png" : "bmp", png ? "bmp" : "png") < 0) {
         showMessage(mainWindow, kFullMessage, kAutoSaveErrorTitle);
-    } else if (writeResultBmp(name) == BmpOutcome::NoMemory) {
-        showMessage(mainWindow, kNoMemoryMessage, kAutoSaveErrorTitle);
+    } else if (const char* unsaved = unsavedImageMessage(writeResultImage(name, type))) {
+        showMessage(mainWindow, unsaved, kAutoSaveErrorTitle);
     }
     app.saveInProgress = 0;
 }

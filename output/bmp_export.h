@@ -1,24 +1,35 @@
 #pragma once
-// Saving the result as a BMP file: by hand from the menu (saveToFile) and as the next
-// serially numbered ss####.bmp after a capture (autoSaveResult). Both go through
-// writeResultBmp, which converts displayBitmap through exportSlot.
+// Saving the result as a BMP or PNG file: by hand from the menu (saveToFile) and as the
+// next serially numbered ss####.bmp or ss####.png after a capture (autoSaveResult). Both
+// go through writeResultImage, which converts displayBitmap through exportSlot, so the
+// two types of one result hold the same pixels.
 #include <windows.h>
 
 #include "output/bmp_file.h"
 
-enum class BmpOutcome {
+enum class ImageType { Bmp, Png };
+
+enum class SaveOutcome {
     Written,
     NoMemory,      // the export buffer (or the export slot) is not there; nothing written
+    NotEncoded,    // the PNG encoder is not there or failed; nothing written
     NotOpened,     // the file could not be opened for writing; the user has been told
     NotCompleted,  // the disk stopped taking bytes; the partial file is deleted, the user told
 };
 
-// Where writeResultBmp's chunks go: fwrite into the FILE* it opened. Tests swap it.
-extern ChunkWriter bmpFileWriter;
+// Where writeResultImage's chunks go: fwrite into the FILE* it opened. Tests swap it.
+extern ChunkWriter resultFileWriter;
 int writeChunkToFile(void* file, const BYTE* data, int size);
 
-// Writes the top-left ResultRect region of the display image to `path`.
-BmpOutcome writeResultBmp(const char* path);
+// Writes the top-left ResultRect region of the display image to `path` as `type`.
+SaveOutcome writeResultImage(const char* path, ImageType type);
+inline SaveOutcome writeResultBmp(const char* path) { return writeResultImage(path, ImageType::Bmp); }
+inline SaveOutcome writeResultPng(const char* path) { return writeResultImage(path, ImageType::Png); }
+
+// The type SAVE_TYPE names: 1 is PNG, anything else BMP.
+ImageType savedImageType();
+// The type a file name's extension names (".bmp" or ".png", in any case), else `chosen`.
+ImageType imageTypeOfPath(const char* path, ImageType chosen);
 
 // Converts a path chosen in the (wide) save dialog to the ANSI code page of the file
 // functions. False when a character has no ANSI form or the result does not fit in
@@ -28,5 +39,6 @@ bool ansiPathFromWide(const wchar_t* path, char* out, int size);
 // The main window's save-to-file command.
 void saveToFile();
 
-// Saves the new result as the next ss####.bmp in AUTOSAVEPATH, making the folder first.
+// Saves the new result as the next ss####.bmp or ss####.png (SAVE_TYPE) in AUTOSAVEPATH,
+// making the folder first. A number is free only when neither type has it.
 void autoSaveResult();

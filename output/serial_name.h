@@ -3,6 +3,9 @@
 // not exist yet, found by trying to open each name for reading.
 
 // Builds "<folder>\<prefix>NNNN.<extension>" for the first free number into `out`
-// (MAX_PATH bytes). Returns the number, or -1 when all 10,000 names are taken (or
-// the name would not fit in MAX_PATH bytes; callers check the folder length first).
-int findFreeSerialName(char* out, const char* folder, const char* prefix, const char* extension);
+// (MAX_PATH bytes). With `alsoTaken`, a number whose "<prefix>NNNN.<alsoTaken>" exists
+// is taken too, so one number never names two different results. Returns the number,
+// or -1 when all 10,000 are taken (or the name would not fit in MAX_PATH bytes;
+// callers check the folder length first).
+int findFreeSerialName(char* out, const char* folder, const char* prefix, const char* extension,
+                       const char* alsoTaken = nullptr);

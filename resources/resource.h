@@ -37,6 +37,8 @@
 #define IDC_STOP_KEY         1028
 #define IDC_AVI_FPS          1030
 #define IDC_AVI_TIME         1031
+#define IDC_SAVE_BMP         1040
+#define IDC_SAVE_PNG         1041
 
 // Folder settings dialog controls
 #define IDC_AUTOSAVE_FOLDER  1028

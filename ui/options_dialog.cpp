@@ -107,6 +107,7 @@ BOOL onInitDialog(HWND dialog) {
         enable(dialog, IDC_AVI_OUT, false);
     }
     if (settings.CALLBACK_OP) check(dialog, IDC_SWALLOW_KEYS);
+    check(dialog, settings.SAVE_TYPE == 1 ? IDC_SAVE_PNG : IDC_SAVE_BMP);
 
     HWND spin = GetDlgItem(dialog, IDC_EMPHASIS_SPIN);
     SendMessageW(spin, UDM_SETBUDDY, reinterpret_cast<WPARAM>(GetDlgItem(dialog, IDC_EMPHASIS_LEVEL)), 0);
@@ -199,6 +200,7 @@ void onApply(HWND dialog) {
     settings.AVI_OUT = checkState(dialog, IDC_AVI_OUT);
     settings.AUTO_SAVE = checkState(dialog, IDC_AUTO_SAVE);
     settings.CALLBACK_OP = checkState(dialog, IDC_SWALLOW_KEYS);
+    settings.SAVE_TYPE = checkState(dialog, IDC_SAVE_PNG);
     settings.EMPHASIS_LEVEL = emphasisLevelFromText(itemText(dialog, IDC_EMPHASIS_LEVEL).text);
     settings.EMPHASIS_ON = checkState(dialog, IDC_EMPHASIS_ON);
     settings.REDUCE_FIXED = checkState(dialog, IDC_NO_DECAY);

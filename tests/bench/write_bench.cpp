@@ -1,6 +1,9 @@
 // Times the write path with the program's own functions, beside the same bytes written
 // by a plain fwrite loop into the same folder in the same run:
 //   - a 1920 x 1080 BMP save through writeResultBmp,
+//   - a PNG save of the same image through writeResultPng (the image and the PNG are
+//     left in the folder as png-source.bmp and kestrin.png, for scripts/bench to give
+//     the same image to ImageMagick and ffmpeg),
 //   - a 15-frame 1920 x 1080 AVI through openNumberedAvi and writeCaptureFrame,
 //   - the serial-name search with 9,999 names taken,
 //   - sample copies into a fresh store mapping (first touch of its pages) and again.
@@ -8,6 +11,7 @@
 // after it. Prints medians; nothing here passes or fails on time.
 // Usage: write_bench.exe <folder>   (a Windows path with a trailing backslash)
 #include <windows.h>
+#include <objbase.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -27,6 +31,7 @@
 #include "engine/kernels.h"
 #include "output/avi_writer.h"
 #include "output/bmp_export.h"
+#include "output/png_file.h"
 #include "output/serial_name.h"
 
 #include "bench/bench_clock.h"
@@ -69,6 +74,49 @@ void report(const char* what, long long bytes, const Timing& cached, const Timin
            flushed.medianMs / plainFlushed.medianMs);
 }
 
+// What a screenshot holds besides flat colour: lines of text, window frames, and a
+// photograph-like area (a smooth gradient with a little noise, which compresses
+// poorly), so that the PNG numbers are not those of an empty screen.
+void paintScreenLikeContent() {
+    SetBkMode(displayDC, TRANSPARENT);
+    HGDIOBJ font = SelectObject(displayDC, GetStockObject(DEFAULT_GUI_FONT));
+    for (int window = 0; window < 3; ++window) {
+        RECT frame = {60 + window * 600, 80 + window * 120, 60 + window * 600 + 560, 80 + window * 120 + 700};
+        FillRect(displayDC, &frame, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+        RECT title = {frame.left, frame.top, frame.right, frame.top + 24};
+        HBRUSH blue = CreateSolidBrush(RGB(40, 90, 200));
+        FillRect(displayDC, &title, blue);
+        DeleteObject(blue);
+        for (int line = 0; line < 40; ++line) {
+            char text[96];
+            snprintf(text, sizeof text, "%d: int sample%d = accumulate(row + %d, weight * %d.%02d); // window %d", line,
+                     line * 7 + window, line * 13, line % 9, (line * 37) % 100, window);
+            TextOutA(displayDC, frame.left + 8, frame.top + 32 + line * 16, text, static_cast<int>(strlen(text)));
+        }
+    }
+    SelectObject(displayDC, font);
+    const int photoWidth = 640, photoHeight = 400;
+    std::vector<BYTE> photo(static_cast<size_t>(photoWidth) * photoHeight * 4);
+    unsigned int noise = 12345;
+    for (int y = 0; y < photoHeight; ++y)
+        for (int x = 0; x < photoWidth; ++x) {
+            noise = noise * 1103515245u + 12345u;
+            BYTE* p = &photo[(static_cast<size_t>(y) * photoWidth + x) * 4];
+            const int grain = static_cast<int>((noise >> 16) & 7);
+            p[0] = static_cast<BYTE>((x / 3 + y / 5 + grain) & 255);
+            p[1] = static_cast<BYTE>((((x - 320) * (x - 320) + (y - 200) * (y - 200)) / 700 + grain) & 255);
+            p[2] = static_cast<BYTE>((200 - y / 3 + grain) & 255);
+        }
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = photoWidth;
+    info.bmiHeader.biHeight = -photoHeight;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    SetDIBitsToDevice(displayDC, 1200, 620, photoWidth, photoHeight, 0, 0, 0, photoHeight, photo.data(), &info,
+                      DIB_RGB_COLORS);
+}
+
 // A display image with something in it, the slots as at start-up, a full-size result.
 bool setUpScreen() {
     VirtualScreenRect = {0, 0, kWidth, kHeight};
@@ -79,6 +127,7 @@ bool setUpScreen() {
         const int band = y / 8 * 8;  // bands 8 rows high
         return RGB(band & 255, (band * 3) & 255, 255 - (band & 255));
     });
+    paintScreenLikeContent();
     captureSlot = allocSlot24(kWidth, kHeight);
     exportSlot = allocSlot32(kWidth, kHeight);
     BitmapSlot* slot = usableSlot(captureSlot);
@@ -101,6 +150,32 @@ void benchBmp(const std::string& folder) {
     const Timing plainFlushed = timeRuns(kRuns, clear, [&] { plainWrite(plain, bytes); flushToDisk(plain); });
     clear();
     report("BMP", bytesWritten, cached, flushed, plainCached, plainFlushed);
+}
+
+// The PNG save beside the BMP save of the same image, and the encoding alone (into
+// memory, from the export slot as the save does).
+void benchPng(const std::string& folder) {
+    const std::string path = folder + "bench.png";
+    auto clear = [&] { DeleteFileA(path.c_str()); };
+    const Timing cached = timeRuns(kRuns, clear, [&] { writeResultPng(path.c_str()); });
+    const long long bytesWritten = fileSize(path);
+    const Timing flushed = timeRuns(kRuns, clear, [&] { writeResultPng(path.c_str()); flushToDisk(path); });
+    const Timing bmp = timeRuns(kRuns, [&] { DeleteFileA((folder + "bench.bmp").c_str()); },
+                                [&] { writeResultBmp((folder + "bench.bmp").c_str()); });
+    BitmapSlot* slot = usableSlot(exportSlot);
+    const Timing encode = timeRuns(kRuns, [] {}, [&] {
+        EncodedPng png;
+        encodePng(slot->bits, 4 * slot->width, kWidth, kHeight, png);
+    });
+    clear();
+    DeleteFileA((folder + "bench.bmp").c_str());
+    printf("PNG    %10lld bytes  to cache %7.2f ms (%.2f..%.2f)  to disk %7.2f ms; BMP save %.2f ms (%lld bytes)\n",
+           bytesWritten, cached.medianMs, cached.minMs, cached.maxMs, flushed.medianMs, bmp.medianMs,
+           static_cast<long long>(bmpFileSize(kWidth, kHeight)));
+    printf("  PNG parts: encoding into memory %.2f ms (%.2f..%.2f)\n", encode.medianMs, encode.minMs, encode.maxMs);
+    // The image for the other encoders, and Kestrin's PNG of it to compare sizes and pixels.
+    writeResultBmp((folder + "png-source.bmp").c_str());
+    writeResultPng((folder + "kestrin.png").c_str());
 }
 
 // Where a BMP save's time goes: the blit into the export slot, the file assembled in a
@@ -213,7 +288,7 @@ void benchSerialSearch(const std::string& folder) {
         if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
     }
     int found = -2;
-    const Timing search = timeRuns(kRuns, [] {}, [&] { found = findFreeSerialName(path, names.c_str(), "ss", "bmp"); });
+    const Timing search = timeRuns(kRuns, [] {}, [&] { found = findFreeSerialName(path, names.c_str(), "ss", "bmp", "png"); });
     printf("serial search, 9,999 names taken: %.1f ms (%.1f..%.1f), %.1f us per name tried; found %04d\n",
            search.medianMs, search.minMs, search.maxMs, search.medianMs * 1000.0 / 10000.0, found);
     removeTree(names);
@@ -258,6 +333,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string folder = argv[1];
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);  // as the program does at start-up
     if (!setUpScreen()) {
         fprintf(stderr, "the display or the slots could not be made\n");
         return 1;
@@ -265,6 +341,7 @@ int main(int argc, char** argv) {
     printf("write path, %d runs each, median (min..max); ratio = program / plain fwrite of the same bytes\n", kRuns);
     benchBmp(folder);
     bmpBreakdown(folder);
+    benchPng(folder);
     benchAvi(folder);
     aviBreakdown(folder);
     benchSerialSearch(folder);

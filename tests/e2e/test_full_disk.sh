@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # A full disk: the auto-save folder, the AVI folder and TEMPPATH on a small tmpfs mapped
 # to a drive letter of the Wine prefix. A capture on the full disk tells the user, leaves
-# no cut-off BMP or AVI that looks complete, and the program goes on: once the disk has
-# room again the next capture is saved whole.
+# no cut-off BMP, PNG or AVI that looks complete, and the program goes on: once the disk
+# has room again the next capture is saved whole.
 source "$(dirname "$0")/lib.sh"
 
 e2e_prepare
@@ -74,6 +74,10 @@ check_files_whole() {
     [ "$size" = "$(od -An -tu4 -j2 -N4 "$f" | tr -d ' ')" ] || fail "$(basename "$f") is cut off at $size bytes"
     identify "$f" >/dev/null 2>&1 || fail "$(basename "$f") does not read"
   done
+  for f in "$disk"/shots/*.png; do
+    [ -e "$f" ] || continue
+    identify "$f" >/dev/null 2>&1 || fail "$(basename "$f") is a cut-off PNG left behind"
+  done
   for f in "$disk"/avi/*.avi; do
     [ -e "$f" ] || continue
     ffprobe -v error -count_frames -show_entries stream=nb_read_frames -of csv=p=0 "$f" >/dev/null 2>&1 ||
@@ -109,6 +113,24 @@ avi=$(ls "$disk"/avi/savi*.avi 2>/dev/null | head -n1)
 frames=$(ffprobe -v error -count_frames -show_entries stream=nb_read_frames -of csv=p=0 "$avi")
 [ "$frames" = 4 ] || fail "the AVI after the full disk has $frames frames, not 4"
 pass "with room again the next capture saves a whole BMP and a 4-frame AVI"
+
+# PNG, without the AVI: on a disk without a free byte the PNG alone must tell the user.
+stop_kestrin
+sed -i 's/^SAVE_TYPE=.*/SAVE_TYPE=1\r/; s/^AVI_OUT=.*/AVI_OUT=0\r/' "$E2E_DIR/Kestrin.ini"
+rm -f "$disk"/shots/*
+start_kestrin
+cat /dev/zero > "$disk/filler" 2>/dev/null || true
+before=$messages_seen
+capture
+check_files_whole
+[ $messages_seen -gt $before ] || fail "a PNG that could not be written was not reported"
+[ -z "$(ls -A "$disk/shots")" ] || fail "the full disk kept $(ls "$disk/shots")"
+rm -f "$disk/filler"
+capture
+check_files_whole
+[ "$(identify -format '%m %w %h' "$disk/shots/ss0000.png" 2>/dev/null)" = "PNG 320 240" ] ||
+  fail "no whole PNG after the disk had room again"
+pass "full disk: no PNG is left and the user is told; with room again the PNG is whole"
 
 stop_kestrin
 [ "$KESTRIN_EXIT" -eq 0 ] || fail "exit code $KESTRIN_EXIT"

@@ -1,8 +1,9 @@
-// The BMP writer and the numbered auto-save, with real GDI, real files and real
-// message boxes (answered by the watcher).
+// The BMP and PNG writers and the numbered auto-save, with real GDI, the real PNG
+// encoder, real files and real message boxes (answered by the watcher).
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <utility>
 
 #include "output/bmp_export.h"
 #include "output_fixture.h"
@@ -25,6 +26,10 @@ void setAutoSaveFolder(const std::string& folder) {
     strcpy(settings.AUTOSAVEPATH, folder.c_str());
 }
 
+bool isPng(const std::vector<uint8_t>& file) {
+    return file.size() > 8 && memcmp(file.data(), "\x89PNG\r\n\x1A\n", 8) == 0;
+}
+
 void touch(const std::string& path) { ASSERT_TRUE(writeFileBytes(path, "x")) << path; }
 
 }  // namespace
@@ -33,7 +38,7 @@ using BmpWriterTest = DisplayTest;
 
 TEST_F(BmpWriterTest, WritesTheDisplayedResultBottomUp) {
     TempFolder folder;
-    ASSERT_EQ(writeResultBmp((folder / "a.bmp").c_str()), BmpOutcome::Written);
+    ASSERT_EQ(writeResultBmp((folder / "a.bmp").c_str()), SaveOutcome::Written);
     const std::vector<uint8_t> file = readFileBytes(folder / "a.bmp");
     EXPECT_TRUE(holdsPattern(file, 640, 480));
     ASSERT_GE(file.size(), 54u);
@@ -41,34 +46,51 @@ TEST_F(BmpWriterTest, WritesTheDisplayedResultBottomUp) {
 
     // A small odd-sized result from the same desktop-wide slot.
     ResultRect = {0, 0, 7, 3};
-    ASSERT_EQ(writeResultBmp((folder / "b.bmp").c_str()), BmpOutcome::Written);
+    ASSERT_EQ(writeResultBmp((folder / "b.bmp").c_str()), SaveOutcome::Written);
     EXPECT_TRUE(holdsPattern(readFileBytes(folder / "b.bmp"), 7, 3));
 }
 
 TEST_F(BmpWriterTest, AFileThatCannotBeOpenedIsReportedWithoutOwner) {
     TempFolder folder;
-    EXPECT_EQ(writeResultBmp((folder / "missing\\a.bmp").c_str()), BmpOutcome::NotOpened);
+    EXPECT_EQ(writeResultBmp((folder / "missing\\a.bmp").c_str()), SaveOutcome::NotOpened);
     EXPECT_TRUE(watcher.sawMessage("エラー", kWriteFailed));
     EXPECT_FALSE(exists(folder / "missing"));
 }
 
 TEST_F(BmpWriterTest, AFullDiskLeavesNoCutOffFileAndTellsTheUser) {
     TempFolder folder;
-    const std::string path = folder / "full.bmp";
-    fullDiskQuota = 700000;
-    bmpFileWriter = fullDiskWrite;
-    const BmpOutcome outcome = writeResultBmp(path.c_str());
-    bmpFileWriter = writeChunkToFile;
-    EXPECT_EQ(outcome, BmpOutcome::NotCompleted);
-    EXPECT_EQ(fullDiskQuota, 0);  // the real file did take its 700,000 bytes first
-    EXPECT_FALSE(exists(path));
-    EXPECT_TRUE(watcher.sawMessage("エラー", kWriteFailed));
+    // The PNG of the pattern is far smaller than the BMP, but more than 1,000 bytes.
+    for (const auto& [type, quota] : {std::pair(ImageType::Bmp, 700000), std::pair(ImageType::Png, 1000)}) {
+        const std::string path = folder / (type == ImageType::Png ? "full.png" : "full.bmp");
+        fullDiskQuota = quota;
+        resultFileWriter = fullDiskWrite;
+        const SaveOutcome outcome = writeResultImage(path.c_str(), type);
+        resultFileWriter = writeChunkToFile;
+        EXPECT_EQ(outcome, SaveOutcome::NotCompleted) << path;
+        EXPECT_EQ(fullDiskQuota, 0) << path;  // the real file did take its bytes first
+        EXPECT_FALSE(exists(path));
+        EXPECT_TRUE(watcher.sawMessage("エラー", kWriteFailed));
+    }
+}
+
+TEST_F(BmpWriterTest, WithoutCOMThePngIsNotMadeAndTheUserIsTold) {
+    TempFolder folder;
+    CoUninitialize();  // as if start-up had not initialised it: the writer must not do so itself
+    EXPECT_EQ(writeResultPng((folder / "a.png").c_str()), SaveOutcome::NotEncoded);
+    settings.SAVE_TYPE = 1;
+    setAutoSaveFolder(folder / "auto");
+    autoSaveResult();
+    settings.SAVE_TYPE = 0;
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    EXPECT_TRUE(watcher.sawMessage("自動保存エラー", "PNG形式の画像を作成出来ませんでした。"));
+    EXPECT_FALSE(exists(folder / "a.png"));
+    EXPECT_TRUE(entriesOf(folder / "auto\\").empty());
 }
 
 TEST_F(BmpWriterTest, AMissingExportSlotIsTheMemoryFailure) {
     TempFolder folder;
     releaseSlots();  // as after a failed start-up allocation
-    EXPECT_EQ(writeResultBmp((folder / "a.bmp").c_str()), BmpOutcome::NoMemory);
+    EXPECT_EQ(writeResultBmp((folder / "a.bmp").c_str()), SaveOutcome::NoMemory);
     EXPECT_FALSE(exists(folder / "a.bmp"));
 
     setAutoSaveFolder(folder / "auto");
@@ -95,6 +117,17 @@ TEST_F(AutoSaveTest, MakesTheFolderAndFillsTheFirstGap) {
     EXPECT_EQ(readFileBytes(folder + "\\ss0000.bmp").size(), 1u);
     EXPECT_EQ(readFileBytes(folder + "\\ss0002.bmp").size(), 1u);
     EXPECT_EQ(app.saveInProgress, 0);
+
+    // Either type takes a number: a PNG goes after ss0002.bmp and ss0003.png, the next BMP after it.
+    touch(folder + "\\ss0003.png");
+    settings.SAVE_TYPE = 1;
+    autoSaveResult();
+    settings.SAVE_TYPE = 0;
+    EXPECT_TRUE(isPng(readFileBytes(folder + "\\ss0004.png")));
+    EXPECT_FALSE(exists(folder + "\\ss0004.bmp"));
+    autoSaveResult();
+    EXPECT_TRUE(holdsPattern(readFileBytes(folder + "\\ss0005.bmp"), 640, 480));
+    EXPECT_EQ(watcher.count(), 0u);
 }
 
 TEST_F(AutoSaveTest, AllTenThousandNamesTakenShowsTheMessageAndTouchesNothing) {
@@ -118,9 +151,10 @@ TEST_F(AutoSaveTest, AllTenThousandNamesTakenShowsTheMessageAndTouchesNothing) {
 
 TEST_F(AutoSaveTest, AFolderOf229BytesSavesAndOneOf230SavesNothing) {
     TempFolder root;
-    for (int length : {229, 230}) {
+    for (const auto& [type, length] : {std::pair(0, 229), std::pair(0, 230), std::pair(1, 229), std::pair(1, 230)}) {
+        settings.SAVE_TYPE = type;
         // root + "L<length>" padded with folder levels of 'a's to exactly `length` bytes
-        std::string folder = root.path + "L" + std::to_string(length);
+        std::string folder = root.path + (type ? "P" : "L") + std::to_string(length);
         while (static_cast<int>(folder.size()) < length) {
             const int left = length - static_cast<int>(folder.size());
             folder += left > 60 ? "\\" + std::string(58, 'a') : "\\" + std::string(static_cast<size_t>(left - 1), 'b');
@@ -128,10 +162,12 @@ TEST_F(AutoSaveTest, AFolderOf229BytesSavesAndOneOf230SavesNothing) {
         ASSERT_EQ(static_cast<int>(folder.size()), length);
         setAutoSaveFolder(folder);
         autoSaveResult();
-        EXPECT_EQ(exists(folder + "\\ss0000.bmp"), length == 229) << length;
-        EXPECT_EQ(exists(root.path + "L" + std::to_string(length)), length == 229) << "folder made for " << length;
+        EXPECT_EQ(exists(folder + (type ? "\\ss0000.png" : "\\ss0000.bmp")), length == 229) << length;
+        EXPECT_EQ(exists(root.path + (type ? "P" : "L") + std::to_string(length)), length == 229)
+            << "folder made for " << length;
         EXPECT_EQ(watcher.count(), 0u);
     }
+    settings.SAVE_TYPE = 0;
 }
 
 TEST_F(AutoSaveTest, AFolderWithoutARootSavesNothingAndSaysSo) {
@@ -172,9 +208,13 @@ TEST_F(AutoSaveTest, TheManualSaveRefusesWhileBusyAndWithoutAResult) {
 
 // Writes files for tests/e2e/test_bmp_readers.sh, which has independent readers check them.
 TEST_F(BmpWriterTest, WritesFilesForTheIndependentReaders) {
-    const char* out = getenv("KESTRIN_BMP_OUT");
-    if (!out) GTEST_SKIP() << "run by the readers' script";
-    ASSERT_EQ(writeResultBmp((std::string(out) + "\\pattern640x480.bmp").c_str()), BmpOutcome::Written);
-    ResultRect = {0, 0, 7, 3};
-    ASSERT_EQ(writeResultBmp((std::string(out) + "\\pattern7x3.bmp").c_str()), BmpOutcome::Written);
+    const std::string out = getenv("KESTRIN_BMP_OUT") ? getenv("KESTRIN_BMP_OUT") : "";
+    if (out.empty()) GTEST_SKIP() << "run by the readers' script";
+    for (ImageType type : {ImageType::Bmp, ImageType::Png}) {
+        const std::string extension = type == ImageType::Png ? ".png" : ".bmp";
+        ResultRect = {0, 0, 640, 480};
+        ASSERT_EQ(writeResultImage((out + ("\\pattern640x480" + extension)).c_str(), type), SaveOutcome::Written);
+        ResultRect = {0, 0, 7, 3};
+        ASSERT_EQ(writeResultImage((out + ("\\pattern7x3" + extension)).c_str(), type), SaveOutcome::Written);
+    }
 }

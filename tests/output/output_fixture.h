@@ -2,6 +2,7 @@
 // Shared ground for the BMP writer's tests: the display image, work DC and export slot
 // it reads from, and a check of what it wrote.
 #include <windows.h>
+#include <objbase.h>
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -16,13 +17,14 @@
 #include "support/pattern.h"
 
 // An 800 x 600 desktop whose display image holds a known pattern, with the export
-// slot allocated as at start-up and a 640 x 480 result.
+// slot allocated as at start-up, a 640 x 480 result and COM for the PNG encoder.
 // Every message box shown is answered and recorded by `watcher`, so none can hang a test.
 class DisplayTest : public ::testing::Test {
 protected:
     DialogWatcher watcher;
 
     void SetUp() override {
+        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
         app = AppState();
         VirtualScreenRect = {0, 0, 800, 600};
         ResultRect = {0, 0, 640, 480};
@@ -36,6 +38,7 @@ protected:
         exportSlot = 0;
         releaseDisplay();
         app = AppState();
+        CoUninitialize();
     }
 };
 

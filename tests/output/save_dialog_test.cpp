@@ -24,7 +24,9 @@ struct DialogSeen {
 // types `name` and presses Save, or presses Cancel when `name` is null.
 class SaveDialogDriver {
 public:
-    SaveDialogDriver(const wchar_t* name) : name_(name ? name : L""), cancel_(!name), worker_([this] { run(); }) {}
+    // `fileType`: the file-type row to select first (0 leaves the one offered).
+    SaveDialogDriver(const wchar_t* name, int fileType = 0)
+        : name_(name ? name : L""), cancel_(!name), fileType_(fileType), worker_([this] { run(); }) {}
     ~SaveDialogDriver() { worker_.join(); }
     DialogSeen seen;
     std::atomic<bool> found{false};
@@ -50,6 +52,14 @@ private:
             PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
             return;
         }
+        if (fileType_ > 0) {
+            HWND types = GetDlgItem(dialog, cmb1);
+            SendMessageW(types, CB_SETCURSEL, static_cast<WPARAM>(fileType_ - 1), 0);
+            // As a choice made with the mouse: the change, then its confirmation.
+            for (WORD notification : {CBN_SELCHANGE, CBN_SELENDOK}) {
+                SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(cmb1, notification), reinterpret_cast<LPARAM>(types));
+            }
+        }
         HWND nameBox = GetDlgItem(dialog, cmb13);  // the file name combo of the explorer-style dialog
         if (!nameBox) nameBox = GetDlgItem(dialog, edt1);
         SendMessageW(nameBox, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(name_.c_str()));
@@ -68,6 +78,7 @@ public:
 private:
     std::wstring name_;
     bool cancel_;
+    int fileType_;
     std::thread worker_;
 };
 
@@ -113,6 +124,38 @@ TEST_F(SaveDialogTest, ShowsItsTextsAndRemembersTheChosenFolder) {
         EXPECT_EQ(driver.seen.folder + L"\\", wideFromAnsi(folder / "dir\\"));
     }
     EXPECT_TRUE(exists(folder / "dir\\second.bmp"));
+}
+
+bool isPng(const std::vector<BYTE>& file) {
+    return file.size() > 8 && memcmp(file.data(), "\x89PNG\r\n\x1A\n", 8) == 0;
+}
+
+TEST_F(SaveDialogTest, ThePngTypeIsTakenFromTheSelectedRowOrTheTypedExtension) {
+    {
+        SaveDialogDriver driver(L"picked", 2);  // PNG selected, no extension typed
+        saveToFile();
+    }
+    EXPECT_TRUE(isPng(readFileBytes(folder / "picked.png")));
+    {
+        SaveDialogDriver driver(L"typed.PNG");  // BMP selected, PNG typed
+        saveToFile();
+    }
+    EXPECT_TRUE(isPng(readFileBytes(folder / "typed.PNG")));
+    {
+        SaveDialogDriver driver(L"typed.bmp", 2);  // PNG selected, BMP typed
+        saveToFile();
+    }
+    EXPECT_TRUE(holdsPattern(readFileBytes(folder / "typed.bmp"), 640, 480));
+    // SAVE_TYPE's type is the one offered first.
+    settings.SAVE_TYPE = 1;
+    {
+        SaveDialogDriver driver(L"offered");
+        saveToFile();
+        EXPECT_EQ(driver.seen.filter, wideFromShiftJis("PNGファイル（*.png）"));
+    }
+    settings.SAVE_TYPE = 0;
+    EXPECT_TRUE(isPng(readFileBytes(folder / "offered.png")));
+    EXPECT_EQ(watcher.count(), 0u);
 }
 
 TEST_F(SaveDialogTest, CancellingChangesNothing) {

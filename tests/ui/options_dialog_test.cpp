@@ -329,6 +329,24 @@ TEST_F(OptionsDialogTest, DisabledCheckBoxesStillGiveTheirState) {
     EXPECT_EQ(iniValue("OPTION", "AVI_OUT"), "1");
 }
 
+TEST_F(OptionsDialogTest, TheSaveTypeOpensAsStoredIsSavedByApplyAndRestoredByCancel) {
+    writeIni("OPTION", "SAVE_TYPE", "7");  // unknown: BMP
+    loadSettings(false);
+    HWND dialog = open();
+    EXPECT_TRUE(IsDlgButtonChecked(dialog, IDC_SAVE_BMP));
+    click(dialog, IDC_SAVE_PNG);
+    EXPECT_FALSE(IsDlgButtonChecked(dialog, IDC_SAVE_BMP)) << "the two are one group";
+    click(dialog, IDC_APPLY);
+    EXPECT_EQ(settings.SAVE_TYPE, 1);
+    EXPECT_EQ(iniValue("OPTION", "SAVE_TYPE"), "1");
+
+    dialog = open();
+    EXPECT_TRUE(IsDlgButtonChecked(dialog, IDC_SAVE_PNG));
+    click(dialog, IDC_SAVE_BMP);
+    click(dialog, IDC_CANCEL_OPTIONS);
+    EXPECT_EQ(settings.SAVE_TYPE, 1);
+}
+
 // A dialog that cannot be made leaves nothing waiting for it.
 TEST_F(OptionsDialogTest, AFailedOpeningIsUndone) {
     const HINSTANCE real = appInstance;
