@@ -69,8 +69,14 @@ FILE* openForWriting(const char* path) {
 
 // Closes a file that should hold `size` bytes and has taken `written`.
 SaveOutcome closeWhole(FILE* file, const char* path, int written, int size) {
-    const bool closed = fclose(file) == 0;  // the last bytes may only fail here
-    if (written != size || !closed) {
+    // The last bytes may only fail here: a file smaller than the stream's buffer is all
+    // written at the flush, and a close may not report a flush that failed.
+    const bool flushed = fflush(file) == 0;
+    const bool closed = fclose(file) == 0;
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    const bool whole = GetFileAttributesExA(path, GetFileExInfoStandard, &data) && data.nFileSizeHigh == 0 &&
+                       data.nFileSizeLow == static_cast<DWORD>(size);
+    if (written != size || !flushed || !closed || !whole) {
         // A cut-off file would look like a good one to whoever opens it next.
         remove(path);
         showMessage(nullptr, kWriteFailedMessage, kErrorTitle);

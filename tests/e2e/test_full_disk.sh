@@ -76,7 +76,7 @@ check_files_whole() {
   done
   for f in "$disk"/shots/*.png; do
     [ -e "$f" ] || continue
-    identify "$f" >/dev/null 2>&1 || fail "$(basename "$f") is a cut-off PNG left behind"
+    identify "$f" >/dev/null 2>&1 || { cp "$f" "$E2E_DIR/broken-$(basename "$f")"; fail "$(basename "$f") is a cut-off PNG left behind"; }
   done
   for f in "$disk"/avi/*.avi; do
     [ -e "$f" ] || continue
