@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "engine/portable_pow.h"
+
 namespace {
 
 // A row is worked on in chunks small enough to stay in the first-level cache: the
@@ -327,8 +329,9 @@ void compositeImages(const uint8_t* const* images, const double* weights, int co
 template <typename Real>
 Real sampleWeight(int i, int n, float reducePer, int reduceFixed, int emphasisOn, int emphasisLevel) {
     if (n < 1 || i < 1 || i > n) return 0;
-    // The power is taken in double and rounded once to the precision of the sums.
-    Real weight = static_cast<Real>(std::pow(static_cast<double>(i) / n, static_cast<double>(reducePer)));
+    // The power is taken in double, the same bits on every build, and rounded once to the
+    // precision of the sums.
+    Real weight = static_cast<Real>(portablePow(static_cast<double>(i) / n, static_cast<double>(reducePer)));
     if (reduceFixed) {
         weight = 1;
     } else if (emphasisOn) {

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "engine/portable_pow.h"
 #include "resources/resource.h"
 
 CurveInputs curveInputsFromTexts(bool noDecay, const char* exponentText, const char* levelText, bool emphasis) {
@@ -34,7 +35,7 @@ std::vector<CurvePoint> decayCurvePoints(int width, int height, const CurveInput
     points.push_back({1, height - 1});
     const float k = inputs.emphasisFactor;
     for (int i = 1; i <= 100; ++i) {
-        double weight = std::pow(i * 0.01, static_cast<double>(inputs.exponent));
+        double weight = portablePow(i * 0.01, static_cast<double>(inputs.exponent));
         if (inputs.emphasis) weight = weight / static_cast<double>((100 - i) * k + 1.0f);
         const int x = (width - 2) * i / 100 + 1;
         if (x > width - 1 || x < 1) continue;

@@ -17,6 +17,7 @@
 #include "core/texts.h"
 #include "engine/capture.h"
 #include "engine/kernels.h"
+#include "engine/portable_pow.h"
 #include "engine/sample_store.h"
 #include "engine/slot_pool.h"
 #include "hook/hook_api.h"
@@ -103,7 +104,7 @@ protected:
     template <typename Real>
     static Real definedWeight(int i, int n) {
         if (settings.REDUCE_FIXED) return 1;
-        Real weight = static_cast<Real>(std::pow(static_cast<double>(i) / n, static_cast<double>(settings.REDUCE_PER)));
+        Real weight = static_cast<Real>(portablePow(static_cast<double>(i) / n, static_cast<double>(settings.REDUCE_PER)));
         if (settings.EMPHASIS_ON) {
             weight = weight / (static_cast<Real>(n - i) * (static_cast<Real>(settings.EMPHASIS_LEVEL) * Real(0.01)) + 1);
         }

@@ -299,6 +299,47 @@ TYPED_TEST(CompositeNumbers, Avx2KernelsMatchScalarEvaluationOnRandomImages) {
     checkWidthsAgainstReference<TypeParam>();
 }
 
+// What the 32-bit and the 64-bit program make of the same samples, hashed (FNV-1a): the
+// weights of several curves and their composites on each path. Both builds must give these
+// numbers; a runtime function or an instruction that rounds differently on one changes them.
+uint64_t hashed(uint64_t hash, const void* data, size_t size) {
+    for (size_t i = 0; i < size; ++i) hash = (hash ^ static_cast<const uint8_t*>(data)[i]) * 1099511628211ULL;
+    return hash;
+}
+
+TYPED_TEST(CompositeNumbers, EveryBuildGivesTheSameBytes) {
+    std::mt19937 random(24);
+    const int n = 15, width = 301, height = 4;
+    std::vector<Image> samples(n, Image(width, height));
+    std::vector<const uint8_t*> pointers;
+    for (Image& sample : samples) {
+        for (uint8_t& b : sample.bytes) b = static_cast<uint8_t>(random() >> 24);
+        pointers.push_back(sample.row(0));
+    }
+    const Curve curves[] = {{1.0f, 0, 0, 100}, {0.37f, 0, 0, 100}, {2.5f, 0, 1, 37}, {5.0f, 0, 1, 200}, {1.0f, 1, 0, 0}};
+    uint64_t weightHash = 14695981039346656037ULL, resultHash = weightHash;
+    for (const Curve& c : curves) {
+        std::vector<TypeParam> weights;
+        TypeParam sum = 0;
+        for (int i = 1; i <= n; ++i) {
+            weights.push_back(sampleWeight<TypeParam>(i, n, c.reducePer, c.reduceFixed, c.emphasisOn, c.emphasisLevel));
+            sum += weights.back();
+        }
+        for (int i = 1; i <= 900; ++i) weights.push_back(sampleWeight<TypeParam>(i, 900, c.reducePer, 0, 0, 0));
+        weightHash = hashed(weightHash, weights.data(), weights.size() * sizeof(TypeParam));
+        Image sse2(width, height), avx2(width, height);
+        forceBaselineKernels(true);
+        compositeImages(pointers.data(), weights.data(), n, samples[0].stride, width, height, sum, sse2.row(0), sse2.stride);
+        forceBaselineKernels(false);
+        compositeImages(pointers.data(), weights.data(), n, samples[0].stride, width, height, sum, avx2.row(0), avx2.stride);
+        EXPECT_EQ(sse2.bytes, avx2.bytes) << "the " << kernelPath() << " path";
+        resultHash = hashed(resultHash, sse2.bytes.data(), sse2.bytes.size());
+    }
+    const bool single = sizeof(TypeParam) == sizeof(float);
+    EXPECT_EQ(weightHash, single ? 0xbf0da8edfcfc5554ULL : 0x3511b55317c324acULL) << std::hex << weightHash;
+    EXPECT_EQ(resultHash, single ? 0x3601eda8430c1d6cULL : 0x22662ea4ce54ea11ULL) << std::hex << resultHash;
+}
+
 TYPED_TEST(CompositeNumbers, EmptyRegionsAreLeftAlone) {
     Image image(4, 2, 0x77);
     std::vector<TypeParam> accumulator(24, TypeParam(5));
