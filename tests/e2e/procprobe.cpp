@@ -9,6 +9,9 @@
 //                                         with one of these titles, wherever it lies and whatever
 //                                         covers it; prints how many it answered
 //   procprobe.exe answer-owners TITLE...  the same, printing the image path of each answered box's process
+//   procprobe.exe reserve-low PATH-PART   reserves all free address space below 2 GB in that process
+//                                         (nothing committed); prints the megabytes reserved
+//   procprobe.exe high PATH-PART          megabytes of that process's committed memory at or above 2 GB
 //   procprobe.exe close PATH-PART         posts WM_CLOSE to the main windows of the processes whose
 //                                         image path contains PATH-PART (as the close box would)
 #include <windows.h>
@@ -20,6 +23,8 @@
 #include <cstring>
 #include <cwchar>
 #include <vector>
+
+#include "support/gdi_objects.h"
 
 namespace {
 
@@ -60,12 +65,6 @@ BOOL CALLBACK listWindow(HWND window, LPARAM) {
 // it; stock objects included), the handles are the process's entries in the system
 // handle list, the private bytes come from its VM counters, and the USER objects are
 // counted as its windows, top-level and child.
-struct GdiHandleEntry {
-    unsigned long long object;
-    unsigned int owner;
-    unsigned char extType, generation, type, flags;
-    unsigned long long user;
-};
 struct SystemHandleEntry {
     USHORT pid;
     USHORT creatorBackTrace;
@@ -75,25 +74,7 @@ struct SystemHandleEntry {
     PVOID object;
     ULONG access;
 };
-const int kGdiTableEntries = 0x10000;
 const SYSTEM_INFORMATION_CLASS kSystemHandleInformation = static_cast<SYSTEM_INFORMATION_CLASS>(16);
-
-long gdiObjectsOf(HANDLE process) {
-    PROCESS_BASIC_INFORMATION basic = {};
-    if (NtQueryInformationProcess(process, ProcessBasicInformation, &basic, sizeof basic, nullptr) != 0) return -1;
-    const SIZE_T tableOffset = sizeof(void*) == 8 ? 0xf8 : 0x94;  // PEB.GdiSharedHandleTable
-    void* table = nullptr;
-    if (!ReadProcessMemory(process, reinterpret_cast<BYTE*>(basic.PebBaseAddress) + tableOffset, &table, sizeof table,
-                           nullptr) ||
-        !table) {
-        return -1;
-    }
-    std::vector<GdiHandleEntry> entries(kGdiTableEntries);
-    if (!ReadProcessMemory(process, table, entries.data(), entries.size() * sizeof(GdiHandleEntry), nullptr)) return -1;
-    long used = 0;
-    for (const GdiHandleEntry& entry : entries) used += entry.type != 0;
-    return used;
-}
 
 long handlesOf(DWORD pid) {
     std::vector<BYTE> buffer(1 << 20);
@@ -130,10 +111,11 @@ BOOL CALLBACK countWindow(HWND window, LPARAM param) {
     return TRUE;
 }
 
-int usage(const wchar_t* part) {
+// The first process whose image path contains `part` (case-insensitive), or 0.
+DWORD processOf(const wchar_t* part) {
     DWORD pids[4096];
     DWORD bytes = 0;
-    if (!EnumProcesses(pids, sizeof pids, &bytes)) return 1;
+    if (!EnumProcesses(pids, sizeof pids, &bytes)) return 0;
     wchar_t wanted[MAX_PATH];
     lstrcpynW(wanted, part, MAX_PATH);
     CharLowerW(wanted);
@@ -141,19 +123,65 @@ int usage(const wchar_t* part) {
         wchar_t image[MAX_PATH];
         imagePathOf(pids[i], image, MAX_PATH);
         CharLowerW(image);
-        if (!wcsstr(image, wanted)) continue;
-        HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pids[i]);
-        if (!process) return 1;
-        VM_COUNTERS memory = {};
-        NtQueryInformationProcess(process, ProcessVmCounters, &memory, sizeof memory, nullptr);
-        WindowCount windows = {pids[i], 0};
-        EnumWindows(countWindow, reinterpret_cast<LPARAM>(&windows));
-        printf("gdi=%ld user=%ld handles=%ld private=%llu\n", gdiObjectsOf(process), windows.windows, handlesOf(pids[i]),
-               static_cast<unsigned long long>(memory.PagefileUsage));
-        CloseHandle(process);
-        return 0;
+        if (wcsstr(image, wanted)) return pids[i];
     }
-    return 1;
+    return 0;
+}
+
+int usage(const wchar_t* part) {
+    const DWORD pid = processOf(part);
+    HANDLE process = pid ? OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid) : nullptr;
+    if (!process) return 1;
+    VM_COUNTERS memory = {};
+    NtQueryInformationProcess(process, ProcessVmCounters, &memory, sizeof memory, nullptr);
+    WindowCount windows = {pid, 0};
+    EnumWindows(countWindow, reinterpret_cast<LPARAM>(&windows));
+    printf("gdi=%ld user=%ld handles=%ld private=%llu\n", gdiObjectsOf(process, pid), windows.windows, handlesOf(pid),
+           static_cast<unsigned long long>(memory.PagefileUsage));
+    CloseHandle(process);
+    return 0;
+}
+
+// The low 2 GB of a 32-bit process's address space, and what lies above them.
+const uintptr_t kTwoGigabytes = 0x80000000u;
+
+int reserveLow(const wchar_t* part) {
+    const DWORD pid = processOf(part);
+    HANDLE process = pid ? OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_OPERATION, FALSE, pid) : nullptr;
+    if (!process) return 1;
+    unsigned long long reserved = 0;
+    MEMORY_BASIC_INFORMATION region;
+    for (uintptr_t at = 0x10000; at < kTwoGigabytes && VirtualQueryEx(process, reinterpret_cast<void*>(at), &region,
+                                                                       sizeof region) == sizeof region;) {
+        const uintptr_t base = reinterpret_cast<uintptr_t>(region.BaseAddress);
+        const uintptr_t end = base + region.RegionSize < kTwoGigabytes ? base + region.RegionSize : kTwoGigabytes;
+        // Reservations start on the 64 KB allocation granularity.
+        const uintptr_t start = (base + 0xFFFF) & ~static_cast<uintptr_t>(0xFFFF);
+        if (region.State == MEM_FREE && start < end &&
+            VirtualAllocEx(process, reinterpret_cast<void*>(start), end - start, MEM_RESERVE, PAGE_NOACCESS)) {
+            reserved += end - start;
+        }
+        at = base + region.RegionSize;
+    }
+    CloseHandle(process);
+    printf("%llu\n", reserved >> 20);
+    return 0;
+}
+
+int highMemory(const wchar_t* part) {
+    const DWORD pid = processOf(part);
+    HANDLE process = pid ? OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, pid) : nullptr;
+    if (!process) return 1;
+    unsigned long long committed = 0;
+    MEMORY_BASIC_INFORMATION region;
+    for (uintptr_t at = kTwoGigabytes; at != 0 && VirtualQueryEx(process, reinterpret_cast<void*>(at), &region,
+                                                                  sizeof region) == sizeof region;) {
+        if (region.State == MEM_COMMIT) committed += region.RegionSize;
+        at = reinterpret_cast<uintptr_t>(region.BaseAddress) + region.RegionSize;
+    }
+    CloseHandle(process);
+    printf("%llu\n", committed >> 20);
+    return 0;
 }
 
 BOOL CALLBACK closeWindow(HWND window, LPARAM param) {
@@ -214,6 +242,8 @@ int main() {
         return 0;
     }
     if (lstrcmpW(verb, L"usage") == 0 && argc >= 3) return usage(argv[2]);
+    if (lstrcmpW(verb, L"reserve-low") == 0 && argc >= 3) return reserveLow(argv[2]);
+    if (lstrcmpW(verb, L"high") == 0 && argc >= 3) return highMemory(argv[2]);
     if (lstrcmpW(verb, L"answer") == 0 || lstrcmpW(verb, L"answer-owners") == 0) {
         AnswerRequest request = {argv + 2, argc - 2, 0, lstrcmpW(verb, L"answer-owners") == 0};
         EnumWindows(answerBox, reinterpret_cast<LPARAM>(&request));
