@@ -1,4 +1,4 @@
-# Cross build for 32-bit Windows, the real target (cannot run on these machines).
+# Cross build for 32-bit Windows, the real target, run under the 32-bit side of Wine.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(KESTRIN_TRIPLE i686-w64-mingw32)
@@ -9,4 +9,5 @@ set(CMAKE_FIND_ROOT_PATH /usr/${KESTRIN_TRIPLE})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+# The wrapper keeps the program's pid and skips (exit 77) where no 32-bit Wine is installed.
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine32)

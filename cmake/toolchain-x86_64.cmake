@@ -9,4 +9,6 @@ set(CMAKE_FIND_ROOT_PATH /usr/${KESTRIN_TRIPLE})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+# The 64-bit loader itself: /usr/bin/wine with the 32-bit side installed starts the 32-bit
+# loader, which hands the program to a new process and does not return its exit code.
+set(CMAKE_CROSSCOMPILING_EMULATOR /usr/lib/wine/wine64)

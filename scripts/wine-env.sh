@@ -36,10 +36,18 @@ kestrin_start_xvfb() {
   rm -f "$fdfile"
 }
 
+# A prefix is ready once made; where the 32-bit side of Wine is installed it must have been
+# made after it (it then has syswow64, without which no 32-bit program starts).
+kestrin_prefix_ready() {
+  [ -f "$WINEPREFIX/system.reg" ] &&
+    { [ ! -x /usr/lib/wine/wine ] || [ -d "$WINEPREFIX/drive_c/windows/syswow64" ]; }
+}
+
 kestrin_start_wine() {
   # A wineserver left from an earlier run serves another display: start afresh.
   wineserver -k >/dev/null 2>&1 || true
-  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  if ! kestrin_prefix_ready; then
+    rm -rf "$WINEPREFIX"
     mkdir -p "$WINEPREFIX"
     wineboot -i >/dev/null 2>&1 || true
     wineserver -w

@@ -4,10 +4,20 @@
 # started on every exit path.
 set -Eeuo pipefail
 
-: "${KESTRIN_BIN:?KESTRIN_BIN must name the build's bin folder}"
+: "${KESTRIN_BIN:?KESTRIN_BIN must name the bin folder of the build}"
 : "${KESTRIN_SOURCE:?KESTRIN_SOURCE must name the source folder}"
-: "${DISPLAY:?the end-to-end tests need the run's X display}"
+: "${DISPLAY:?the end-to-end tests need the X display of the run}"
 export WINEDEBUG=-all
+# The loader of this build's programs, set by CTest: the 64-bit loader itself, or the 32-bit
+# wrapper, which exits with 77 (the suite's "skipped") where the machine runs no 32-bit
+# programs. Both keep the pid of the program they start and return its exit code.
+: "${KESTRIN_WINE:?KESTRIN_WINE must name the loader of the programs built}"
+"$KESTRIN_WINE" --version >/dev/null 2>&1 || {
+  status=$?
+  [ "$status" -ne 77 ] || { echo "skipped ($(basename "$0" .sh)): this machine runs no 32-bit programs"; exit 77; }
+  echo "FAIL ($(basename "$0" .sh)): $KESTRIN_WINE --version exited $status" >&2
+  exit 1
+}
 : "${WINEPREFIX:=$(cd "$KESTRIN_BIN/../.." && pwd)/wineprefix}"
 export WINEPREFIX
 { export LC_ALL=${LC_ALL:-ja_JP.UTF-8}; } 2>/dev/null
@@ -171,7 +181,7 @@ caption_matches() {
 }
 
 start_kestrin() {
-  (cd "$E2E_DIR" && exec wine Kestrin.exe) &
+  (cd "$E2E_DIR" && exec "$KESTRIN_WINE" Kestrin.exe) &
   kestrin_pid=$!
   e2e_pids+=("$kestrin_pid")
   wait_for 60 "Kestrin's window to be ready" caption_is "$KESTRIN_CAPTION_READY"
@@ -192,7 +202,7 @@ kestrin_exited() { ! kill -0 "$kestrin_pid" 2>/dev/null; }
 # scene.exe MODE X Y W H [SPEED]; waits until it has written its rectangles.
 start_scene() {
   rm -f "$E2E_DIR/scene-rect.txt"
-  (cd "$E2E_DIR" && exec wine "$KESTRIN_BIN/scene.exe" "$@") &
+  (cd "$E2E_DIR" && exec "$KESTRIN_WINE" "$KESTRIN_BIN/scene.exe" "$@") &
   e2e_pids+=("$!")
   wait_for 60 "the scene window" test -s "$E2E_DIR/scene-rect.txt"
   wait_for 30 "the scene's X window" scene_window
@@ -249,8 +259,8 @@ e2e_keep_evidence() {
 # Pixels of a BMP or screen crop as "x,y: r,g,b" lines through ImageMagick.
 pixels_of() { convert "$@" -depth 8 txt:- | sed -n 's/^\([0-9]*\),\([0-9]*\): (\([0-9]*\),\([0-9]*\),\([0-9]*\).*/\1 \2 \3 \4 \5/p'; }
 
-procprobe() { wine "$KESTRIN_BIN/procprobe.exe" "$@" 2>/dev/null | tr -d '\r'; }
-winprobe() { wine "$KESTRIN_BIN/winprobe.exe" "$@" 2>/dev/null | tr -d '\r'; }
+procprobe() { "$KESTRIN_WINE" "$KESTRIN_BIN/procprobe.exe" "$@" 2>/dev/null | tr -d '\r'; }
+winprobe() { "$KESTRIN_WINE" "$KESTRIN_BIN/winprobe.exe" "$@" 2>/dev/null | tr -d '\r'; }
 # A helper program's start can fail on a busy machine (exit 1, no output). A call that only
 # reads, or that does no harm when done twice, is tried again until it succeeds or 10 s pass.
 again() {

@@ -15,7 +15,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"; [ "$(type -t kestrin_stop_all)" = function ] && kestrin_stop_all || true' EXIT
 out="$work/videos"
 mkdir -p "$out"
-wine "$KESTRIN_BIN/avi_probe_writer.exe" "Z:${out//\//\\}" || { echo "probe writer failed ($?)"; exit 1; }
+"$KESTRIN_WINE" "$KESTRIN_BIN/avi_probe_writer.exe" "Z:${out//\//\\}" || { echo "probe writer failed ($?)"; exit 1; }
 
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }

@@ -8,7 +8,7 @@ out=$(mktemp -d)
 cleanup() { rm -rf "$out"; }
 trap cleanup EXIT
 winout="Z:${out//\//\\}"
-if ! KESTRIN_BMP_OUT="$winout" wine "$KESTRIN_BIN/test_output.exe" \
+if ! KESTRIN_BMP_OUT="$winout" "$KESTRIN_WINE" "$KESTRIN_BIN/test_output.exe" \
      --gtest_filter='BmpWriterTest.WritesFilesForTheIndependentReaders' >"$out/log" 2>&1; then
   cat "$out/log"; echo "the writer failed"; exit 1
 fi

@@ -18,9 +18,9 @@ typed="$KESTRIN_TEST_DRIVE:\\$E2E_NAME\\inner"
 picked="$KESTRIN_TEST_DRIVE:\\$E2E_NAME"
 start_kestrin
 press kestrin ctrl+o
-wait_for 20 "the options dialog" bash -c "[ \"\$(wine '$KESTRIN_BIN/winprobe.exe' count '#32770' 'オプション' | tr -d '\r')\" = 1 ]"
+wait_for 20 "the options dialog" bash -c "[ \"\$('$KESTRIN_WINE' '$KESTRIN_BIN/winprobe.exe' count '#32770' 'オプション' | tr -d '\r')\" = 1 ]"
 probe click 'オプション' 1027
-wait_for 20 "the folder dialog" bash -c "[ \"\$(wine '$KESTRIN_BIN/winprobe.exe' count '#32770' '各種フォルダ設定' | tr -d '\r')\" = 1 ]"
+wait_for 20 "the folder dialog" bash -c "[ \"\$('$KESTRIN_WINE' '$KESTRIN_BIN/winprobe.exe' count '#32770' '各種フォルダ設定' | tr -d '\r')\" = 1 ]"
 again probe text '各種フォルダ設定' 1028 "$typed"
 probe click '各種フォルダ設定' 1029
 browser_window() { titled_window 'フォルダーの参照'; }
@@ -45,8 +45,8 @@ text=$(probe gettext '各種フォルダ設定' 1028)
 [ "$text" = "$picked" ] || fail "OK in the browser gave '$text', not the typed folder"
 pass "the browser opens at the typed folder"
 probe click '各種フォルダ設定' 2
-wait_for 20 "the folder dialog to close" bash -c "[ \"\$(wine '$KESTRIN_BIN/winprobe.exe' count '#32770' '各種フォルダ設定' | tr -d '\r')\" = 0 ]"
+wait_for 20 "the folder dialog to close" bash -c "[ \"\$('$KESTRIN_WINE' '$KESTRIN_BIN/winprobe.exe' count '#32770' '各種フォルダ設定' | tr -d '\r')\" = 0 ]"
 probe click 'オプション' 1005
-wait_for 20 "the options dialog to close" bash -c "[ \"\$(wine '$KESTRIN_BIN/winprobe.exe' count '#32770' 'オプション' | tr -d '\r')\" = 0 ]"
+wait_for 20 "the options dialog to close" bash -c "[ \"\$('$KESTRIN_WINE' '$KESTRIN_BIN/winprobe.exe' count '#32770' 'オプション' | tr -d '\r')\" = 0 ]"
 stop_kestrin
 [ "$KESTRIN_EXIT" -eq 0 ] || fail "exit code $KESTRIN_EXIT"

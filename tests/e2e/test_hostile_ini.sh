@@ -20,7 +20,7 @@ seen_total=0
 # The sampling timeline gets its "capture" line when a capture ends, with or without samples.
 start_instance() {  # start_instance ID
   local dir="$E2E_DIR/ini/$1"
-  (cd "$dir" && KESTRIN_CADENCE_LOG=$(winpath "$dir/capture.log") exec wine Kestrin.exe) &
+  (cd "$dir" && KESTRIN_CADENCE_LOG=$(winpath "$dir/capture.log") exec "$KESTRIN_WINE" Kestrin.exe) &
   pid_of[$1]=$!; e2e_pids+=("$!"); starts[$1]=$((${starts[$1]:-0} + 1))
 }
 

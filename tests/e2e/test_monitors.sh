@@ -33,7 +33,9 @@ rm -f "$display_file"
 xrandr --setmonitor SECOND 1024/270x768/203+0+0 screen >/dev/null
 xrandr --setmonitor '*PRIMARY' 1024/270x768/203+1024+0 none >/dev/null
 
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
+if [ ! -f "$WINEPREFIX/system.reg" ] ||
+   { [ -x /usr/lib/wine/wine ] && [ ! -d "$WINEPREFIX/drive_c/windows/syswow64" ]; }; then
+  rm -rf "$WINEPREFIX"
   mkdir -p "$WINEPREFIX"
   wineboot -i >/dev/null 2>&1 || true
 fi
@@ -73,7 +75,7 @@ INI
 start_scene pattern -800 560 203 121
 start_kestrin
 
-winprobe() { wine "$KESTRIN_BIN/winprobe.exe" "$@" 2>/dev/null | tr -d '\r'; }
+winprobe() { "$KESTRIN_WINE" "$KESTRIN_BIN/winprobe.exe" "$@" 2>/dev/null | tr -d '\r'; }
 read -r _ kl kt kr kb < <(winprobe rect DEFAULT | grep '^window')
 [ "$((kr - kl)) $((kb - kt))" = "600 450" ] || fail "the window's size $((kr - kl)) x $((kb - kt)) was not kept"
 [ "$kl" -ge -1024 ] && [ "$kr" -le 1024 ] && [ "$kt" -ge 0 ] && [ "$kb" -le 768 ] ||

@@ -4,7 +4,7 @@
 # the foreground window with PrintScreen, auto-saves it into the screenshot folder beside
 # it, and exits with Ctrl+E, leaving its settings beside it and no temporary file.
 source "$(dirname "$0")/lib.sh"
-: "${KESTRIN_PACKAGE:?KESTRIN_PACKAGE must name the win64 release zip}"
+: "${KESTRIN_PACKAGE:?KESTRIN_PACKAGE must name the release zip of the build}"
 
 e2e_prepare
 rm -f "$E2E_DIR/Kestrin.exe" "$E2E_DIR/HOOKDLL.dll"

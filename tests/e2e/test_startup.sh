@@ -39,7 +39,7 @@ pass "white before the first capture"
 # Moving the window by its title bar, as a user would, is remembered.
 focus kestrin
 xdotool mousemove 300 100 mousedown 1 mousemove 320 110 mousemove 360 130 mousemove 380 140 mouseup 1
-wait_for 20 "the window to move" bash -c "wine '$KESTRIN_BIN/winprobe.exe' rect DEFAULT | grep -q '^window 200 130 600 430'"
+wait_for 20 "the window to move" bash -c "'$KESTRIN_WINE' '$KESTRIN_BIN/winprobe.exe' rect DEFAULT | grep -q '^window 200 130 600 430'"
 read -r _ ml mt mr mb < <(again winprobe rect DEFAULT | grep '^window')
 
 stop_kestrin

@@ -17,20 +17,19 @@
 
 // This process's visible dialog windows (class #32770): message boxes, file dialogs and
 // the program's own dialogs.
+inline BOOL CALLBACK addVisibleDialog(HWND window, LPARAM found) {
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    wchar_t className[64] = L"";
+    GetClassNameW(window, className, 64);
+    if (process == GetCurrentProcessId() && IsWindowVisible(window) && wcscmp(className, L"#32770") == 0) {
+        reinterpret_cast<std::vector<HWND>*>(found)->push_back(window);
+    }
+    return TRUE;
+}
 inline std::vector<HWND> visibleDialogs() {
     std::vector<HWND> found;
-    EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
-            DWORD process = 0;
-            GetWindowThreadProcessId(window, &process);
-            wchar_t className[64] = L"";
-            GetClassNameW(window, className, 64);
-            if (process == GetCurrentProcessId() && IsWindowVisible(window) && wcscmp(className, L"#32770") == 0) {
-                reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&found));
+    EnumWindows(addVisibleDialog, reinterpret_cast<LPARAM>(&found));
     return found;
 }
 

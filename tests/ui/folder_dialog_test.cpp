@@ -9,6 +9,14 @@
 
 namespace {
 
+// The browser's caption line, kept into the wchar_t[256] the parameter points at.
+BOOL CALLBACK keepBrowserTitle(HWND child, LPARAM out) {
+    wchar_t piece[256] = L"";
+    GetWindowTextW(child, piece, 256);
+    if (wcsstr(piece, L"ＳＳ自動セーブフォルダ設定")) lstrcpynW(reinterpret_cast<wchar_t*>(out), piece, 256);
+    return TRUE;
+}
+
 std::string trimmed(const char* path) {
     char buffer[MAX_PATH];
     lstrcpynA(buffer, path, MAX_PATH);
@@ -147,16 +155,7 @@ TEST_F(FolderDialogTest, TheBrowserOpensAtTheTypedFolderAndItsChoiceFillsTheEdit
         afterOpen = browse(
             [&](HWND browser) {
                 wchar_t text[256] = L"";
-                EnumChildWindows(
-                    browser,
-                    [](HWND child, LPARAM param) -> BOOL {
-                        wchar_t* out = reinterpret_cast<wchar_t*>(param);
-                        wchar_t piece[256] = L"";
-                        GetWindowTextW(child, piece, 256);
-                        if (wcsstr(piece, L"ＳＳ自動セーブフォルダ設定")) lstrcpynW(out, piece, 256);
-                        return TRUE;
-                    },
-                    reinterpret_cast<LPARAM>(text));
+                EnumChildWindows(browser, keepBrowserTitle, reinterpret_cast<LPARAM>(text));
                 browserTitle = text;
                 holdForScreenshot(false);
             },

@@ -51,24 +51,23 @@ inline HWND waitForWindow(const char* caption, DWORD timeoutMs = 10000) {
 }
 
 // A dialog owned by `owner` (the folder browser), waited for.
+struct OwnedSearch {
+    HWND owner;
+    HWND found;
+};
+inline BOOL CALLBACK findOwnedWindow(HWND window, LPARAM param) {
+    OwnedSearch* s = reinterpret_cast<OwnedSearch*>(param);
+    if (GetWindow(window, GW_OWNER) == s->owner && IsWindowVisible(window)) {
+        s->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
 inline HWND waitForOwnedDialog(HWND owner, DWORD timeoutMs = 10000) {
-    struct Search {
-        HWND owner;
-        HWND found;
-    } search = {owner, nullptr};
+    OwnedSearch search = {owner, nullptr};
     const DWORD end = GetTickCount() + timeoutMs;
     while (static_cast<LONG>(GetTickCount() - end) < 0) {
-        EnumThreadWindows(
-            GetWindowThreadProcessId(owner, nullptr),
-            [](HWND window, LPARAM param) -> BOOL {
-                Search* s = reinterpret_cast<Search*>(param);
-                if (GetWindow(window, GW_OWNER) == s->owner && IsWindowVisible(window)) {
-                    s->found = window;
-                    return FALSE;
-                }
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&search));
+        EnumThreadWindows(GetWindowThreadProcessId(owner, nullptr), findOwnedWindow, reinterpret_cast<LPARAM>(&search));
         if (search.found) return search.found;
         Sleep(20);
     }
