@@ -106,7 +106,7 @@ void compositeSamples(int n, const CompositeExtent& extent) {
         recordFrame(writer, i - 1);
     }
     if (writer) {
-        if (app.aviFileOpen) closeNumberedAvi(writer);
+        closeNumberedAvi(writer);
         delete writer;
     }
     // No pixels in the result slot: the previous result stays on display.

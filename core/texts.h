@@ -55,17 +55,23 @@ inline constexpr char kPngEncodeFailedMessage[] = "PNG形式の画像を作成�
 inline constexpr char kSaveFilterName[] = "ビットマップファイル（*.bmp）";
 inline constexpr char kSavePngFilterName[] = "PNGファイル（*.png）";
 inline constexpr char kSaveDialogTitle[] = "ビットマップファイルを保存";
+inline constexpr char kSavePngDialogTitle[] = "PNGファイルを保存";
 
 // AVI files. The "%d" ones take the number of frames the file keeps.
 inline constexpr char kAviFullMessage[] = "スクリーンショットビデオが一杯です。";
 inline constexpr char kAviTooLargeMessage[] =
     "ビデオファイルが扱える大きさ（2GB）を超えるため、\n録画を %d フレームで終了しました。";
 inline constexpr char kAviNoMemoryMessage[] = "メモリが不足したため、\n録画を %d フレームで終了しました。";
+inline constexpr char kAviAreaTooLargeMessage[] =
+    "録画する範囲がスクリーンショットの保存用メモリより大きいため、\n録画を %d フレームで終了しました。";
 inline constexpr char kAviWriteFailedMessage[] =
     "ビデオファイルに書き込めなかったため、\n録画を %d フレームで終了しました。";
-// Takes the number of files, then the first and the last file's name.
-inline constexpr char kAviSplitMessage[] =
-    "録画は大きいため、%d 個のファイルに分けて保存しました。\n%s ～ %s";
+inline constexpr char kAviDiskFullMessage[] =
+    "ディスクの空き容量が足りなくなったため、\n録画を %d フレームで終了しました。";
+inline constexpr char kAviNextFileMessage[] =
+    "次のビデオファイルを作成出来なかったため、\n録画を %d フレームで終了しました。";
+// Takes the number of files, then their names ("savi0000.avi ～ savi0002.avi", or each).
+inline constexpr char kAviSplitMessage[] = "録画は大きいため、%d 個のファイルに分けて保存しました。\n%s";
 inline constexpr char kAviNoRootMessage[] =
     "ビデオ保存フォルダの指定が正しくないため録画出来ませんでした。\n"
     "ドライブ名（C:\\ など）から始まるフォルダを指定して下さい。";

@@ -1,5 +1,6 @@
 #include "output/avi_writer.h"
 
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -19,10 +20,10 @@ namespace {
 // OF_CREATE | OF_SHARE_EXCLUSIVE | OF_WRITE.
 const UINT kCreateMode = 4113;
 
-void tellRecordingEnded(const char* format, int framesKept) {
-    char text[256];
-    snprintf(text, sizeof text, format, framesKept);
-    showMessage(mainWindow, text, kAviErrorTitle);
+// The recording ends here; closeNumberedAvi says why, with the frames that remain.
+void endWith(AviWriter* writer, const char* message) {
+    writer->endRecording();
+    if (!writer->endMessage) writer->endMessage = message;
 }
 
 }  // namespace
@@ -30,6 +31,15 @@ void tellRecordingEnded(const char* format, int framesKept) {
 long long aviFrameFileBytes(int byteCount) {
     const long long data = byteCount < 0 ? 0 : byteCount;
     return 8 + (data + (data & 1)) + 16;
+}
+
+int aviFramesPerFile(int frameBytes, long long fileByteLimit) {
+    const long long frames = (fileByteLimit - kAviFixedBytes) / aviFrameFileBytes(frameBytes);
+    return frames < 0 ? 0 : frames > INT_MAX ? INT_MAX : static_cast<int>(frames);
+}
+
+long long aviRoomNeeded(int frameBytes, int framesWritten) {
+    return aviFrameFileBytes(frameBytes) + 16LL * framesWritten + kAviCloseReserveBytes;
 }
 
 void flipRowsIntoFrame(const BYTE* source, int sourceStride, BYTE* frame, int frameStride, int width,
@@ -96,10 +106,6 @@ bool AviWriter::open(const char* path, int rate, int length, int width, int heig
     this->rate = rate;
     this->width = width;
     this->height = height;
-    if (filesBefore == 0) {
-        this->length = length;
-        snprintf(firstPath, sizeof firstPath, "%s", path);
-    }
     fileBytes = kAviFixedBytes;
     framesWritten = 0;
     recordingEnded = 0;
@@ -146,59 +152,109 @@ bool aviHeaderIsWhole(const BYTE* header, long long fileSize) {
 
 namespace {
 
-// Closes the file and keeps it only when it was finished whole. False when it was removed.
+// What a reader finds in the file now: false only when its start was read and it is not
+// that of a finished AVI file.
+bool readsWhole(const char* path) {
+    BYTE header[12] = {};
+    FILE* file = fopen(path, "rb");
+    if (!file) return true;  // it cannot be looked at: what it holds is kept
+    long long size = -1;
+    if (fread(header, 1, sizeof header, file) == sizeof header && fseek(file, 0, SEEK_END) == 0) size = ftell(file);
+    fclose(file);
+    return size < 0 || aviHeaderIsWhole(header, size);
+}
+
+// Closes the file and keeps it when it was finished whole and holds a frame or was meant
+// to hold none. False when it was removed.
 bool closeWhole(AviWriter* writer) {
     writer->close();
-    BYTE header[12] = {};
-    long long size = -1;
-    FILE* file = fopen(writer->path, "rb");
-    if (file) {
-        if (fread(header, 1, sizeof header, file) == sizeof header && fseek(file, 0, SEEK_END) == 0) {
-            size = ftell(file);
-        }
-        fclose(file);
+    if (writer->framesWritten == 0 && writer->endMessage) {
+        // The recording ended before this file's first frame: it holds nothing.
+        DeleteFileA(writer->path);
+        return false;
     }
-    if (aviHeaderIsWhole(header, size)) return true;
-    remove(writer->path);
+    if (readsWhole(writer->path)) return true;
+    DeleteFileA(writer->path);
     showMessage(mainWindow, kAviRemovedMessage, kAviErrorTitle);
     return false;
 }
 
-const char* fileNameOf(const char* path) {
-    const int separator = lastSeparatorIndex(path);
-    return separator >= 0 ? path + separator + 1 : path;
+// Closes the writer's file whole and counts it, with its frames, among the recording's.
+void closeAndKeep(AviWriter* writer) {
+    if (!writer->isOpen) return;
+    if (!closeWhole(writer)) return;
+    if (writer->filesBefore < static_cast<int>(sizeof writer->keptNumbers / sizeof writer->keptNumbers[0])) {
+        writer->keptNumbers[writer->filesBefore] = writer->fileNumber;
+    }
+    ++writer->filesBefore;
+    writer->framesBefore += writer->framesWritten;
+    writer->framesWritten = 0;
 }
 
 // The file is full: closes it whole and opens the next numbered one for the frames
 // still to come. False when the recording cannot go on.
 bool continueInNextFile(AviWriter* writer) {
-    const int kept = writer->framesBefore + writer->framesWritten;
-    if (!closeWhole(writer)) return false;
-    writer->framesBefore = kept;
-    ++writer->filesBefore;
-    const int left = writer->length - kept;
-    openNumberedAvi(writer, writer->rate, left > 0 ? left : 0, writer->width, writer->height);
-    return writer->isOpen != 0;
+    const int kept = writer->framesBefore;
+    closeAndKeep(writer);
+    if (writer->framesBefore == kept) {
+        endWith(writer, kAviWriteFailedMessage);  // the full file was not whole
+        return false;
+    }
+    openNumberedAvi(writer, writer->rate, writer->length, writer->width, writer->height);
+    if (writer->isOpen) return true;
+    endWith(writer, kAviNextFileMessage);
+    return false;
+}
+
+// The files kept, as "savi0000.avi ～ savi0002.avi" when their numbers follow each other,
+// else one after another.
+void describeFiles(const AviWriter* writer, char* out, size_t size) {
+    const int listed = writer->filesBefore < 64 ? writer->filesBefore : 64;
+    bool consecutive = true;
+    for (int i = 1; i < listed; ++i) consecutive = consecutive && writer->keptNumbers[i] == writer->keptNumbers[i - 1] + 1;
+    if (consecutive && listed > 1 && listed == writer->filesBefore) {
+        snprintf(out, size, "savi%04d.avi ～ savi%04d.avi", writer->keptNumbers[0], writer->keptNumbers[listed - 1]);
+        return;
+    }
+    out[0] = '\0';
+    size_t used = 0;
+    for (int i = 0; i < listed && used + 20 < size; ++i) {
+        used += static_cast<size_t>(snprintf(out + used, size - used, "%ssavi%04d.avi", i ? "、" : "", writer->keptNumbers[i]));
+    }
+    if (listed < writer->filesBefore && used + 4 < size) snprintf(out + used, size - used, "、…");
 }
 
 }  // namespace
 
 void closeNumberedAvi(AviWriter* writer) {
-    if (!writer || !writer->isOpen) return;
-    if (!closeWhole(writer) || writer->filesBefore == 0) return;
-    char text[512];
-    snprintf(text, sizeof text, kAviSplitMessage, writer->filesBefore + 1, fileNameOf(writer->firstPath),
-             fileNameOf(writer->path));
-    showMessage(mainWindow, text, kAviInfoTitle, MB_OK | MB_ICONINFORMATION);
+    if (!writer) return;
+    closeAndKeep(writer);
+    char files[1024] = "";
+    if (writer->filesBefore > 1) describeFiles(writer, files, sizeof files);
+    char text[1280];
+    if (writer->endMessage) {
+        const int length = snprintf(text, sizeof text, writer->endMessage, writer->framesBefore);
+        if (files[0] && length > 0 && length < static_cast<int>(sizeof text)) {
+            snprintf(text + length, sizeof text - length, "\n%s", files);
+        }
+        showMessage(mainWindow, text, kAviErrorTitle);
+    } else if (writer->filesBefore > 1) {
+        snprintf(text, sizeof text, kAviSplitMessage, writer->filesBefore, files);
+        showMessage(mainWindow, text, kAviInfoTitle, MB_OK | MB_ICONINFORMATION);
+    }
+    writer->endMessage = nullptr;
+    writer->filesBefore = 0;
+    writer->framesBefore = 0;
 }
 
 void openNumberedAvi(AviWriter* writer, int rate, int length, int width, int height) {
     if (!writer || writer->isOpen) return;
+    const bool continuing = writer->filesBefore > 0;
     if (!outputFolderFits(settings.AVISAVEPATH, MAX_PATH)) {
         // Too long: silently nothing. No root: recording into whatever the current
         // directory happens to be would lose the file, so the user is told, once a
         // capture and only when it has frames to keep.
-        if (length > 0 && strlen(settings.AVISAVEPATH) + 30 < MAX_PATH) {
+        if (!continuing && length > 0 && strlen(settings.AVISAVEPATH) + 30 <= MAX_PATH) {
             showMessage(mainWindow, kAviNoRootMessage, kAviErrorTitle);
         }
         return;
@@ -207,8 +263,10 @@ void openNumberedAvi(AviWriter* writer, int rate, int length, int width, int hei
     enterOutputFolder(settings.AVISAVEPATH);
 
     char name[MAX_PATH];
-    if (findFreeSerialName(name, settings.AVISAVEPATH, "savi", "avi") < 0) {
-        showMessage(mainWindow, kAviFullMessage, kAviErrorTitle);
+    const int number = claimFreeSerialName(name, settings.AVISAVEPATH, "savi", "avi");
+    if (number < 0) {
+        // A recording under way says so once it ends, with the files it already has.
+        if (!continuing) showMessage(mainWindow, kAviFullMessage, kAviErrorTitle);
         return;
     }
 
@@ -219,26 +277,35 @@ void openNumberedAvi(AviWriter* writer, int rate, int length, int width, int hei
     format.biPlanes = 1;
     format.biBitCount = 24;
     format.biCompression = BI_RGB;
-    if (writer->open(name, rate, length, width, height, &format)) app.aviFileOpen = 1;
+    if (!continuing) writer->length = length;
+    // Each file announces only the frames still to come that it can hold.
+    const long long frameBytes = static_cast<long long>(stride24(width)) * height;
+    const int left = writer->length - writer->framesBefore;
+    const int fits = frameBytes > 0x7FFFFFFFLL ? 0 : aviFramesPerFile(static_cast<int>(frameBytes), writer->fileByteLimit);
+    const int announced = left < 0 ? 0 : left < fits ? left : fits;
+    if (writer->open(name, rate, announced, width, height, &format)) {
+        writer->fileNumber = number;
+        app.aviFileOpen = 1;
+    } else {
+        DeleteFileA(name);  // the claimed name holds nothing
+    }
 }
 
 void writeCaptureFrame(AviWriter* writer, int position, const BYTE* bits, int stride, int width, int height) {
     if (!writer || !writer->isOpen || writer->recordingEnded) return;
-    const int kept = writer->framesBefore + writer->framesWritten;
     if (!bits || width < 1 || height < 1) {
         // Nothing that could be copied safely: the recording ends here.
-        writer->endRecording();
-        tellRecordingEnded(kAviNoMemoryMessage, kept);
+        endWith(writer, kAviAreaTooLargeMessage);
         return;
     }
     const int frameStride = stride24(width);
     const long long size = static_cast<long long>(frameStride) * height;
     if (size > 0x7FFFFFFFLL || kAviFixedBytes + aviFrameFileBytes(static_cast<int>(size)) > writer->fileByteLimit) {
         // Not even a file of its own could hold this frame.
-        writer->endRecording();
-        tellRecordingEnded(kAviTooLargeMessage, kept);
+        endWith(writer, kAviTooLargeMessage);
         return;
     }
+    const int frameBytes = static_cast<int>(size);
     if (!writer->frameBuffer) {
         writer->frameBuffer = static_cast<BYTE*>(malloc(static_cast<size_t>(size)));
         writer->frameBufferBytes = writer->frameBuffer ? size : 0;
@@ -246,18 +313,33 @@ void writeCaptureFrame(AviWriter* writer, int position, const BYTE* bits, int st
     if (writer->frameBufferBytes < size) {
         // Skipping would leave a gap the library fills with an empty frame, which
         // players cannot show; the files keep the whole frames written so far.
-        writer->endRecording();
-        tellRecordingEnded(kAviNoMemoryMessage, kept);
+        endWith(writer, kAviNoMemoryMessage);
         return;
     }
-    if (writer->fileBytes + aviFrameFileBytes(static_cast<int>(size)) > writer->fileByteLimit &&
-        !continueInNextFile(writer)) {
-        tellRecordingEnded(kAviWriteFailedMessage, kept);
+    // The file as the library really writes it, should it lay out more than predicted:
+    // what is on the disk now, and the index still to come.
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (GetFileAttributesExA(writer->path, GetFileExInfoStandard, &data)) {
+        const long long onDisk = static_cast<long long>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
+        const long long real = onDisk + 16LL * writer->framesWritten + 64;
+        if (real > writer->fileBytes) writer->fileBytes = real;
+    }
+    if (writer->fileBytes + aviFrameFileBytes(frameBytes) > writer->fileByteLimit && !continueInNextFile(writer)) {
+        return;
+    }
+    // The frame only when the file can still be closed whole after it.
+    char folder[MAX_PATH];
+    snprintf(folder, sizeof folder, "%s", writer->path);
+    keepFolderPart(folder);
+    ULARGE_INTEGER available;
+    if (GetDiskFreeSpaceExA(folder, &available, nullptr, nullptr) &&
+        available.QuadPart < static_cast<unsigned long long>(aviRoomNeeded(frameBytes, writer->framesWritten))) {
+        endWith(writer, kAviDiskFullMessage);
         return;
     }
 
     flipRowsIntoFrame(bits, stride, writer->frameBuffer, frameStride, width, height);
-    if (!writer->writeFrame(position - writer->framesBefore, writer->frameBuffer, static_cast<int>(size))) {
-        tellRecordingEnded(kAviWriteFailedMessage, writer->framesBefore + writer->framesWritten);
+    if (!writer->writeFrame(position - writer->framesBefore, writer->frameBuffer, frameBytes)) {
+        endWith(writer, kAviWriteFailedMessage);
     }
 }

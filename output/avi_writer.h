@@ -23,6 +23,19 @@ const long long kAviSplitBytes = kAviFileByteLimit - 64LL * 1024 * 1024;
 // spare) and after the last (index header and trailing filler).
 const long long kAviFixedBytes = 4096 + 64;
 
+// Free space the AVI's disk keeps, beside the index of the frames written, for what the
+// library writes when it closes the file (the headers again, the index's header,
+// filler): a file must always be able to close whole.
+const long long kAviCloseReserveBytes = 64 * 1024;
+
+// Whole frames of `frameBytes` a file can hold below `fileByteLimit`; at least 0.
+int aviFramesPerFile(int frameBytes, long long fileByteLimit);
+
+// Free bytes the disk must have before a frame of `frameBytes` is written into a file
+// that holds `framesWritten` frames: the frame's chunk, the index of every frame, and
+// kAviCloseReserveBytes.
+long long aviRoomNeeded(int frameBytes, int framesWritten);
+
 // Bytes one frame of `byteCount` adds to the file: its chunk header, its data padded
 // to an even length, and its index entry.
 long long aviFrameFileBytes(int byteCount);
@@ -40,8 +53,8 @@ public:
     AviWriter(const AviWriter&) = delete;
     AviWriter& operator=(const AviWriter&) = delete;
 
-    // Creates the file and its stream: `length` frames of width x height at `rate`
-    // per second. False, with everything released and no file left, on any failure.
+    // Creates the file and its stream, announcing `length` frames of width x height at
+    // `rate` per second. False, with everything released and no file left, on any failure.
     bool open(const char* path, int rate, int length, int width, int height, const BITMAPINFOHEADER* format);
     // Writes one key frame at `position` in this file. False when the writer is closed,
     // when the recording has ended, or when the frame would take the file past
@@ -64,6 +77,7 @@ public:
     int framesWritten = 0;   // frames in this file
     int recordingEnded = 0;  // a frame could not be written; no later frame is taken
     char path[MAX_PATH] = "";  // the file being written, kept to check it once it is finished
+    int fileNumber = -1;       // its serial number
 
     // The recording, which may go on over several numbered files.
     int rate = 0;
@@ -72,7 +86,10 @@ public:
     int height = 0;
     int framesBefore = 0;      // frames in the recording's earlier files
     int filesBefore = 0;       // earlier files of the recording, all closed whole
-    char firstPath[MAX_PATH] = "";
+    int keptNumbers[64] = {};  // the serial numbers of those files (the first 64)
+    // Why the recording ended before its last frame: a message format taking the number
+    // of frames the files keep, shown once the last file is closed. Null: it did not.
+    const char* endMessage = nullptr;
     // One frame buffer for the whole recording, made at its first frame.
     BYTE* frameBuffer = nullptr;
     long long frameBufferBytes = 0;
@@ -82,25 +99,29 @@ public:
 // AVI file: "RIFF", a chunk size the file holds in full, "AVI ".
 bool aviHeaderIsWhole(const BYTE* header, long long fileSize);
 
-// Closes the writer's file and checks that it was finished whole. A file the library
-// could not finish (a full disk cuts it off) would look like a recording to whoever
-// opens it: it is removed and the user is told. A recording that went on over several
-// files is then named to the user, first and last file, once. Does nothing for a null
-// or closed writer.
+// The end of a recording: closes the writer's file, if open, and checks that it was
+// finished whole. A file the library could not finish would look like a recording to
+// whoever opens it: it is removed and the user is told (a file that cannot be read back
+// for the check is kept). A file of a recording that ended before its first frame holds
+// nothing and is removed. Then the user is told once, naming the frames and the files
+// that remain: why the recording ended early, or which files a recording that went on
+// over several holds. Does nothing for a null writer.
 void closeNumberedAvi(AviWriter* writer);
 
-// Picks the next free savi####.avi in AVISAVEPATH and opens the writer on it for
-// frames of width x height, with the stream's rate and its length in frames. Sets
-// app.aviFileOpen on success. Does nothing for a null writer or one already open. A
-// folder without a drive or share root opens nothing and, when there are frames to
-// keep, tells the user; a folder too long for the names opens nothing silently.
+// Claims the next free savi####.avi in AVISAVEPATH and opens the writer on it for
+// frames of width x height at `rate`, a recording of `length` frames (each file
+// announces the frames it can hold of them). Sets app.aviFileOpen on success. Does
+// nothing for a null writer or one already open. A folder without a drive or share root
+// opens nothing and, when there are frames to keep, tells the user; a folder too long
+// for the names opens nothing silently.
 void openNumberedAvi(AviWriter* writer, int rate, int length, int width, int height);
 
 // Writes the top-down 24-bit image `bits` (rows `stride` bytes apart, width x height)
 // as the frame at `position` of the recording. A frame that would take the file past
-// fileByteLimit closes it whole and goes into the next numbered file, which starts
-// its own frames at 0. Does nothing for a null or closed writer or an ended recording.
-// When there is no image (null bits), no frame buffer, no next file, or a frame no
-// file could hold, the recording ends there and the user is told how many frames it
-// kept.
+// fileByteLimit (by the file's predicted size, or its real size as it grows) closes it
+// whole and goes into the next numbered file, which starts its own frames at 0. Does
+// nothing for a null or closed writer or an ended recording. When there is no image
+// (null bits: the area is larger than the slots), no frame buffer, no next file, no room
+// on the disk to close the file whole after this frame, or a frame no file could hold,
+// the recording ends there; closeNumberedAvi tells the user.
 void writeCaptureFrame(AviWriter* writer, int position, const BYTE* bits, int stride, int width, int height);

@@ -37,11 +37,11 @@ SaveChoice askSavePath(char* path, ImageType* type) {
     filter += L'\0';
     filter += L"*.png";
     filter += L'\0';  // c_str() adds the second NUL that ends the list
-    const std::wstring title = wideFromShiftJis(kSaveDialogTitle);
+    const ImageType offered = savedImageType();
+    const std::wstring title = wideFromShiftJis(offered == ImageType::Png ? kSavePngDialogTitle : kSaveDialogTitle);
     wchar_t initialFolder[MAX_PATH] = L"";
     if (!MultiByteToWideChar(CP_ACP, 0, settings.SAVEPATH, -1, initialFolder, MAX_PATH)) initialFolder[0] = L'\0';
     wchar_t chosen[MAX_PATH] = L"";
-    const ImageType offered = savedImageType();
 
     OPENFILENAMEW dialog = {};
     dialog.lStructSize = OPENFILENAME_SIZE_VERSION_400W;
@@ -61,24 +61,44 @@ SaveChoice askSavePath(char* path, ImageType* type) {
     return SaveChoice::Chosen;
 }
 
-FILE* openForWriting(const char* path) {
-    FILE* file = fopen(path, "wb");
-    if (!file) showMessage(nullptr, kWriteFailedMessage, kErrorTitle);
-    return file;
+// A save goes first into a new file beside its target, which takes the target's place
+// only once it is whole: a save that fails (a full disk) leaves whatever the target held.
+// Where no such file can be made beside it, the target is written in place.
+struct OpenedFile {
+    FILE* file = nullptr;
+    char written[MAX_PATH] = "";  // the file the bytes go to: the staging file, or the target
+};
+
+OpenedFile openForWriting(const char* path) {
+    OpenedFile opened;
+    char folder[MAX_PATH];
+    snprintf(folder, sizeof folder, "%s", path);
+    keepFolderPart(folder);
+    if (strcmp(folder, path) == 0) snprintf(folder, sizeof folder, ".\\");
+    if (!GetTempFileNameA(folder, "kst", 0, opened.written)) snprintf(opened.written, MAX_PATH, "%s", path);
+    opened.file = fopen(opened.written, "wb");
+    if (!opened.file) {
+        if (strcmp(opened.written, path) != 0) DeleteFileA(opened.written);
+        showMessage(nullptr, kWriteFailedMessage, kErrorTitle);
+    }
+    return opened;
 }
 
-// Closes a file that should hold `size` bytes and has taken `written`.
-SaveOutcome closeWhole(FILE* file, const char* path, int written, int size) {
+// Closes a file that should hold `size` bytes and has taken `written`, and puts it in
+// its target's place.
+SaveOutcome closeWhole(OpenedFile& opened, const char* path, int written, int size) {
     // The last bytes may only fail here: a file smaller than the stream's buffer is all
     // written at the flush, and a close may not report a flush that failed.
-    const bool flushed = fflush(file) == 0;
-    const bool closed = fclose(file) == 0;
+    const bool flushed = fflush(opened.file) == 0;
+    const bool closed = fclose(opened.file) == 0;
     WIN32_FILE_ATTRIBUTE_DATA data;
-    const bool whole = GetFileAttributesExA(path, GetFileExInfoStandard, &data) && data.nFileSizeHigh == 0 &&
+    const bool whole = GetFileAttributesExA(opened.written, GetFileExInfoStandard, &data) && data.nFileSizeHigh == 0 &&
                        data.nFileSizeLow == static_cast<DWORD>(size);
-    if (written != size || !flushed || !closed || !whole) {
+    const bool staged = strcmp(opened.written, path) != 0;
+    if (written != size || !flushed || !closed || !whole ||
+        (staged && !MoveFileExA(opened.written, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))) {
         // A cut-off file would look like a good one to whoever opens it next.
-        remove(path);
+        remove(opened.written);
         showMessage(nullptr, kWriteFailedMessage, kErrorTitle);
         return SaveOutcome::NotCompleted;
     }
@@ -88,14 +108,15 @@ SaveOutcome closeWhole(FILE* file, const char* path, int written, int size) {
 SaveOutcome writeBmp(const char* path, const BitmapSlot* slot, int width, int height) {
     BYTE* buffer = static_cast<BYTE*>(malloc(kBmpChunkSize));
     if (!buffer) return SaveOutcome::NoMemory;
-    FILE* file = openForWriting(path);
-    if (!file) {
+    OpenedFile opened = openForWriting(path);
+    if (!opened.file) {
         free(buffer);
         return SaveOutcome::NotOpened;
     }
-    const int written = writeBmpInChunks(buffer, slot->bits, 4 * slot->width, width, height, resultFileWriter, file);
+    const int written =
+        writeBmpInChunks(buffer, slot->bits, 4 * slot->width, width, height, resultFileWriter, opened.file);
     free(buffer);
-    return closeWhole(file, path, written, bmpFileSize(width, height));
+    return closeWhole(opened, path, written, bmpFileSize(width, height));
 }
 
 // The encoded file in chunks of at most kBmpChunkSize, yielding after each, up to the
@@ -115,9 +136,9 @@ int writeBytesInChunks(const BYTE* data, int size, void* file) {
 SaveOutcome writePng(const char* path, const BitmapSlot* slot, int width, int height) {
     EncodedPng png;
     if (!encodePng(slot->bits, 4 * slot->width, width, height, png)) return SaveOutcome::NotEncoded;
-    FILE* file = openForWriting(path);
-    if (!file) return SaveOutcome::NotOpened;
-    return closeWhole(file, path, writeBytesInChunks(png.bytes, png.size, file), png.size);
+    OpenedFile opened = openForWriting(path);
+    if (!opened.file) return SaveOutcome::NotOpened;
+    return closeWhole(opened, path, writeBytesInChunks(png.bytes, png.size, opened.file), png.size);
 }
 
 // The message for an image that could not be made, or null when there is none to show.
@@ -231,10 +252,13 @@ void autoSaveResult() {
     char name[MAX_PATH];
     const ImageType type = savedImageType();
     const bool png = type == ImageType::Png;
-    if (findFreeSerialName(name, settings.AUTOSAVEPATH, "ss", png ? "png" : "bmp", png ? "bmp" : "png") < 0) {
+    if (claimFreeSerialName(name, settings.AUTOSAVEPATH, "ss", png ? "png" : "bmp", png ? "bmp" : "png") < 0) {
         showMessage(mainWindow, kFullMessage, kAutoSaveErrorTitle);
-    } else if (const char* unsaved = unsavedImageMessage(writeResultImage(name, type))) {
-        showMessage(mainWindow, unsaved, kAutoSaveErrorTitle);
+    } else {
+        const SaveOutcome outcome = writeResultImage(name, type);
+        // The claimed name holds nothing when the result could not be written.
+        if (outcome != SaveOutcome::Written) DeleteFileA(name);
+        if (const char* unsaved = unsavedImageMessage(outcome)) showMessage(mainWindow, unsaved, kAutoSaveErrorTitle);
     }
     app.saveInProgress = 0;
 }

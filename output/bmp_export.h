@@ -14,14 +14,16 @@ enum class SaveOutcome {
     NoMemory,      // the export buffer (or the export slot) is not there; nothing written
     NotEncoded,    // the PNG encoder is not there or failed; nothing written
     NotOpened,     // the file could not be opened for writing; the user has been told
-    NotCompleted,  // the disk stopped taking bytes; the partial file is deleted, the user told
+    NotCompleted,  // the disk stopped taking bytes: the new file is deleted, the target keeps what it
+                   // held, and the user is told
 };
 
 // Where writeResultImage's chunks go: fwrite into the FILE* it opened. Tests swap it.
 extern ChunkWriter resultFileWriter;
 int writeChunkToFile(void* file, const BYTE* data, int size);
 
-// Writes the top-left ResultRect region of the display image to `path` as `type`.
+// Writes the top-left ResultRect region of the display image to `path` as `type`: into a
+// new file beside it, which replaces `path` only once it is whole.
 SaveOutcome writeResultImage(const char* path, ImageType type);
 inline SaveOutcome writeResultBmp(const char* path) { return writeResultImage(path, ImageType::Bmp); }
 inline SaveOutcome writeResultPng(const char* path) { return writeResultImage(path, ImageType::Png); }
@@ -40,5 +42,6 @@ bool ansiPathFromWide(const wchar_t* path, char* out, int size);
 void saveToFile();
 
 // Saves the new result as the next ss####.bmp or ss####.png (SAVE_TYPE) in AUTOSAVEPATH,
-// making the folder first. A number is free only when neither type has it.
+// making the folder first. A number is free only when nothing holds either type's name;
+// it is claimed before the write, and given back when the write fails.
 void autoSaveResult();

@@ -12,23 +12,33 @@ bool serialName(char* out, const char* folder, const char* prefix, int i, const 
     return length >= 0 && length < MAX_PATH;
 }
 
-bool opensForReading(const char* name) {
-    FILE* existing = fopen(name, "rb");
-    if (!existing) return false;
-    fclose(existing);
-    return true;
+// Only a name the file system says is not there is free: one it cannot look at (no
+// access, a bad name) counts as taken.
+bool nameIsFree(const char* name) {
+    if (GetFileAttributesA(name) != INVALID_FILE_ATTRIBUTES) return false;
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
 }  // namespace
 
-int findFreeSerialName(char* out, const char* folder, const char* prefix, const char* extension,
-                       const char* alsoTaken) {
+int claimFreeSerialName(char* out, const char* folder, const char* prefix, const char* extension,
+                        const char* alsoTaken) {
     char other[MAX_PATH];
     for (int i = 0; i <= 9999; ++i) {
         if (!serialName(out, folder, prefix, i, extension)) break;
-        if (opensForReading(out)) continue;
-        if (alsoTaken && (!serialName(other, folder, prefix, i, alsoTaken) || opensForReading(other))) continue;
-        return i;
+        if (!nameIsFree(out)) continue;
+        if (alsoTaken && (!serialName(other, folder, prefix, i, alsoTaken) || !nameIsFree(other))) continue;
+        HANDLE file = CreateFileA(out, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file != INVALID_HANDLE_VALUE) {
+            CloseHandle(file);
+            return i;
+        }
+        // Taken since the look: the next number. A folder that takes no new file fails
+        // the same way for every number: the name is given unclaimed, and writing it
+        // then fails and says so.
+        const DWORD error = GetLastError();
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return i;
     }
     out[0] = '\0';
     return -1;

@@ -276,6 +276,9 @@ TEST_F(AviRecording, NullAndClosedWritersDoNothing) {
 TEST_F(AviRecording, ARecordingPastTheFileLimitGoesOnInTheNextFiles) {
     DialogWatcher watcher;
     app.aviOnlyMode = 1;
+    // An older recording holds savi0001.avi: the files of this one are 0000, 0002, 0003.
+    CreateDirectoryA(folder.c_str(), nullptr);
+    ASSERT_TRUE(writeFileBytes(avi(1), "older"));
     AviWriter* writer = new AviWriter;
     openCaptureAvi(writer, 8);
     ASSERT_EQ(writer->isOpen, 1);
@@ -290,16 +293,17 @@ TEST_F(AviRecording, ARecordingPastTheFileLimitGoesOnInTheNextFiles) {
     delete writer;
 
     char expected[256];
-    snprintf(expected, sizeof expected, kAviSplitMessage, 3, "savi0000.avi", "savi0002.avi");
+    snprintf(expected, sizeof expected, kAviSplitMessage, 3, "savi0000.avi、savi0002.avi、savi0003.avi");
     EXPECT_TRUE(watcher.sawMessage(kAviInfoTitle, expected));
     EXPECT_EQ(watcher.count(), 1u);
 
     const unsigned counts[] = {3, 3, 2};
+    const int numbers[] = {0, 2, 3};
     int sample = 0;
     for (int file = 0; file < 3; ++file) {
-        SCOPED_TRACE(avi(file));
+        SCOPED_TRACE(avi(numbers[file]));
         AviFileBytes bytes;
-        ASSERT_TRUE(bytes.load(avi(file).c_str()));
+        ASSERT_TRUE(bytes.load(avi(numbers[file]).c_str()));
         const AviLayout layout = AviLayout::read(bytes);
         ASSERT_TRUE(layout.valid);
         EXPECT_EQ(layout.rate(bytes), 15u);
@@ -316,7 +320,8 @@ TEST_F(AviRecording, ARecordingPastTheFileLimitGoesOnInTheNextFiles) {
         }
     }
     EXPECT_EQ(sample, 8);
-    EXPECT_FALSE(exists(avi(3)));
+    EXPECT_FALSE(exists(avi(4)));
+    EXPECT_EQ(readFileBytes(avi(1)).size(), 5u) << "the older file is left alone";
 }
 
 // A frame too large for any file ends the recording at once, and says so.
@@ -353,7 +358,7 @@ TEST_F(AviRecording, AFrameTheLibraryRefusesEndsTheRecordingWithoutAGap) {
     EXPECT_EQ(layout.frames[0].size, static_cast<uint32_t>(frameBytes));
 }
 
-// A frame that cannot be copied safely (here: a capture larger than the slot) is never
+// A frame that cannot be copied safely (a capture larger than the slot) is never
 // copied; the recording ends with the frames before it, and says so.
 TEST_F(AviRecording, AFrameThatCannotBeCopiedEndsTheRecording) {
     DialogWatcher watcher;
@@ -367,9 +372,9 @@ TEST_F(AviRecording, AFrameThatCannotBeCopiedEndsTheRecording) {
     recordFrame(&writer, 2);
     EXPECT_EQ(writer.recordingEnded, 1);
     EXPECT_EQ(writer.framesWritten, 1);
-    writer.close();
+    closeNumberedAvi(&writer);
     char expected[256];
-    snprintf(expected, sizeof expected, kAviNoMemoryMessage, 1);
+    snprintf(expected, sizeof expected, kAviAreaTooLargeMessage, 1);
     EXPECT_TRUE(watcher.sawMessage(kAviErrorTitle, expected));
 
     AviFileBytes bytes;

@@ -57,19 +57,31 @@ TEST_F(BmpWriterTest, AFileThatCannotBeOpenedIsReportedWithoutOwner) {
     EXPECT_FALSE(exists(folder / "missing"));
 }
 
+// A save over a file the user chose to replace keeps that file when the new one cannot
+// be written whole: neither is lost.
 TEST_F(BmpWriterTest, AFullDiskLeavesNoCutOffFileAndTellsTheUser) {
     TempFolder folder;
     // The PNG of the pattern is far smaller than the BMP, but more than 1,000 bytes.
     for (const auto& [type, quota] : {std::pair(ImageType::Bmp, 700000), std::pair(ImageType::Png, 1000)}) {
-        const std::string path = folder / (type == ImageType::Png ? "full.png" : "full.bmp");
-        fullDiskQuota = quota;
-        resultFileWriter = fullDiskWrite;
-        const SaveOutcome outcome = writeResultImage(path.c_str(), type);
-        resultFileWriter = writeChunkToFile;
-        EXPECT_EQ(outcome, SaveOutcome::NotCompleted) << path;
-        EXPECT_EQ(fullDiskQuota, 0) << path;  // the real file did take its bytes first
-        EXPECT_FALSE(exists(path));
-        EXPECT_TRUE(watcher.sawMessage("エラー", kWriteFailed));
+        for (const char* held : {"", "the picture saved last week"}) {
+            const std::string path = folder / (type == ImageType::Png ? "full.png" : "full.bmp");
+            if (*held) {
+                ASSERT_TRUE(writeFileBytes(path, held));
+            }
+            fullDiskQuota = quota;
+            resultFileWriter = fullDiskWrite;
+            const SaveOutcome outcome = writeResultImage(path.c_str(), type);
+            resultFileWriter = writeChunkToFile;
+            EXPECT_EQ(outcome, SaveOutcome::NotCompleted) << path;
+            EXPECT_EQ(fullDiskQuota, 0) << path;  // the real file did take its bytes first
+            EXPECT_EQ(exists(path), *held != 0);
+            if (*held) {
+                EXPECT_EQ(readFileBytes(path).size(), strlen(held)) << "the replaced file is intact";
+            }
+            EXPECT_TRUE(watcher.sawMessage("エラー", kWriteFailed));
+            DeleteFileA(path.c_str());
+            EXPECT_TRUE(entriesOf(folder.path).empty()) << "nothing of the new file is left";
+        }
     }
 }
 

@@ -82,19 +82,22 @@ TEST(FolderPath, OutputFolderFitsCountsTheBackslashItIsJoinedWith) {
     EXPECT_FALSE(outputFolderFits(("C:\\" + tooLong).c_str(), 1000));
 }
 
-TEST(SerialName, LowestFreeNumberAndNothingForANameThatWouldBeCutOff) {
+TEST(SerialName, TheLowestNameNothingHoldsIsClaimedAndNothingForANameThatWouldBeCutOff) {
     TempFolder root;
     const std::string folder = root.held();
     char name[MAX_PATH];
-    EXPECT_EQ(findFreeSerialName(name, folder.c_str(), "savi", "avi"), 0);
+    EXPECT_EQ(claimFreeSerialName(name, folder.c_str(), "savi", "avi"), 0);
     EXPECT_EQ(std::string(name), root / "savi0000.avi");
-    for (const char* taken : {"savi0000.avi", "savi0001.avi", "savi0003.avi", "ss0002.bmp"}) {
-        ASSERT_TRUE(writeFileBytes(root / taken, ""));
-    }
-    EXPECT_EQ(findFreeSerialName(name, folder.c_str(), "savi", "avi"), 2);
-    EXPECT_EQ(findFreeSerialName(name, folder.c_str(), "ss", "bmp"), 0);
+    EXPECT_TRUE(exists(root / "savi0000.avi")) << "the name is claimed for its writer";
+    EXPECT_EQ(claimFreeSerialName(name, folder.c_str(), "savi", "avi"), 1);
+    // A folder or any file under a name takes it, whatever it holds.
+    ASSERT_TRUE(CreateDirectoryA((root / "savi0002.avi").c_str(), nullptr));
+    for (const char* taken : {"savi0003.avi", "ss0000.png", "ss0001.bmp"}) ASSERT_TRUE(writeFileBytes(root / taken, ""));
+    EXPECT_EQ(claimFreeSerialName(name, folder.c_str(), "savi", "avi"), 4);
+    EXPECT_EQ(claimFreeSerialName(name, folder.c_str(), "ss", "bmp", "png"), 2) << "one number never names two results";
+    EXPECT_EQ(readFileBytes(root / "savi0003.avi").size(), 0u);
 
     const std::string deep = "C:\\" + std::string(250, 'd');
-    EXPECT_EQ(findFreeSerialName(name, deep.c_str(), "ss", "bmp"), -1);
+    EXPECT_EQ(claimFreeSerialName(name, deep.c_str(), "ss", "bmp"), -1);
     EXPECT_STREQ(name, "");
 }

@@ -152,6 +152,7 @@ TEST_F(SaveDialogTest, ThePngTypeIsTakenFromTheSelectedRowOrTheTypedExtension) {
         SaveDialogDriver driver(L"offered");
         saveToFile();
         EXPECT_EQ(driver.seen.filter, wideFromShiftJis("PNGファイル（*.png）"));
+        EXPECT_EQ(driver.seen.title, wideFromShiftJis("PNGファイルを保存"));
     }
     settings.SAVE_TYPE = 0;
     EXPECT_TRUE(isPng(readFileBytes(folder / "offered.png")));

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "core/app_state.h"
+
 // A whole file's bytes; empty when it cannot be opened.
 inline std::vector<uint8_t> readFileBytes(const std::string& path) {
     std::vector<uint8_t> bytes;
@@ -43,9 +45,10 @@ inline long long fileSize(const std::string& path) {
     return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
-// `folder` with exactly one trailing backslash.
+// `folder` with exactly one trailing backslash. A 0x5C that ends a double-byte character
+// ("表" is 95 5C in Shift-JIS) is no separator.
 inline std::string withSeparator(std::string folder) {
-    if (folder.empty() || folder.back() != '\\') folder += '\\';
+    if (folder.empty() || lastSeparatorIndex(folder.c_str()) != static_cast<int>(folder.size()) - 1) folder += '\\';
     return folder;
 }
 
@@ -98,7 +101,8 @@ struct TempFolder {
         char base[MAX_PATH];
         GetTempPathA(MAX_PATH, base);
         char name[MAX_PATH];
-        snprintf(name, sizeof name, "%skestrin-%lu-%d\\", base, GetCurrentProcessId(), ++counter);
+        // Both builds' test programs share the prefix, and their process ids repeat.
+        snprintf(name, sizeof name, "%skestrin-%lu-%lu-%d\\", base, GetCurrentProcessId(), GetTickCount(), ++counter);
         path = name;
         removeTree(path);
         CreateDirectoryA(path.c_str(), nullptr);
