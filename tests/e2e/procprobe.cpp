@@ -9,6 +9,8 @@
 //                                         with one of these titles, wherever it lies and whatever
 //                                         covers it; prints how many it answered
 //   procprobe.exe answer-owners TITLE...  the same, printing the image path of each answered box's process
+//   procprobe.exe answer-texts TITLE...   the same, printing each answered box's text on one line
+//                                         (its line breaks as "/")
 //   procprobe.exe reserve-low PATH-PART   reserves all free address space below 2 GB in that process
 //                                         (nothing committed); prints the megabytes reserved
 //   procprobe.exe high PATH-PART          megabytes of that process's committed memory at or above 2 GB
@@ -202,7 +204,18 @@ struct AnswerRequest {
     int titleCount;
     int answered;
     bool listOwners;  // print the image path of each box's process instead of the count
+    bool listTexts;   // print the text of each box instead of the count
 };
+
+// A message box's text: its static control that holds one (Windows numbers it 0xFFFF,
+// Wine otherwise), into the wchar_t[2048] the parameter points at.
+BOOL CALLBACK keepStaticText(HWND child, LPARAM out) {
+    wchar_t className[32] = L"", text[2048] = L"";
+    GetClassNameW(child, className, 32);
+    if (lstrcmpiW(className, L"Static") != 0 || !GetWindowTextW(child, text, 2048)) return TRUE;
+    lstrcpynW(reinterpret_cast<wchar_t*>(out), text, 2048);
+    return FALSE;
+}
 
 BOOL CALLBACK answerBox(HWND window, LPARAM param) {
     AnswerRequest* request = reinterpret_cast<AnswerRequest*>(param);
@@ -217,6 +230,16 @@ BOOL CALLBACK answerBox(HWND window, LPARAM param) {
         PostMessageW(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
                      reinterpret_cast<LPARAM>(GetDlgItem(window, id)));
         ++request->answered;
+        if (request->listTexts) {
+            wchar_t text[2048] = L"";
+            EnumChildWindows(window, keepStaticText, reinterpret_cast<LPARAM>(text));
+            for (wchar_t* c = text; *c; ++c) {
+                if (*c == L'\r') *c = L' ';
+                if (*c == L'\n') *c = L'/';
+            }
+            printUtf8(text);
+            fputs("\n", stdout);
+        }
         if (request->listOwners) {
             DWORD pid = 0;
             wchar_t image[MAX_PATH] = L"";
@@ -244,10 +267,12 @@ int main() {
     if (lstrcmpW(verb, L"usage") == 0 && argc >= 3) return usage(argv[2]);
     if (lstrcmpW(verb, L"reserve-low") == 0 && argc >= 3) return reserveLow(argv[2]);
     if (lstrcmpW(verb, L"high") == 0 && argc >= 3) return highMemory(argv[2]);
-    if (lstrcmpW(verb, L"answer") == 0 || lstrcmpW(verb, L"answer-owners") == 0) {
-        AnswerRequest request = {argv + 2, argc - 2, 0, lstrcmpW(verb, L"answer-owners") == 0};
+    if (lstrcmpW(verb, L"answer") == 0 || lstrcmpW(verb, L"answer-owners") == 0 ||
+        lstrcmpW(verb, L"answer-texts") == 0) {
+        AnswerRequest request = {argv + 2, argc - 2, 0, lstrcmpW(verb, L"answer-owners") == 0,
+                                 lstrcmpW(verb, L"answer-texts") == 0};
         EnumWindows(answerBox, reinterpret_cast<LPARAM>(&request));
-        if (!request.listOwners) printf("%d\n", request.answered);
+        if (!request.listOwners && !request.listTexts) printf("%d\n", request.answered);
         return 0;
     }
     if (lstrcmpW(verb, L"close") == 0 && argc >= 3) {

@@ -45,14 +45,19 @@ start_kestrin
 [ -e "$disk/tmp/tmp.map" ] || fail "the sample store did not start in TEMPPATH on the small disk"
 
 messages_seen=0
-# Presses the hot key and waits for the capture to end, answering every message box.
+# Presses the hot key and waits for the capture to end, answering every message box; the
+# texts it answered are in $E2E_DIR/messages.txt, one box a line.
 capture() {
   press scene Print
   local deadline=$((SECONDS + 90)) started=0
   while [ $SECONDS -lt $deadline ]; do
-    local answered; answered=$(answer_message_boxes)
-    if [ "${answered:-0}" -gt 0 ]; then
-      messages_seen=$((messages_seen + answered))
+    local texts=""
+    if xdotool search --name "$KESTRIN_MESSAGE_PATTERN" >/dev/null 2>&1; then
+      texts=$(procprobe answer-texts "${KESTRIN_MESSAGE_TITLES[@]}")
+    fi
+    if [ -n "$texts" ]; then
+      printf '%s\n' "$texts" >> "$E2E_DIR/messages.txt"
+      messages_seen=$((messages_seen + $(wc -l <<<"$texts")))
       sleep 0.3
       continue
     fi
@@ -136,3 +141,24 @@ stop_kestrin
 [ "$KESTRIN_EXIT" -eq 0 ] || fail "exit code $KESTRIN_EXIT"
 [ ! -e "$disk/tmp/tmp.map" ] || fail "tmp.map left on the disk"
 pass "exit code 0, tmp.map gone"
+
+# The disk fills during a recording: 30 frames of 230 KB beside a screenshot, on a disk
+# with room for about 12 (the samples elsewhere). The recording ends while its file can
+# still be closed: a whole AVI remains, with the frames the message gives.
+sed -i -e 's/^SAVE_TYPE=.*/SAVE_TYPE=0\r/' -e 's/^AVI_OUT=.*/AVI_OUT=1\r/' -e 's/^S_FPS=.*/S_FPS=15\r/' \
+  -e 's/^S_TIME=.*/S_TIME=2.0\r/' -e "s|^TEMPPATH=.*|TEMPPATH=$(winpath "$E2E_DIR" | sed 's/\\/\\\\/g')\r|" "$E2E_DIR/Kestrin.ini"
+rm -rf "${disk:?}"/avi/* "${disk:?}"/shots/* "$disk/filler"
+: > "$E2E_DIR/messages.txt"
+start_kestrin
+capture
+check_files_whole
+avi=$(ls "$disk"/avi/savi*.avi 2>/dev/null | head -n1)
+[ -n "$avi" ] || fail "the recording that filled the disk left no AVI; messages: $(cat "$E2E_DIR/messages.txt")"
+frames=$(ffprobe -v error -count_frames -show_entries stream=nb_read_frames -of csv=p=0 "$avi")
+told=$(grep -o '録画を [0-9]* フレームで終了' "$E2E_DIR/messages.txt" | grep -o '[0-9]*' | head -n1)
+[ -n "$told" ] || fail "no message gave the frames kept; messages: $(cat "$E2E_DIR/messages.txt")"
+[ "$frames" = "$told" ] || fail "the AVI holds $frames frames, the message said $told"
+[ "$frames" -gt 0 ] && [ "$frames" -lt 30 ] || fail "the AVI holds $frames frames of 30 on a disk with room for about 12"
+pass "the disk filled during a recording: a whole AVI of $frames frames remains, as the message says"
+stop_kestrin
+[ "$KESTRIN_EXIT" -eq 0 ] || fail "exit code $KESTRIN_EXIT"
