@@ -13,6 +13,7 @@ struct AppState {
     int sampleCounter = 0;   // 0 idle, else the number of the next sample to take
     int quitReceived = 0;    // a WM_QUIT has been retrieved
     int screenChanged = 0;   // monitors changed: the next idle step follows the new layout
+    int sampleLimit = 0;     // a recording the disks cannot hold whole ends at this many samples
     int exitCode = 0;        // wParam of the last WM_QUIT
 };
 extern AppState app;

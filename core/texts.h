@@ -72,6 +72,10 @@ inline constexpr char kAviNextFileMessage[] =
     "次のビデオファイルを作成出来なかったため、\n録画を %d フレームで終了しました。";
 // Takes the number of files, then their names ("savi0000.avi ～ savi0002.avi", or each).
 inline constexpr char kAviSplitMessage[] = "録画は大きいため、%d 個のファイルに分けて保存しました。\n%s";
+// Before an AVI-only recording: takes the seconds and the frames it can have.
+inline constexpr char kRecordingShortenedMessage[] =
+    "ディスクの空き容量が足りないため、\nこの録画は最長 %d 秒（%d フレーム）までになります。";
+inline constexpr char kRecordingNoRoomMessage[] = "ディスクの空き容量が足りないため、録画出来ません。";
 inline constexpr char kAviNoRootMessage[] =
     "ビデオ保存フォルダの指定が正しくないため録画出来ませんでした。\n"
     "ドライブ名（C:\\ など）から始まるフォルダを指定して下さい。";

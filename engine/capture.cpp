@@ -1,6 +1,7 @@
 #include "engine/capture.h"
 
 #include <climits>
+#include <cstdio>
 
 #include "core/app_state.h"
 #include "core/gdi_guards.h"
@@ -15,6 +16,12 @@
 #include "hook/hook_api.h"
 
 namespace {
+
+int currentSampleTotal() {
+    const int total = app.aviOnlyMode ? aviSampleCount(settings.AVI_TIME, settings.AVI_FPS)
+                                      : screenshotSampleCount(settings.S_FPS, settings.S_TIME);
+    return app.sampleLimit > 0 && app.sampleLimit < total ? app.sampleLimit : total;
+}
 
 RECT chooseCaptureRect() {
     RECT rect = CaptureRect;
@@ -35,6 +42,75 @@ RECT chooseCaptureRect() {
     return clipToScreen(rect, VirtualScreenRect);
 }
 
+// A store in its file grows by this much at a time while a recording goes on, so that a
+// long recording, which may be stopped at any time, holds the disk only for what it has
+// taken. A screenshot composites all its samples: its store holds them from the start.
+const long long kStoreGrowthBytes = 256LL * 1024 * 1024;
+
+// Samples of w x h one growth of the store adds: at least one.
+int samplesPerGrowth(int w, int h) {
+    const long long perStep = kStoreGrowthBytes / sampleBytes(w, h);
+    return perStep < 1 ? 1 : perStep > INT_MAX ? INT_MAX : static_cast<int>(perStep);
+}
+
+// The store for a capture of n samples: for a recording the first of them now and the
+// rest as they come when the store can grow in its file, else all of them now.
+bool sizeStoreForCapture(int w, int h, int n) {
+    if (!app.aviOnlyMode) return ensureStoreCapacity(w, h, n);
+    const int step = samplesPerGrowth(w, h);
+    const int first = n < step ? n : step;
+    if (!ensureStoreCapacity(w, h, first)) return false;
+    return first == n || storeCanGrow() || ensureStoreCapacity(w, h, n);
+}
+
+// Makes sure sample k of n (w x h) fits the store, growing it in its file by a step
+// during a recording.
+bool storeHoldsSample(int k, int n, int w, int h) {
+    const long long bytes = sampleBytes(w, h);
+    if (static_cast<long long>(k) * bytes <= store.capacity) return true;
+    if (!app.aviOnlyMode) return false;
+    const long long wanted = static_cast<long long>(k - 1 + samplesPerGrowth(w, h));
+    const long long most = static_cast<long long>(n) + 1;
+    return growStore((wanted < most ? wanted : most) * bytes);
+}
+
+// The volume a folder lies on ("C:\"), and its free bytes; false when neither can be had.
+bool volumeRoom(const char* folder, char* volume, long long* room) {
+    ULARGE_INTEGER available;
+    if (!folder || !GetVolumePathNameA(folder, volume, MAX_PATH) ||
+        !GetDiskFreeSpaceExA(volume, &available, nullptr, nullptr)) {
+        return false;
+    }
+    *room = available.QuadPart > static_cast<unsigned long long>(LLONG_MAX) ? LLONG_MAX
+                                                                          : static_cast<long long>(available.QuadPart);
+    return true;
+}
+
+// An AVI-only recording whose samples and AVI the disks cannot hold at full length is
+// shortened to what they hold, and the user told before the first sample; one they hold
+// no second of is not started. False: it is not started.
+bool fitRecordingToDisks(int sampleTotal, int w, int h) {
+    char aviVolume[MAX_PATH], storeVolume[MAX_PATH] = "";
+    long long aviRoom = 0, storeBytesRoom = storeRoom();
+    if (!volumeRoom(settings.AVISAVEPATH, aviVolume, &aviRoom)) return true;  // the recorder says what is wrong
+    const char* storeFolder = storeFolderPath();
+    long long ignored = 0;
+    const bool oneDisk = storeFolder && volumeRoom(storeFolder, storeVolume, &ignored) &&
+                         lstrcmpiA(storeVolume, aviVolume) == 0;
+    const int fits = recordableSamples(sampleTotal, sampleBytes(w, h), recordedFrameBytes(w, h), storeBytesRoom,
+                                       aviRoom, oneDisk);
+    if (fits >= sampleTotal) return true;
+    if (fits < settings.AVI_FPS) {
+        showMessage(mainWindow, kRecordingNoRoomMessage, kAviErrorTitle);
+        return false;
+    }
+    char text[256];
+    snprintf(text, sizeof text, kRecordingShortenedMessage, fits / settings.AVI_FPS, fits);
+    showMessage(mainWindow, text, kAviErrorTitle);
+    app.sampleLimit = fits;
+    return true;
+}
+
 // Sample 1 fixes the rectangle and sizes the store. False when the capture cannot be
 // taken: the user is told why and the capture ends without a result.
 bool beginSampling(int sampleTotal) {
@@ -46,7 +122,9 @@ bool beginSampling(int sampleTotal) {
         problem = kNoSlotMessage;
     } else if (w <= 0 || h <= 0) {
         problem = kEmptyRectMessage;
-    } else if (!ensureStoreCapacity(w, h, sampleTotal)) {
+    } else if (app.aviOnlyMode && !fitRecordingToDisks(sampleTotal, w, h)) {
+        return false;
+    } else if (!sizeStoreForCapture(w, h, app.sampleLimit > 0 ? app.sampleLimit : sampleTotal)) {
         problem = kStoreFailedMessage;
     }
     if (!problem) return true;
@@ -71,7 +149,7 @@ bool grabSample(int k) {
     cadenceGrabDone();
     const long long bytes = sampleBytes(w, h);
     const long long end = static_cast<long long>(k) * bytes;
-    if (!store.storeMapping || end > store.capacity) return false;
+    if (!store.storeMapping || !storeHoldsSample(k, currentSampleTotal(), w, h)) return false;
     if (!reserveStoreBytes(end, end) && !moveStoreToPagingFile()) return false;
     BYTE* sample = storeBytes(end - bytes, bytes);
     if (!sample) return false;
@@ -80,10 +158,6 @@ bool grabSample(int k) {
     return true;
 }
 
-int currentSampleTotal() {
-    return app.aviOnlyMode ? aviSampleCount(settings.AVI_TIME, settings.AVI_FPS)
-                           : screenshotSampleCount(settings.S_FPS, settings.S_TIME);
-}
 
 StepOutcome samplingOver(int samplesTaken) {
     StepOutcome outcome;
@@ -121,13 +195,42 @@ RECT clipToScreen(const RECT& wanted, const RECT& screen) {
 }
 
 bool prepareNextSample(int pageBudget) {
-    if (!app.captureBusy || app.sampleCounter > currentSampleTotal()) return false;  // the next step composites
-    return prepareSampleSpan(app.sampleCounter, CaptureRect.right - CaptureRect.left,
-                             CaptureRect.bottom - CaptureRect.top, pageBudget);
+    const int n = currentSampleTotal();
+    if (!app.captureBusy || app.sampleCounter > n) return false;  // the next step composites
+    const int w = CaptureRect.right - CaptureRect.left;
+    const int h = CaptureRect.bottom - CaptureRect.top;
+    // The store grows here, between samples, rather than in the step that needs it.
+    if (app.sampleCounter > 1 && !storeHoldsSample(app.sampleCounter, n, w, h)) return false;
+    return prepareSampleSpan(app.sampleCounter, w, h, pageBudget);
+}
+
+int recordableSamples(int wanted, long long sampleBytes, long long frameBytes, long long storeRoom, long long aviRoom,
+                      bool oneDisk) {
+    // The AVI files' headers, the room each keeps to close whole, and a margin.
+    const long long kept = 4LL * 1024 * 1024;
+    if (wanted <= 0 || sampleBytes <= 0 || frameBytes <= 0) return wanted > 0 ? wanted : 0;
+    long long fits;
+    if (oneDisk) {
+        const long long room = (storeRoom < aviRoom ? aviRoom : storeRoom) - kept;
+        fits = room / (sampleBytes + frameBytes);
+    } else {
+        const long long inStore = storeRoom / sampleBytes;
+        const long long inAvi = (aviRoom - kept) / frameBytes;
+        fits = inStore < inAvi ? inStore : inAvi;
+    }
+    if (fits < 0) return 0;
+    return fits < wanted ? static_cast<int>(fits) : wanted;
+}
+
+long long recordedFrameBytes(int width, int height) {
+    const long long rows = static_cast<long long>(stride24(width)) * height;
+    return 8 + rows + (rows & 1) + 16;
 }
 
 void endCapture() {
     cadenceFlush();
+    shrinkStoreToStartupSize();
+    app.sampleLimit = 0;
     app.captureBusy = 0;
     if (mainWindow) SendMessageW(mainWindow, WM_PAINT, 0, 0);
     setCaption(kCaptionReady);
@@ -147,7 +250,7 @@ StepOutcome captureStep() {
         }
     }
     if (app.sampleCounter == 0) return StepOutcome();
-    const int sampleTotal = currentSampleTotal();
+    int sampleTotal = currentSampleTotal();
 
     app.captureBusy = 1;
     if (app.sampleCounter > sampleTotal) {
@@ -166,6 +269,7 @@ StepOutcome captureStep() {
         endCapture();
         return StepOutcome();
     }
+    if (k == 1) sampleTotal = currentSampleTotal();  // a recording the disks cannot hold is shorter
     if (!grabSample(k)) {
         // What was taken is still composited; the user learns why the capture is short.
         showMessage(mainWindow, kStoreFailedMessage, kErrorTitle);

@@ -4,11 +4,16 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/app_state.h"
+
 SampleStore store;
 long long storeWindowBytes = 64LL * 1024 * 1024;
 
 namespace {
-char storeFolder[MAX_PATH] = "";  // where "tmp.map" was made, for its disk's free space
+char storeFolder[MAX_PATH] = "";  // the full path of the folder of "tmp.map", for its disk's free space
+char storePath[MAX_PATH] = "";    // "tmp.map" in it, or empty when the name does not fit
+bool fileGivenUp = false;         // the store left its file for the paging file (its disk was full)
+long long startupBytes = 0;       // the size the store was made at start-up
 }
 
 namespace {
@@ -112,15 +117,25 @@ bool mapOnto(HANDLE file, long long size) {
     return false;
 }
 
+void giveUpFile() {
+    CloseHandle(store.storeFile);  // it deletes itself
+    store.storeFile = INVALID_HANDLE_VALUE;
+    store.reservedBytes = 0;
+    fileGivenUp = true;
+}
+
 // Maps the store in "tmp.map", or in the paging file where there is none. A file that
 // cannot be mapped at that size (Windows grows it on a full disk only to fail) is given
 // up for the paging file, as a full disk during a capture gives it up.
 void mapStore(long long size) {
     if (mapOnto(store.storeFile, size) || !storeFileOpen()) return;
-    CloseHandle(store.storeFile);  // it deletes itself
-    store.storeFile = INVALID_HANDLE_VALUE;
-    store.reservedBytes = 0;
+    giveUpFile();
     mapOnto(INVALID_HANDLE_VALUE, size);
+}
+
+HANDLE createStoreFile() {
+    if (!storePath[0]) return INVALID_HANDLE_VALUE;
+    return CreateFileA(storePath, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, kStoreFileFlags, nullptr);
 }
 
 void unmapStore() {
@@ -174,11 +189,12 @@ bool moveStoreToPagingFile() {
             CloseHandle(mapping);
             return false;
         }
+        // Gigabytes may be copied here: the window keeps answering, and the hot keys live.
+        pumpMessages();
+        Sleep(0);
     }
     unmapStore();
-    CloseHandle(store.storeFile);  // it deletes itself
-    store.storeFile = INVALID_HANDLE_VALUE;
-    store.reservedBytes = 0;
+    giveUpFile();
     store.storeMapping = mapping;
     store.capacity = size;
     return true;
@@ -195,13 +211,22 @@ bool buildStorePath(char* out, const char* tempFolder) {
 }
 
 void createSampleStore(const char* tempFolder, int mapSize) {
-    char path[MAX_PATH];
     store.storeFile = INVALID_HANDLE_VALUE;
     store.reservedBytes = 0;
-    snprintf(storeFolder, sizeof storeFolder, "%s\\", tempFolder);
-    if (buildStorePath(path, tempFolder)) {
-        store.storeFile = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                      kStoreFileFlags, nullptr);
+    fileGivenUp = false;
+    startupBytes = mapSize > 0 ? mapSize : 0;
+    storePath[0] = '\0';
+    storeFolder[0] = '\0';
+    // Held as a full path: a relative folder would otherwise mean wherever the current
+    // directory is at the moment (the auto-save moves it).
+    char folder[MAX_PATH];
+    const DWORD length = GetFullPathNameA(tempFolder, MAX_PATH, folder, nullptr);
+    if (length == 0 || length >= MAX_PATH) snprintf(folder, sizeof folder, "%s", tempFolder);
+    snprintf(storeFolder, sizeof storeFolder, "%s\\", folder);
+    if (buildStorePath(storePath, folder)) {
+        store.storeFile = createStoreFile();
+    } else {
+        storePath[0] = '\0';
     }
     if (mapSize > 0) mapStore(mapSize);
 }
@@ -213,15 +238,83 @@ void releaseSampleStore() {
     store.reservedBytes = 0;
 }
 
+namespace {
+
+// A store that had to leave its file (its disk was full) goes back into a new "tmp.map"
+// as soon as that disk has room for `size` bytes again.
+void returnToFile(long long size) {
+    HANDLE file = createStoreFile();
+    if (file == INVALID_HANDLE_VALUE) return;
+    if (!roomFor(file, size)) {
+        CloseHandle(file);  // it deletes itself
+        return;
+    }
+    unmapStore();
+    store.storeFile = file;
+    store.reservedBytes = 0;
+    fileGivenUp = false;
+    mapStore(size);
+}
+
+}  // namespace
+
 bool ensureStoreCapacity(int width, int height, int sampleTotal) {
     const long long bytes = sampleBytes(width, height);
     if (sampleTotal < 0 || (bytes > 0 && bytes > LLONG_MAX / (static_cast<long long>(sampleTotal) + 1))) return false;
-    if (store.storeMapping && bytes * sampleTotal <= store.capacity) return true;
     // One sample of room to spare, so the next capture of this size does not remap.
+    const long long size = bytes * (static_cast<long long>(sampleTotal) + 1);
+    if (fileGivenUp) returnToFile(size > startupBytes ? size : startupBytes);
+    if (store.storeMapping && bytes * sampleTotal <= store.capacity) return true;
+    // A size the store's disk (or the paging file) has no room for is refused, and the
+    // store stays as it was; a file is given up only when a size it has room for fails.
+    if (!roomFor(store.storeFile, size)) return false;
     unmapStore();
-    mapStore(bytes * (static_cast<long long>(sampleTotal) + 1));
+    mapStore(size);
     return store.storeMapping != nullptr;
 }
+
+bool storeCanGrow() { return storeFileOpen(); }
+
+bool growStore(long long size) {
+    if (size <= store.capacity && store.storeMapping) return true;
+    if (!storeFileOpen() || !store.storeMapping || !roomFor(store.storeFile, size)) return false;
+    const long long kept = store.capacity;
+    const long long prepared = store.preparedBytes;
+    unmapStore();
+    // The file keeps every sample written so far; only the mapping over it is larger.
+    if (mapOnto(store.storeFile, size) || mapOnto(store.storeFile, kept)) store.preparedBytes = prepared;
+    return store.capacity >= size;
+}
+
+void shrinkStoreToStartupSize() {
+    if (!store.storeMapping || startupBytes <= 0 || store.capacity <= startupBytes) return;
+    unmapStore();
+    if (storeFileOpen()) {
+        LARGE_INTEGER end;
+        end.QuadPart = startupBytes;
+        if (SetFilePointerEx(store.storeFile, end, nullptr, FILE_BEGIN)) SetEndOfFile(store.storeFile);
+        if (store.reservedBytes > startupBytes) store.reservedBytes = startupBytes;
+    }
+    mapStore(startupBytes);
+}
+
+long long storeRoom() {
+    if (storeFileOpen()) {
+        ULARGE_INTEGER available;
+        LARGE_INTEGER held = {};
+        if (!GetDiskFreeSpaceExA(storeFolder, &available, nullptr, nullptr)) return LLONG_MAX;
+        GetFileSizeEx(store.storeFile, &held);
+        const unsigned long long room = available.QuadPart + static_cast<unsigned long long>(held.QuadPart);
+        return room > static_cast<unsigned long long>(LLONG_MAX) ? LLONG_MAX : static_cast<long long>(room);
+    }
+    MEMORYSTATUSEX memory = {};
+    memory.dwLength = sizeof memory;
+    if (!GlobalMemoryStatusEx(&memory)) return LLONG_MAX;
+    return memory.ullAvailPageFile > static_cast<unsigned long long>(LLONG_MAX) ? LLONG_MAX
+                                                                              : static_cast<long long>(memory.ullAvailPageFile);
+}
+
+const char* storeFolderPath() { return storeFileOpen() ? storeFolder : nullptr; }
 
 bool nextSampleSpan(int k, int width, int height, long long capacity, long long prepared, long long* from,
                     long long* to) {

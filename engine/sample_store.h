@@ -45,10 +45,28 @@ void createSampleStore(const char* tempFolder, int mapSize);
 void releaseSampleStore();
 
 // Makes sure the store holds n samples of w x h. Grows it, when it is smaller, to
-// n + 1 samples, leaving a file that cannot be mapped at that size for the paging
-// file. False when no mapping of that size can be made (the disk and the paging file
-// have no room): then nothing may be written.
+// n + 1 samples. A size the store's disk (or, for a store in the paging file, the paging
+// file) has no room for is refused: false, and the store stays as it was. A file that
+// cannot be mapped at a size its disk has room for is left for the paging file. A store
+// that had to leave its file goes back into a new one once its disk has room again.
+// False whenever the store cannot hold them: then nothing may be written.
 bool ensureStoreCapacity(int width, int height, int sampleTotal);
+
+// A store in its file can grow in place while a capture goes on, keeping its samples;
+// one in the paging file cannot.
+bool storeCanGrow();
+// Grows a store in its file to `size` bytes, keeping every byte. False, the store as it
+// was, when it is in the paging file or its disk has no room.
+bool growStore(long long size);
+// After a capture that grew the store beyond its start-up size: the store goes back to
+// that size and its file gives the disk the room back.
+void shrinkStoreToStartupSize();
+// Bytes the store could hold in all: its disk's free space and what its file already
+// has, or what the paging file has left.
+long long storeRoom();
+// The full path of the folder of the store's file (with its backslash), or null for a
+// store in the paging file.
+const char* storeFolderPath();
 
 // The part of the store that sample k (w x h) will be copied into and that is not yet
 // prepared: [from, to) in bytes from the store's start, where everything below

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "core/app_state.h"
 #include "engine/kernels.h"
 #include "engine/sample_store.h"
 
@@ -44,6 +45,10 @@ bool compositeThroughWindows(const Real* weights, int n, int storeWidth, int wid
             if (!band) return false;
             for (int k = 0; k < count; ++k) images[k] = band + k * sampleSize;
             accumulateRows(images.data(), weights + first, count, storeStride, width, rows, sums.data());
+            // A store of many gigabytes is read here: the window keeps answering between
+            // windows, and the hot keys live (the system drops a hook that does not answer).
+            pumpMessages();
+            Sleep(0);
         }
         normaliseRows(sums.data(), weightSum, width, rows, result + static_cast<size_t>(top) * resultStride, resultStride);
     }
@@ -64,7 +69,12 @@ bool composite(const Real* weights, int n, int storeWidth, int width, int height
     if (sampleSize * n > storeWindowBytes) {
         return compositeThroughWindows(weights, n, storeWidth, width, height, weightSum, result, resultStride);
     }
-    std::vector<const uint8_t*> images(static_cast<size_t>(n));
+    std::vector<const uint8_t*> images;
+    try {
+        images.resize(static_cast<size_t>(n));
+    } catch (...) {
+        return false;
+    }
     const uint8_t* all = storeBytes(0, sampleSize * n);
     if (!all) return false;
     for (int k = 0; k < n; ++k) images[k] = all + k * sampleSize;

@@ -189,15 +189,33 @@ TEST_F(CompositePhase, ScreenshotInDoublePrecision) {
     checkScreenshot<double>(3);
 }
 
+int messagesHandled = 0;
+LRESULT CALLBACK countMessages(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_APP) ++messagesHandled;
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
 // A store read through windows smaller than the samples together (here: two samples a
-// window, bands of five rows) gives the same bytes as one read through one window.
+// window, bands of five rows) gives the same bytes as one read through one window, and
+// messages are handled between the windows as between the samples of the replay.
 TEST_F(CompositePhase, ManySmallWindowsGiveTheSameBytes) {
     const long long usual = storeWindowBytes;
     storeWindowBytes = 1024;
     settings.EMPHASIS_ON = 1;
     settings.EMPHASIS_LEVEL = 60;
     settings.REDUCE_PER = 1.7f;
+    WNDCLASSW counting = {};
+    counting.lpfnWndProc = countMessages;
+    counting.hInstance = GetModuleHandleW(nullptr);
+    counting.lpszClassName = L"KestrinCountMessages";
+    RegisterClassW(&counting);
+    HWND counter = CreateWindowW(L"KestrinCountMessages", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    for (int i = 0; i < 500; ++i) PostMessageW(counter, WM_APP, 0, 0);
+    messagesHandled = 0;
     checkScreenshot<float>(19);
+    // 19 samples replayed, then 2 bands of 5 rows x 10 windows of 2 samples read.
+    EXPECT_GE(messagesHandled, 19 + 2 * 10);
+    DestroyWindow(counter);
     app.captureBusy = 1;
     settings.COLOR_DOUBLE = 1;
     settings.REDUCE_PER = 0.4f;

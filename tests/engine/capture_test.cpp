@@ -17,6 +17,7 @@
 #include "engine/slot_pool.h"
 #include "hook/hook_api.h"
 #include "support/dialog_watcher.h"
+#include "support/files.h"
 #include "support/display.h"
 #include "support/message_pump.h"
 #include "support/pattern.h"
@@ -24,6 +25,16 @@
 namespace {
 
 // --- Sample counts and clipping ------------------------------------------------
+
+// Samples of 1 MB in the store and frames of 1 MB in the AVI; 4 MB kept for the files.
+TEST(RecordingRoom, OneDiskSharesItsRoomTwoDisksEachHoldTheirPart) {
+    const long long mb = 1 << 20;
+    EXPECT_EQ(recordableSamples(900, mb, mb, 100 * mb, 100 * mb, true), 48);
+    EXPECT_EQ(recordableSamples(30, mb, mb, 100 * mb, 100 * mb, true), 30) << "a recording that fits is left whole";
+    EXPECT_EQ(recordableSamples(900, mb, mb, 10 * mb, 100 * mb, false), 10);
+    EXPECT_EQ(recordableSamples(900, mb, mb, 1000 * mb, 3 * mb, false), 0);
+    EXPECT_EQ(recordedFrameBytes(641, 480), 8 + 1924 * 480 + 16) << "rows padded to 4 bytes";
+}
 
 TEST(SampleCount, ShutterTimeIsSinglePrecisionAndTruncated) {
     EXPECT_EQ(screenshotSampleCount(10, 0.7f), 6);
@@ -170,6 +181,30 @@ TEST_F(CaptureEngineTest, IdleStepsPollAtTheAviRateAndDropStopPresses) {
     EXPECT_EQ(app.captureBusy, 0);
     EXPECT_EQ(app.aviOnlyMode, 1) << "an idle step without the screenshot key paces at AVI_FPS";
     EXPECT_EQ(hookStopPressed(), 0) << "a stop press made while idle is dropped";
+}
+
+// A recording whose samples and AVI the disk cannot hold at full length is shortened to
+// what it holds, and the user is told before the first sample is taken.
+TEST_F(CaptureEngineTest, ARecordingTheDiskCannotHoldIsShortenedBeforeItStarts) {
+    DialogWatcher watcher;
+    TempFolder videos;
+    snprintf(settings.AVISAVEPATH, MAX_PATH, "%s", videos.held().c_str());
+    showPattern(100, 100, 32, 24);
+    settings.AVI_FPS = kMaxSampleRate;
+    settings.AVI_TIME = kMaxAviSeconds;  // 864 million samples of 2 KB and frames of 2 KB: terabytes
+    hookSetStartPressed(1);
+    step();
+    ASSERT_EQ(watcher.seen().size(), 1u);
+    EXPECT_EQ(watcher.seen()[0].text.rfind(wideFromShiftJis("ディスクの空き容量が足りないため、\nこの録画は最長 "), 0), 0u);
+    EXPECT_GT(app.sampleLimit, 0);
+    EXPECT_LT(app.sampleLimit, kMaxSampleRate * kMaxAviSeconds);
+    char caption[128];
+    snprintf(caption, sizeof caption, "Kestrin Ver 0.03改 ( 1 / %d )", app.sampleLimit);
+    EXPECT_EQ(captions.back(), wideFromShiftJis(caption));
+    hookSetStopPressed(1);
+    step();
+    EXPECT_EQ(app.captureBusy, 0);
+    EXPECT_EQ(app.sampleLimit, 0) << "the limit is the recording's own";
 }
 
 TEST_F(CaptureEngineTest, ScreenshotKeyWinsOverRecordStart) {

@@ -174,7 +174,40 @@ TEST_F(StoreTest, AStoreMovedOutOfItsFileKeepsEverySampleAndTheFileIsGone) {
 
     EXPECT_TRUE(reserveStoreBytes(300000, 0)) << "the paging file needs no room kept";
     EXPECT_FALSE(moveStoreToPagingFile()) << "already there";
-    EXPECT_TRUE(ensureStoreCapacity(100, 100, 20)) << "and it still grows";
+    // The next capture finds room on the disk again: the store goes back into a file.
+    EXPECT_TRUE(ensureStoreCapacity(100, 100, 20));
+    EXPECT_NE(store.storeFile, INVALID_HANDLE_VALUE);
+    EXPECT_NE(GetFileAttributesA("Z:\\tmp\\tmp.map"), INVALID_FILE_ATTRIBUTES);
+}
+
+// A size the disk cannot hold is refused and changes nothing: the same store, in the same
+// file, takes the next size that fits. A store grows in its file keeping its samples, and
+// after the capture gives the disk the room back.
+TEST_F(StoreTest, ARefusedSizeKeepsTheStoreAndAGrownOneGivesTheRoomBack) {
+    releaseSampleStore();
+    createSampleStore("Z:\\tmp", 100000);
+    const HANDLE file = store.storeFile;
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(ensureStoreCapacity(1 << 20, 1 << 10, 1 << 20)) << "petabytes";
+    EXPECT_EQ(store.storeFile, file);
+    EXPECT_EQ(store.capacity, 100000);
+    ASSERT_TRUE(reserveStoreBytes(100000, 100000));
+    for (int i = 0; i < 100000; ++i) *storeBytes(i, 1) = static_cast<BYTE>(i * 11 + (i >> 8));
+
+    ASSERT_TRUE(growStore(300000));
+    EXPECT_EQ(store.storeFile, file);
+    EXPECT_EQ(store.capacity, 300000);
+    EXPECT_FALSE(growStore(1LL << 55));
+    EXPECT_EQ(store.capacity, 300000);
+    for (int i = 0; i < 100000; ++i) ASSERT_EQ(*storeBytes(i, 1), static_cast<BYTE>(i * 11 + (i >> 8))) << i;
+
+    shrinkStoreToStartupSize();
+    EXPECT_EQ(store.capacity, 100000);
+    LARGE_INTEGER size = {};
+    GetFileSizeEx(store.storeFile, &size);
+    EXPECT_EQ(size.QuadPart, 100000) << "the file gives the disk the room back";
+    EXPECT_TRUE(ensureStoreCapacity(100, 100, 20)) << "a size that fits is taken, in the same file";
+    EXPECT_EQ(store.storeFile, file);
 }
 
 // A file that cannot be mapped (on Windows: one whose disk is full, which the mapping
