@@ -44,6 +44,10 @@ bool growDisplaySurface(SIZE size) {
     HBITMAP grown = CreateCompatibleBitmap(windowDC, size.cx, size.cy);
     if (!grown) return false;
     HDC grownDC = CreateCompatibleDC(windowDC);
+    if (!grownDC) {
+        DeleteObject(grown);
+        return false;
+    }
     HGDIOBJ previous = SelectObject(grownDC, grown);
     const RECT whole = {0, 0, size.cx, size.cy};
     FillRect(grownDC, &whole, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
@@ -130,12 +134,24 @@ void followScreenLayout(const RECT& screen) {
         VirtualScreenRect = clipToScreen(VirtualScreenRect, screen);
         return;
     }
+    const SIZE kept = surfaceSize;
     surfaceSize = needed;
     releaseSlots();
     // Held busy like a capture: the allocation pumps messages, and no save, options
     // dialog or paint may reach the slots before they exist again.
     app.captureBusy = 1;
     allocateSlots(surfaceSize.cx, surfaceSize.cy);
+    if (!usableSlot(resultSlot) || !usableSlot(captureSlot) || !usableSlot(exportSlot)) {
+        // The larger slots cannot be had (three monitors in a 32-bit address space): the
+        // old ones again, and captures keep within them, so a result can still be taken
+        // and saved, and the next layout change tries again.
+        releaseSlots();
+        allocateSlots(kept.cx, kept.cy);
+        surfaceSize = kept;
+        VirtualScreenRect.right = VirtualScreenRect.left + kept.cx;
+        VirtualScreenRect.bottom = VirtualScreenRect.top + kept.cy;
+        VirtualScreenRect = clipToScreen(VirtualScreenRect, screen);
+    }
     app.captureBusy = 0;
     setCaption(kCaptionReady);
     if (mainWindow) InvalidateRect(mainWindow, nullptr, FALSE);

@@ -28,8 +28,9 @@ void onDestroy() {
 }
 
 void onMoveOrSize(HWND hwnd) {
+    // A minimised window's rectangle (-32000, a caption's size) is no place to start from.
     RECT rect;
-    if (!GetWindowRect(hwnd, &rect)) return;
+    if (IsIconic(hwnd) || !GetWindowRect(hwnd, &rect)) return;
     settings.left = rect.left;
     settings.top = rect.top;
     settings.right = rect.right;

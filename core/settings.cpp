@@ -145,6 +145,12 @@ RECT placeWithin(const RECT& stored, const RECT& area) {
 // window stored for a monitor since unplugged, or hand-edited far away, can be seen
 // and reached by its keys.
 RECT windowPlacement(const RECT& stored) {
+    // An inverted or empty rectangle (a damaged or hand-edited file) is no window at all:
+    // the one used when the file holds none, on the primary monitor.
+    if (clampedSpan(stored.left, stored.right) <= 0 || clampedSpan(stored.top, stored.bottom) <= 0) {
+        const Settings defaults;
+        return {defaults.left, defaults.top, defaults.right, defaults.bottom};
+    }
     if (MonitorFromRect(&stored, MONITOR_DEFAULTTONULL)) return stored;
     MONITORINFO monitor = {};
     monitor.cbSize = sizeof monitor;

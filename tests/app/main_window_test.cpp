@@ -69,6 +69,10 @@ TEST_F(MainWindow, MovingAndSizingRecordTheOuterRectangle) {
     EXPECT_EQ(settings.top, 60);
     EXPECT_EQ(settings.right, 350);
     EXPECT_EQ(settings.bottom, 260);
+    ShowWindow(window, SW_MINIMIZE);  // closed while minimised, it starts where it was
+    EXPECT_EQ(settings.left, 50);
+    EXPECT_EQ(settings.right, 350);
+    ShowWindow(window, SW_RESTORE);
 }
 
 TEST_F(MainWindow, CloseClosesTheOptionsDialogFirstAndKeepsTheWindow) {

@@ -219,6 +219,10 @@ TEST_F(IniFile, StoredRectanglePlacesTheWindow) {
         {"left=5000\r\ntop=100\r\nright=5300\r\nbottom=300\r\n", {work.right - 300, 100, work.right, 300}},
         {"left=-9000\r\ntop=50000\r\nright=9000\r\nbottom=50100\r\n",
          {work.left, work.bottom - 100, work.right, work.bottom}},
+        // Inverted or empty (a damaged file): the size used when the file holds none, on the
+        // primary monitor, where its keys reach it.
+        {"left=2147483647\r\ntop=0\r\nright=1\r\nbottom=450\r\n", {0, 0, 600, 450}},
+        {"left=100\r\ntop=300\r\nright=500\r\nbottom=300\r\n", {0, 0, 600, 450}},
     };
     for (const auto& c : offScreen) {
         const std::string bytes = windowSection() + c.stored;
