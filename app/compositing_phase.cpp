@@ -17,6 +17,7 @@
 #include "engine/slot_pool.h"
 #include "output/avi_writer.h"
 #include "output/bmp_export.h"
+#include "output/clipboard_copy.h"
 
 namespace {
 
@@ -74,8 +75,18 @@ void showResult(const BitmapSlot* slot, const CompositeExtent& extent) {
 // formed straight from the store (engine/store_composite), so no full-size accumulator
 // is needed. A store that cannot be read (no window can be mapped) ends the phase
 // without a result, and the user is told.
+// Lighten and darken take the weights scaled so that the largest is 1.
 template <typename Real>
-void compositeSamples(int n, const CompositeExtent& extent) {
+void scaleToLargest(Real* weights, int n) {
+    Real largest = 0;
+    for (int i = 0; i < n; ++i) largest = weights[i] > largest ? weights[i] : largest;
+    if (largest > 0) {
+        for (int i = 0; i < n; ++i) weights[i] = weights[i] / largest;
+    }
+}
+
+template <typename Real>
+void compositeSamples(int n, const CompositeExtent& extent, CompositeMode mode) {
     Real* weights = static_cast<Real*>(calloc(static_cast<size_t>(n) + 1, sizeof(Real)));
     if (!weights) return;
     const bool aviOnly = app.aviOnlyMode != 0;
@@ -111,12 +122,14 @@ void compositeSamples(int n, const CompositeExtent& extent) {
     }
     // No pixels in the result slot: the previous result stays on display.
     BitmapSlot* result = aviOnly ? nullptr : slotFor(resultSlot, extent.width, extent.height);
+    if (mode == CompositeMode::Lighten || mode == CompositeMode::Darken) scaleToLargest(weights, n);
     const bool composited = readable && result &&
-                            compositeFromStore(weights, n, extent.storeWidth, extent.width, extent.height, weightSum,
-                                               result->bits, result->stride);
+                            compositeFromStore(mode, weights, n, extent.storeWidth, extent.width, extent.height,
+                                               weightSum, result->bits, result->stride);
     if (composited) {
         showResult(result, extent);
         if (settings.AUTO_SAVE) autoSaveResult();
+        if (settings.AUTO_COPY) autoCopyResult();
     } else if (!readable || result) {
         showMessage(mainWindow, kStoreFailedMessage, kErrorTitle);
     }
@@ -143,8 +156,10 @@ void recordFrame(AviWriter* writer, int position) {
 }
 
 void finishSampling(int sampleTotal) {
-    // One precision for the whole phase, however the settings change while it pumps messages.
+    // One precision and one mode for the whole phase, however the settings change while
+    // it pumps messages.
     const bool doublePrecision = settings.COLOR_DOUBLE != 0;
+    const CompositeMode mode = compositeModeOf(settings.COMPOSITE_MODE);
     const int n = sampleTotal > 0 ? sampleTotal : 0;
     GdiFlush();  // the last grab into captureSlot may still be queued
     const CompositeExtent extent = compositeExtent();
@@ -152,9 +167,9 @@ void finishSampling(int sampleTotal) {
     // previous result stays, and the capture ends as usual.
     if (extent.width > 0 && extent.height > 0 && storeHolds(n, extent)) {
         if (doublePrecision) {
-            compositeSamples<double>(n, extent);
+            compositeSamples<double>(n, extent, mode);
         } else {
-            compositeSamples<float>(n, extent);
+            compositeSamples<float>(n, extent, mode);
         }
     }
     endCapture();

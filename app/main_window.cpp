@@ -5,6 +5,7 @@
 #include "core/app_state.h"
 #include "core/settings.h"
 #include "output/bmp_export.h"
+#include "output/clipboard_copy.h"
 #include "resources/resource.h"
 #include "ui/options_dialog.h"
 
@@ -73,6 +74,9 @@ void onCommand(HWND hwnd, int command) {
     switch (command) {
     case IDM_SAVE_TO_FILE:
         saveToFile();
+        break;
+    case IDM_COPY:
+        copyToClipboard();
         break;
     case IDM_EXIT:
         SendMessageW(mainWindow, WM_CLOSE, 0, 0);

@@ -30,6 +30,9 @@ struct Settings {
     int EMPHASIS_LEVEL = 100;
     int AVI_OUT = 0;
     int SAVE_TYPE = 0;  // the type auto-saved and first offered by the save dialog: 1 PNG, else BMP
+    int AUTO_COPY = 0;       // 1: every new result is copied to the clipboard as it is shown
+    int CURSOR_CAPTURE = 0;  // 1: the mouse pointer is drawn into every sample
+    int COMPOSITE_MODE = 0;  // 0 mean, 1 lighten, 2 darken, 3 median; anything else is the mean
     // Section "AVIMODE_OPTION".
     int AVI_FPS = 15;
     int AVI_TIME = 60;

@@ -57,6 +57,11 @@ inline constexpr char kSavePngFilterName[] = "PNGファイル（*.png）";
 inline constexpr char kSaveDialogTitle[] = "ビットマップファイルを保存";
 inline constexpr char kSavePngDialogTitle[] = "PNGファイルを保存";
 
+// The clipboard.
+inline constexpr char kCopyErrorTitle[] = "コピーエラー";
+inline constexpr char kClipboardBusyMessage[] =
+    "クリップボードが他のプログラムに使われているため、\nコピー出来ませんでした。";
+
 // AVI files. The "%d" ones take the number of frames the file keeps.
 inline constexpr char kAviFullMessage[] = "スクリーンショットビデオが一杯です。";
 inline constexpr char kAviTooLargeMessage[] =
@@ -86,6 +91,9 @@ inline constexpr char kAviRemovedMessage[] =
 inline constexpr char kDuplicateKeyMessage[] =
     "スクリーンショットキーと録画開始キーと録画終了キーのどれかで\n同じキーが設定されています。\n"
     "同じキーにならないように設定して下さい。";
+
+// The decay-curve preview when the median is chosen.
+inline constexpr char kMedianCurveNote[] = "中央値の合成では\nサンプルの重みを\n使いません。";
 
 // The folder dialog's titles, one per folder it sets.
 inline constexpr char kAutoSaveFolderTitle[] = "ＳＳ自動セーブフォルダ設定";

@@ -23,6 +23,42 @@ int currentSampleTotal() {
     return app.sampleLimit > 0 && app.sampleLimit < total ? app.sampleLimit : total;
 }
 
+// The hot spot of a pointer shape: asked once per shape, since the question makes and
+// then deletes two bitmaps.
+POINT hotSpotOf(HCURSOR cursor) {
+    static HCURSOR asked = nullptr;
+    static POINT hotSpot = {0, 0};
+    if (cursor != asked) {
+        ICONINFO icon = {};
+        hotSpot = {0, 0};
+        if (GetIconInfo(cursor, &icon)) {
+            hotSpot = {static_cast<LONG>(icon.xHotspot), static_cast<LONG>(icon.yHotspot)};
+            if (icon.hbmMask) DeleteObject(icon.hbmMask);
+            if (icon.hbmColor) DeleteObject(icon.hbmColor);
+        }
+        asked = cursor;
+    }
+    return hotSpot;
+}
+
+bool drawShape(HDC sample, const RECT& rect, POINT at, HCURSOR shape) {
+    if (!shape) return false;
+    const POINT hotSpot = hotSpotOf(shape);
+    return DrawIconEx(sample, at.x - rect.left - hotSpot.x, at.y - rect.top - hotSpot.y, shape, 0, 0, 0, nullptr,
+                      DI_NORMAL) != 0;
+}
+
+// The mouse pointer, drawn into the sample where it is at this moment with its own
+// shape and hot spot, only while it is shown; where its shape cannot be had or drawn
+// (another program's under Wine), the standard arrow. A grab from the screen never holds it.
+void drawPointer(HDC sample, const RECT& rect) {
+    CURSORINFO pointer = {};
+    pointer.cbSize = sizeof pointer;
+    if (!GetCursorInfo(&pointer) || !(pointer.flags & CURSOR_SHOWING)) return;
+    if (drawShape(sample, rect, pointer.ptScreenPos, pointer.hCursor)) return;
+    drawShape(sample, rect, pointer.ptScreenPos, LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW)));
+}
+
 RECT chooseCaptureRect() {
     RECT rect = CaptureRect;
     if (!settings.SS_ACTIVE) {
@@ -144,6 +180,7 @@ bool grabSample(int k) {
         WindowDc screen(GetDesktopWindow());
         Selected into(workDC, slot->bitmap);
         BitBlt(workDC, 0, 0, w, h, screen, CaptureRect.left, CaptureRect.top, SRCCOPY);
+        if (settings.CURSOR_CAPTURE) drawPointer(workDC, CaptureRect);
     }
     GdiFlush();
     cadenceGrabDone();

@@ -393,4 +393,6 @@ void normaliseRows(const double* accumulator, double weightSum, int width, int h
 
 const char* kernelPath() { return haveAvx2() ? "avx2" : "sse2"; }
 
+bool useWideKernels() { return haveAvx2(); }
+
 void forceBaselineKernels(bool baseline) { baselineOnly = baseline; }

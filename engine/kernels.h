@@ -61,5 +61,7 @@ void copyRows(const uint8_t* from, int fromStride, uint8_t* to, int toStride, in
 
 // Which instruction set the kernels use on this processor ("sse2" or "avx2").
 const char* kernelPath();
+// True when they take the AVX2 path (every family of kernels asks here).
+bool useWideKernels();
 // Tests and the benchmark force the SSE2 path to compare it with the wider one.
 void forceBaselineKernels(bool baseline);

@@ -2,10 +2,13 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "core/app_state.h"
 #include "engine/kernels.h"
+#include "engine/lighten_kernel.h"
+#include "engine/median_kernel.h"
 #include "engine/sample_store.h"
 
 namespace {
@@ -13,10 +16,21 @@ namespace {
 // Sums of a band no larger than this stay in the processor's cache while every sample
 // of the band is added.
 const long long kBandSumBytes = 2 * 1024 * 1024;
+// The median gathers a band's rows of every sample into at most this much memory.
+const long long kMedianBandBytes = 16 * 1024 * 1024;
 
+// A store of many gigabytes is read window by window: the window keeps answering between
+// them, and the hot keys live (the system drops a hook that does not answer).
+void keepAnswering() {
+    pumpMessages();
+    Sleep(0);
+}
+
+// The mean, lighten and darken through windows: per band, each window's samples folded
+// into the band's sums or maxima, which then become the band's bytes.
 template <typename Real>
-bool compositeThroughWindows(const Real* weights, int n, int storeWidth, int width, int height, Real weightSum,
-                             uint8_t* result, int resultStride) {
+bool foldThroughWindows(CompositeMode mode, const Real* weights, int n, int storeWidth, int width, int height,
+                        Real weightSum, uint8_t* result, int resultStride) {
     const int storeStride = storeWidth * 3;
     const long long sampleSize = static_cast<long long>(storeStride) * height;
     // Samples per window, and rows per band.
@@ -34,6 +48,7 @@ bool compositeThroughWindows(const Real* weights, int n, int storeWidth, int wid
     } catch (...) {
         return false;
     }
+    const bool darken = mode == CompositeMode::Darken;
     for (int top = 0; top < height; top += static_cast<int>(bandRows)) {
         const int rows = height - top < bandRows ? height - top : static_cast<int>(bandRows);
         std::fill(sums.begin(), sums.end(), Real(0));
@@ -44,20 +59,60 @@ bool compositeThroughWindows(const Real* weights, int n, int storeWidth, int wid
             const uint8_t* band = storeBytes(from, (count - 1) * sampleSize + static_cast<long long>(rows) * storeStride);
             if (!band) return false;
             for (int k = 0; k < count; ++k) images[k] = band + k * sampleSize;
-            accumulateRows(images.data(), weights + first, count, storeStride, width, rows, sums.data());
-            // A store of many gigabytes is read here: the window keeps answering between
-            // windows, and the hot keys live (the system drops a hook that does not answer).
-            pumpMessages();
-            Sleep(0);
+            if (mode == CompositeMode::Mean) {
+                accumulateRows(images.data(), weights + first, count, storeStride, width, rows, sums.data());
+            } else {
+                lightenRows(images.data(), weights + first, count, storeStride, width, rows, darken, sums.data());
+            }
+            keepAnswering();
         }
-        normaliseRows(sums.data(), weightSum, width, rows, result + static_cast<size_t>(top) * resultStride, resultStride);
+        uint8_t* bandResult = result + static_cast<size_t>(top) * resultStride;
+        if (mode == CompositeMode::Mean) {
+            normaliseRows(sums.data(), weightSum, width, rows, bandResult, resultStride);
+        } else {
+            lightenResult(sums.data(), width, rows, darken, bandResult, resultStride);
+        }
+    }
+    return true;
+}
+
+// The median through windows: per band, the band's rows of every sample gathered into
+// one buffer (a few rows of many samples), then their median.
+bool medianThroughWindows(int n, int storeWidth, int width, int height, uint8_t* result, int resultStride) {
+    const int storeStride = storeWidth * 3;
+    const long long sampleSize = static_cast<long long>(storeStride) * height;
+    long long bandRows = kMedianBandBytes / (static_cast<long long>(storeStride) * n);
+    if (bandRows < 1) bandRows = 1;
+    if (bandRows > height) bandRows = height;
+    std::vector<uint8_t> gathered;
+    std::vector<const uint8_t*> images;
+    try {
+        gathered.resize(static_cast<size_t>(bandRows) * storeStride * n);
+        images.resize(static_cast<size_t>(n));
+    } catch (...) {
+        return false;
+    }
+    const size_t bandBytes = static_cast<size_t>(bandRows) * storeStride;
+    for (int k = 0; k < n; ++k) images[k] = gathered.data() + k * bandBytes;
+    for (int top = 0; top < height; top += static_cast<int>(bandRows)) {
+        const int rows = height - top < bandRows ? height - top : static_cast<int>(bandRows);
+        const size_t bytes = static_cast<size_t>(rows) * storeStride;
+        for (int k = 0; k < n; ++k) {
+            const uint8_t* rowsOfSample = storeBytes(k * sampleSize + static_cast<long long>(top) * storeStride,
+                                                     static_cast<long long>(bytes));
+            if (!rowsOfSample) return false;
+            memcpy(gathered.data() + k * bandBytes, rowsOfSample, bytes);
+        }
+        medianImages(images.data(), n, storeStride, width, rows, result + static_cast<size_t>(top) * resultStride,
+                     resultStride);
+        keepAnswering();
     }
     return true;
 }
 
 template <typename Real>
-bool composite(const Real* weights, int n, int storeWidth, int width, int height, Real weightSum, uint8_t* result,
-               int resultStride) {
+bool composite(CompositeMode mode, const Real* weights, int n, int storeWidth, int width, int height, Real weightSum,
+               uint8_t* result, int resultStride) {
     if (n <= 0) {
         // No samples: black over the whole width x height, whatever the store's rows.
         compositeImages(nullptr, weights, 0, 0, width, height, weightSum, result, resultStride);
@@ -67,7 +122,8 @@ bool composite(const Real* weights, int n, int storeWidth, int width, int height
     const int storeStride = storeWidth * 3;
     const long long sampleSize = static_cast<long long>(storeStride) * height;
     if (sampleSize * n > storeWindowBytes) {
-        return compositeThroughWindows(weights, n, storeWidth, width, height, weightSum, result, resultStride);
+        if (mode == CompositeMode::Median) return medianThroughWindows(n, storeWidth, width, height, result, resultStride);
+        return foldThroughWindows(mode, weights, n, storeWidth, width, height, weightSum, result, resultStride);
     }
     std::vector<const uint8_t*> images;
     try {
@@ -78,18 +134,43 @@ bool composite(const Real* weights, int n, int storeWidth, int width, int height
     const uint8_t* all = storeBytes(0, sampleSize * n);
     if (!all) return false;
     for (int k = 0; k < n; ++k) images[k] = all + k * sampleSize;
-    compositeImages(images.data(), weights, n, storeStride, width, height, weightSum, result, resultStride);
+    switch (mode) {
+    case CompositeMode::Mean:
+        compositeImages(images.data(), weights, n, storeStride, width, height, weightSum, result, resultStride);
+        break;
+    case CompositeMode::Lighten:
+    case CompositeMode::Darken:
+        lightenImages(images.data(), weights, n, storeStride, width, height, mode == CompositeMode::Darken, result,
+                      resultStride);
+        break;
+    case CompositeMode::Median:
+        medianImages(images.data(), n, storeStride, width, height, result, resultStride);
+        break;
+    }
     return true;
 }
 
 }  // namespace
 
-bool compositeFromStore(const float* weights, int n, int storeWidth, int width, int height, float weightSum,
-                        uint8_t* result, int resultStride) {
-    return composite(weights, n, storeWidth, width, height, weightSum, result, resultStride);
+CompositeMode compositeModeOf(int setting) {
+    switch (setting) {
+    case 1:
+        return CompositeMode::Lighten;
+    case 2:
+        return CompositeMode::Darken;
+    case 3:
+        return CompositeMode::Median;
+    default:
+        return CompositeMode::Mean;
+    }
 }
 
-bool compositeFromStore(const double* weights, int n, int storeWidth, int width, int height, double weightSum,
-                        uint8_t* result, int resultStride) {
-    return composite(weights, n, storeWidth, width, height, weightSum, result, resultStride);
+bool compositeFromStore(CompositeMode mode, const float* weights, int n, int storeWidth, int width, int height,
+                        float weightSum, uint8_t* result, int resultStride) {
+    return composite(mode, weights, n, storeWidth, width, height, weightSum, result, resultStride);
+}
+
+bool compositeFromStore(CompositeMode mode, const double* weights, int n, int storeWidth, int width, int height,
+                        double weightSum, uint8_t* result, int resultStride) {
+    return composite(mode, weights, n, storeWidth, width, height, weightSum, result, resultStride);
 }

@@ -1,17 +1,25 @@
 #pragma once
-// The composite of a capture's samples read from the sample store: the samples' pixels
-// summed with their weights, oldest first, and divided into the result. When all the
-// samples fit one window of the store they are summed in one pass, a few hundred pixels
-// at a time; otherwise a band of rows at a time, window after window, into a band of
-// sums. Both give the same bytes: every element adds its samples in the same order, in
-// the same precision, and is divided the same way.
+// The composite of a capture's samples read from the sample store, oldest first, in one
+// of four modes: the weighted mean, lighten, darken (engine/lighten_kernel) or the median
+// (engine/median_kernel). When all the samples fit one window of the store they are
+// composited in one pass, a few hundred pixels at a time; otherwise a band of rows at a
+// time, window after window: the mean's sums and the lighten and darken maxima are
+// folded window by window, and the median gathers the band's rows of every sample first.
+// Both ways give the same bytes.
 #include <cstdint>
 
-// Composites samples 1 .. n (w x h of the store's storeWidth-wide samples, each
-// sampleSize bytes) with their weights into the w x h top-left of `result` (24-bit,
-// rows resultStride apart). False when a window of the store or the band of sums
-// cannot be had; the result's pixels are then not to be shown.
-bool compositeFromStore(const float* weights, int n, int storeWidth, int width, int height, float weightSum,
-                        uint8_t* result, int resultStride);
-bool compositeFromStore(const double* weights, int n, int storeWidth, int width, int height, double weightSum,
-                        uint8_t* result, int resultStride);
+enum class CompositeMode { Mean, Lighten, Darken, Median };
+
+// The mode COMPOSITE_MODE names: 0 mean, 1 lighten, 2 darken, 3 median; anything else,
+// as an INI file without the key, is the mean.
+CompositeMode compositeModeOf(int setting);
+
+// Composites samples 1 .. n (w x h of the store's storeWidth-wide samples) into the
+// w x h top-left of `result` (24-bit, rows resultStride apart). The mean uses the
+// weights and their sum; lighten and darken use the weights scaled so that the largest
+// is 1 (the caller scales them); the median uses neither. False when a window of the
+// store or the working memory cannot be had; the result's pixels are then not to be shown.
+bool compositeFromStore(CompositeMode mode, const float* weights, int n, int storeWidth, int width, int height,
+                        float weightSum, uint8_t* result, int resultStride);
+bool compositeFromStore(CompositeMode mode, const double* weights, int n, int storeWidth, int width, int height,
+                        double weightSum, uint8_t* result, int resultStride);

@@ -161,18 +161,24 @@ int writeChunkToFile(void* file, const BYTE* data, int size) {
 
 ChunkWriter resultFileWriter = writeChunkToFile;
 
-SaveOutcome writeResultImage(const char* path, ImageType type) {
+const BitmapSlot* exportResult() {
     const int width = ResultRect.right;
     const int height = ResultRect.bottom;
     BitmapSlot* slot = usableSlot(exportSlot);
-    if (!slot || bmpFileSize(width, height) < 0 || width > slot->width || height > slot->height) {
-        return SaveOutcome::NoMemory;
-    }
+    if (!slot || bmpFileSize(width, height) < 0 || width > slot->width || height > slot->height) return nullptr;
     {
         Selected into(workDC, slot->bitmap);
         BitBlt(workDC, 0, 0, width, height, displayDC, 0, 0, SRCCOPY);
     }
     GdiFlush();  // the pixels are read straight from the DIB section next
+    return slot;
+}
+
+SaveOutcome writeResultImage(const char* path, ImageType type) {
+    const BitmapSlot* slot = exportResult();
+    if (!slot) return SaveOutcome::NoMemory;
+    const int width = ResultRect.right;
+    const int height = ResultRect.bottom;
     return type == ImageType::Png ? writePng(path, slot, width, height) : writeBmp(path, slot, width, height);
 }
 

@@ -22,6 +22,11 @@ enum class SaveOutcome {
 extern ChunkWriter resultFileWriter;
 int writeChunkToFile(void* file, const BYTE* data, int size);
 
+struct BitmapSlot;
+// The top-left ResultRect region of the display image, converted into exportSlot (32-bit,
+// top-down); null when there is no export slot or it cannot hold the region.
+const BitmapSlot* exportResult();
+
 // Writes the top-left ResultRect region of the display image to `path` as `type`: into a
 // new file beside it, which replaces `path` only once it is whole.
 SaveOutcome writeResultImage(const char* path, ImageType type);

@@ -10,6 +10,7 @@
 // Menu commands
 #define IDM_EXIT             40001
 #define IDM_SAVE_TO_FILE     40006
+#define IDM_COPY             40007
 #define IDM_OPTIONS          40035
 
 // Options dialog controls
@@ -39,6 +40,12 @@
 #define IDC_AVI_TIME         1031
 #define IDC_SAVE_BMP         1040
 #define IDC_SAVE_PNG         1041
+#define IDC_AUTO_COPY        1042
+#define IDC_CURSOR_CAPTURE   1043
+#define IDC_MODE_MEAN        1044
+#define IDC_MODE_LIGHTEN     1045
+#define IDC_MODE_DARKEN      1046
+#define IDC_MODE_MEDIAN      1047
 
 // Folder settings dialog controls
 #define IDC_AUTOSAVE_FOLDER  1028

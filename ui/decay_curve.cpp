@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "core/text.h"
+#include "core/texts.h"
 #include "engine/portable_pow.h"
 #include "resources/resource.h"
 
@@ -74,6 +76,19 @@ void drawDecayCurve(HWND dialog) {
     RECT client;
     GetClientRect(preview, &client);
     FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+
+    if (isChecked(dialog, IDC_MODE_MEDIAN)) {
+        // The median weighs every sample alike: there is no curve to show.
+        const std::wstring note = wideFromShiftJis(kMedianCurveNote);
+        HGDIOBJ previousFont = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(dialog, WM_GETFONT, 0, 0)));
+        RECT box = client;
+        InflateRect(&box, -4, -4);
+        SetBkMode(dc, TRANSPARENT);
+        DrawTextW(dc, note.c_str(), -1, &box, DT_CENTER | DT_WORDBREAK);
+        SelectObject(dc, previousFont);
+        ReleaseDC(preview, dc);
+        return;
+    }
 
     HPEN pen = CreatePen(PS_SOLID, 1, RGB(0, 0, 0));
     HGDIOBJ previousPen = SelectObject(dc, pen);

@@ -12,6 +12,7 @@
 #include "core/text.h"
 #include "core/texts.h"
 #include "engine/hot_keys.h"
+#include "engine/store_composite.h"
 #include "hook/hook_api.h"
 #include "resources/resource.h"
 #include "ui/decay_curve.h"
@@ -61,6 +62,8 @@ void setMemoryLabel(HWND dialog, int megabytes) {
 }
 
 const int kKeyCombos[3] = {IDC_SHOT_KEY, IDC_START_KEY, IDC_STOP_KEY};
+// The composite modes' buttons, in the order of COMPOSITE_MODE's values.
+const int kModeButtons[4] = {IDC_MODE_MEAN, IDC_MODE_LIGHTEN, IDC_MODE_DARKEN, IDC_MODE_MEDIAN};
 
 void fillKeyCombos(HWND dialog) {
     for (int row = 0; row < KeyTable::kCount; ++row) {
@@ -108,6 +111,9 @@ BOOL onInitDialog(HWND dialog) {
     }
     if (settings.CALLBACK_OP) check(dialog, IDC_SWALLOW_KEYS);
     check(dialog, settings.SAVE_TYPE == 1 ? IDC_SAVE_PNG : IDC_SAVE_BMP);
+    if (settings.AUTO_COPY) check(dialog, IDC_AUTO_COPY);
+    if (settings.CURSOR_CAPTURE) check(dialog, IDC_CURSOR_CAPTURE);
+    check(dialog, kModeButtons[static_cast<int>(compositeModeOf(settings.COMPOSITE_MODE))]);
 
     HWND spin = GetDlgItem(dialog, IDC_EMPHASIS_SPIN);
     SendMessageW(spin, UDM_SETBUDDY, reinterpret_cast<WPARAM>(GetDlgItem(dialog, IDC_EMPHASIS_LEVEL)), 0);
@@ -201,6 +207,11 @@ void onApply(HWND dialog) {
     settings.AUTO_SAVE = checkState(dialog, IDC_AUTO_SAVE);
     settings.CALLBACK_OP = checkState(dialog, IDC_SWALLOW_KEYS);
     settings.SAVE_TYPE = checkState(dialog, IDC_SAVE_PNG);
+    settings.AUTO_COPY = checkState(dialog, IDC_AUTO_COPY);
+    settings.CURSOR_CAPTURE = checkState(dialog, IDC_CURSOR_CAPTURE);
+    for (int mode = 0; mode < 4; ++mode) {
+        if (isChecked(dialog, kModeButtons[mode])) settings.COMPOSITE_MODE = mode;
+    }
     settings.EMPHASIS_LEVEL = emphasisLevelFromText(itemText(dialog, IDC_EMPHASIS_LEVEL).text);
     settings.EMPHASIS_ON = checkState(dialog, IDC_EMPHASIS_ON);
     settings.REDUCE_FIXED = checkState(dialog, IDC_NO_DECAY);
@@ -241,6 +252,10 @@ void onCommand(HWND dialog, int id, int notification, HWND sender) {
         break;
     }
     case IDC_NO_DECAY:
+    case IDC_MODE_MEAN:
+    case IDC_MODE_LIGHTEN:
+    case IDC_MODE_DARKEN:
+    case IDC_MODE_MEDIAN:
         drawDecayCurve(dialog);
         break;
     case IDC_FOLDER_SETTINGS:

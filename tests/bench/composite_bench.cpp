@@ -150,11 +150,11 @@ int main(int argc, char** argv) {
         for (long long window : {sampleBytes(kWidth, kHeight) * kSamples + (1 << 16), usual}) {
             storeWindowBytes = window;
             const double floatMs = medianMs([&] {
-                compositeFromStore(floatWeights, kSamples, kWidth, kWidth, kHeight, floatSum, result.data(),
+                compositeFromStore(CompositeMode::Mean, floatWeights, kSamples, kWidth, kWidth, kHeight, floatSum, result.data(),
                                    stride24(kWidth));
             });
             const double doubleMs = medianMs([&] {
-                compositeFromStore(doubleWeights, kSamples, kWidth, kWidth, kHeight, doubleSum, result.data(),
+                compositeFromStore(CompositeMode::Mean, doubleWeights, kSamples, kWidth, kWidth, kHeight, doubleSum, result.data(),
                                    stride24(kWidth));
             });
             printf("from the store, windows of %5.1f MB: float %8.2f ms, double %8.2f ms\n",

@@ -106,7 +106,7 @@ TEST_F(IniFile, FileWrittenFromScratchHasTheExactLayout) {
                                  "S_FPS=15\r\nREDUCE_PER=0.500000\r\nCALLBACK_OP=0\r\nAUTO_SAVE=1\r\n"
                                  "S_TIME=2.500000\r\nSS_ACTIVE=1\r\nSS_CLIENT=1\r\nMAP_SIZE=15728640\r\n"
                                  "COLOR_DOUBLE=0\r\nKEY_CODE=44\r\nREDUCE_FIXED=0\r\nEMPHASIS_ON=0\r\n"
-                                 "EMPHASIS_LEVEL=-3\r\nAVI_OUT=0\r\nSAVE_TYPE=0\r\n"
+                                 "EMPHASIS_LEVEL=-3\r\nAVI_OUT=0\r\nSAVE_TYPE=0\r\nAUTO_COPY=0\r\nCURSOR_CAPTURE=0\r\nCOMPOSITE_MODE=0\r\n"
                                  "[AVIMODE_OPTION]\r\n"
                                  "AVI_FPS=15\r\nAVI_TIME=60\r\nKEY_CODE2=33\r\nKEY_CODE3=34\r\n";
     EXPECT_EQ(readFile(), expected);
@@ -137,6 +137,9 @@ TEST_F(IniFile, EveryFieldSurvivesSaveAndLoad) {
     s.EMPHASIS_LEVEL = 199;
     s.AVI_OUT = 1;
     s.SAVE_TYPE = 1;
+    s.AUTO_COPY = 1;
+    s.CURSOR_CAPTURE = 1;
+    s.COMPOSITE_MODE = 3;
     s.AVI_FPS = 7;
     s.AVI_TIME = 3600;
     s.KEY_CODE2 = 0x70;
@@ -162,7 +165,8 @@ TEST_F(IniFile, EveryFieldSurvivesSaveAndLoad) {
                                    &Settings::COLOR_DOUBLE, &Settings::KEY_CODE,    &Settings::REDUCE_FIXED,
                                    &Settings::EMPHASIS_ON,  &Settings::EMPHASIS_LEVEL, &Settings::AVI_OUT,
                                    &Settings::SAVE_TYPE,    &Settings::AVI_FPS,      &Settings::AVI_TIME,    &Settings::KEY_CODE2,
-                                   &Settings::KEY_CODE3};
+                                   &Settings::KEY_CODE3,    &Settings::AUTO_COPY,    &Settings::CURSOR_CAPTURE,
+                                   &Settings::COMPOSITE_MODE};
     for (size_t i = 0; i < sizeof ints / sizeof ints[0]; ++i) {
         EXPECT_EQ(settings.*ints[i], s.*ints[i]) << "integer field " << i;
     }

@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # The program's point, end to end: the hot key over a moving square leaves a trail. The
 # auto-saved composite must equal an independent recomputation from the samples, which
-# the program also wrote as AVI frames (read back with ffmpeg).
+# the program also wrote as AVI frames (read back with ffmpeg). Ctrl+C puts it on the
+# clipboard, where X programs read it as PNG. With the pointer drawn into the samples and
+# the lighten mode, the pointer moved across the scene leaves a bright trail, and the
+# result is copied to the clipboard as soon as it is shown.
 source "$(dirname "$0")/lib.sh"
 
 e2e_prepare
@@ -88,5 +91,43 @@ if not (red(new_x) > red(old_x) > background):
 print(f"trail: sample {last + 1} red {red(new_x)} > sample {first + 1} red {red(old_x)} > background {background}")
 PY
 pass "the composite equals the recomputation from the samples and fades with age"
+
+# The clipboard as X programs see it: the PNG Kestrin put there holds the saved pixels.
+clipboard_is() {  # clipboard_is BMP
+  xclip -selection clipboard -t image/png -o > "$E2E_DIR/clipboard.png" 2>/dev/null || return 1
+  local diff; diff=$(compare -metric AE "$1" "$E2E_DIR/clipboard.png" null: 2>&1) || true
+  [ "$diff" = 0 ] || { echo "the clipboard's PNG differs from $(basename "$1") in '$diff' pixels"; return 1; }
+}
+press kestrin ctrl+c
+wait_for 20 "the result on the clipboard" clipboard_is "$out/ss0000.bmp"
+pass "Ctrl+C: the clipboard's PNG holds the result's pixels"
+stop_kestrin
+[ "$KESTRIN_EXIT" -eq 0 ] || fail "exit code $KESTRIN_EXIT"
+
+sed -i -e 's/^AVI_OUT=.*/AVI_OUT=0\r/' -e 's/^CURSOR_CAPTURE=.*/CURSOR_CAPTURE=1\r/' \
+  -e 's/^COMPOSITE_MODE=.*/COMPOSITE_MODE=1\r/' -e 's/^AUTO_COPY=.*/AUTO_COPY=1\r/' "$E2E_DIR/Kestrin.ini"
+echo -n | xclip -selection clipboard 2>/dev/null || true
+start_kestrin
+press scene Print
+# The pointer along a line a third of the way down the client area, during the capture.
+row=$((ct + h / 4))
+for step in $(seq 0 14); do
+  xdotool mousemove $((cl + 40 + step * 36)) "$row"
+  sleep 0.07
+done
+wait_for 60 "the auto-saved BMP" test -s "$out/ss0001.bmp"
+wait_for 30 "the capture to end" caption_is "$KESTRIN_CAPTION_READY"
+e2e_screenshot pointer-trail
+wait_for 20 "the new result on the clipboard" clipboard_is "$out/ss0001.bmp"
+# The pointer's grey and white pixels (the square's are yellow, the background blue-black)
+# in the band it crossed, at many places along it: the newest white, older ones fading.
+xs=$(pixels_of "$out/ss0001.bmp" -crop "${w}x24+0+$((row - ct))" +repage |
+     awk '$3 >= 48 && $3 - $5 < 8 && $5 - $3 < 8 && $3 - $4 < 8 && $4 - $3 < 8 { print $1 }' | sort -n | uniq)
+[ "$(pixels_of "$out/ss0001.bmp" | awk '$3 == 255 && $4 == 255 && $5 == 255' | wc -l)" -gt 0 ] ||
+  fail "the newest pointer is not drawn at full brightness"
+spread=$(awk 'NR == 1 { first = $1 } { last = $1; n++ } END { print (n ? last - first : 0), n + 0 }' <<<"$xs")
+read -r span columns <<<"$spread"
+[ "$span" -ge 300 ] || fail "the pointer's trail spans $span pixels (of about 500 travelled)"
+pass "the pointer drawn into each sample leaves a bright trail of $span pixels; the result was copied as it was shown"
 stop_kestrin
 [ "$KESTRIN_EXIT" -eq 0 ] || fail "exit code $KESTRIN_EXIT"

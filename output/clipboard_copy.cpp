@@ -1,0 +1,128 @@
+#include "output/clipboard_copy.h"
+
+#include <cstring>
+
+#include "core/app_state.h"
+#include "core/text.h"
+#include "core/texts.h"
+#include "engine/kernels.h"
+#include "engine/slot_pool.h"
+#include "output/bmp_export.h"
+#include "output/png_file.h"
+
+namespace {
+
+bool noResultYet() { return ResultRect.right == 1 && ResultRect.bottom == 1; }
+
+// Movable global memory holding `size` bytes that `fill` writes; null when it cannot be had.
+template <typename Fill>
+HGLOBAL globalBytes(size_t size, Fill fill) {
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, size);
+    if (!memory) return nullptr;
+    BYTE* bytes = static_cast<BYTE*>(GlobalLock(memory));
+    if (!bytes) {
+        GlobalFree(memory);
+        return nullptr;
+    }
+    fill(bytes);
+    GlobalUnlock(memory);
+    return memory;
+}
+
+// CF_DIB: the header, then 24-bit rows padded to 4 bytes, the bottom row first.
+HGLOBAL dibOf(const BitmapSlot* slot, int width, int height) {
+    const int rowBytes = stride24(width);
+    const size_t size = sizeof(BITMAPINFOHEADER) + static_cast<size_t>(rowBytes) * height;
+    return globalBytes(size, [&](BYTE* bytes) {
+        BITMAPINFOHEADER header = {};
+        header.biSize = sizeof header;
+        header.biWidth = width;
+        header.biHeight = height;
+        header.biPlanes = 1;
+        header.biBitCount = 24;
+        header.biCompression = BI_RGB;
+        header.biSizeImage = static_cast<DWORD>(rowBytes) * height;
+        memcpy(bytes, &header, sizeof header);
+        const int stride = 4 * slot->width;
+        for (int row = 0; row < height; ++row) {
+            const BYTE* in = slot->bits + static_cast<size_t>(height - 1 - row) * stride;
+            BYTE* out = bytes + sizeof header + static_cast<size_t>(row) * rowBytes;
+            for (int x = 0; x < width; ++x) memcpy(out + 3 * x, in + 4 * x, 3);
+            memset(out + 3 * width, 0, static_cast<size_t>(rowBytes - 3 * width));
+        }
+    });
+}
+
+HGLOBAL pngOf(const BitmapSlot* slot, int width, int height) {
+    EncodedPng png;
+    if (!encodePng(slot->bits, 4 * slot->width, width, height, png)) return nullptr;
+    return globalBytes(static_cast<size_t>(png.size), [&](BYTE* bytes) { memcpy(bytes, png.bytes, png.size); });
+}
+
+bool openClipboardWithin(DWORD patienceMs) {
+    const DWORD start = GetTickCount();
+    while (!OpenClipboard(mainWindow)) {
+        if (GetTickCount() - start >= patienceMs) return false;
+        pumpMessages();
+        Sleep(10);
+    }
+    return true;
+}
+
+const char* failureMessage(CopyOutcome outcome) {
+    switch (outcome) {
+    case CopyOutcome::NoMemory:
+        return kNoMemoryMessage;
+    case CopyOutcome::ClipboardBusy:
+        return kClipboardBusyMessage;
+    default:
+        return nullptr;
+    }
+}
+
+// How long a copy waits for a clipboard another program holds.
+const DWORD kClipboardPatienceMs = 500;
+
+}  // namespace
+
+CopyOutcome copyResultToClipboard(DWORD patienceMs) {
+    if (noResultYet()) return CopyOutcome::NothingShown;
+    const BitmapSlot* slot = exportResult();
+    if (!slot) return CopyOutcome::NoMemory;
+    const int width = ResultRect.right;
+    const int height = ResultRect.bottom;
+    HGLOBAL dib = dibOf(slot, width, height);
+    HGLOBAL png = pngOf(slot, width, height);
+    if (!dib) {
+        if (png) GlobalFree(png);
+        return CopyOutcome::NoMemory;
+    }
+    if (!openClipboardWithin(patienceMs)) {
+        GlobalFree(dib);
+        if (png) GlobalFree(png);
+        return CopyOutcome::ClipboardBusy;
+    }
+    EmptyClipboard();
+    // The clipboard owns what it takes; what it refuses is still ours.
+    if (!SetClipboardData(CF_DIB, dib)) GlobalFree(dib);
+    if (png && !SetClipboardData(RegisterClipboardFormatA("PNG"), png)) GlobalFree(png);
+    CloseClipboard();
+    return CopyOutcome::Copied;
+}
+
+void copyToClipboard() {
+    // A capture under way keeps its time: the result of the last one is copied after it.
+    if (app.captureBusy) return;
+    const char* message = failureMessage(copyResultToClipboard(kClipboardPatienceMs));
+    if (message) showMessage(mainWindow, message, kCopyErrorTitle);
+}
+
+void autoCopyResult() {
+    static bool toldBusy = false;
+    const CopyOutcome outcome = copyResultToClipboard(kClipboardPatienceMs);
+    if (outcome == CopyOutcome::Copied) toldBusy = false;
+    if (outcome == CopyOutcome::ClipboardBusy && toldBusy) return;
+    if (outcome == CopyOutcome::ClipboardBusy) toldBusy = true;
+    const char* message = failureMessage(outcome);
+    if (message) showMessage(mainWindow, message, kCopyErrorTitle);
+}

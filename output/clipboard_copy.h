@@ -1,0 +1,24 @@
+#pragma once
+// The result shown, copied whole to the clipboard: as a device-independent bitmap (CF_DIB:
+// 24 bits, rows bottom-up) and as the registered "PNG" format, which chat programs,
+// browsers and office programs take without loss. Nothing shown copies nothing.
+#include <windows.h>
+
+enum class CopyOutcome {
+    Copied,
+    NothingShown,   // no result yet: nothing is copied, and nobody is told
+    NoMemory,       // the export slot or the clipboard's memory could not be had
+    ClipboardBusy,  // another program kept the clipboard open all the while
+};
+
+// Copies the top-left ResultRect region of the display image. A clipboard another
+// program holds open is tried again for up to `patienceMs`, messages handled meanwhile.
+CopyOutcome copyResultToClipboard(DWORD patienceMs);
+
+// Ctrl+C and the menu's command: copies the result shown, and tells the user when it
+// could not be done. Does nothing while a capture is under way.
+void copyToClipboard();
+
+// After each new result, with AUTO_COPY: the same; a clipboard that stays busy is told
+// once, and not again until a copy has succeeded.
+void autoCopyResult();
