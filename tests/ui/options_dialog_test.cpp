@@ -329,22 +329,34 @@ TEST_F(OptionsDialogTest, DisabledCheckBoxesStillGiveTheirState) {
     EXPECT_EQ(iniValue("OPTION", "AVI_OUT"), "1");
 }
 
-TEST_F(OptionsDialogTest, TheSaveTypeOpensAsStoredIsSavedByApplyAndRestoredByCancel) {
-    writeIni("OPTION", "SAVE_TYPE", "7");  // unknown: BMP
+TEST_F(OptionsDialogTest, TheSaveTypeAndTheCompositeModeOpenAsStoredAreSavedByApplyAndRestoredByCancel) {
+    writeIni("OPTION", "SAVE_TYPE", "7");       // unknown: BMP
+    writeIni("OPTION", "COMPOSITE_MODE", "9");  // unknown: the mean
     loadSettings(false);
     HWND dialog = open();
     EXPECT_TRUE(IsDlgButtonChecked(dialog, IDC_SAVE_BMP));
+    EXPECT_TRUE(IsDlgButtonChecked(dialog, IDC_MODE_MEAN));
     click(dialog, IDC_SAVE_PNG);
     EXPECT_FALSE(IsDlgButtonChecked(dialog, IDC_SAVE_BMP)) << "the two are one group";
+    click(dialog, IDC_MODE_MEDIAN);
+    EXPECT_TRUE(IsDlgButtonChecked(dialog, IDC_SAVE_PNG)) << "the modes are a group of their own";
+    click(dialog, IDC_AUTO_COPY);
+    click(dialog, IDC_CURSOR_CAPTURE);
     click(dialog, IDC_APPLY);
     EXPECT_EQ(settings.SAVE_TYPE, 1);
     EXPECT_EQ(iniValue("OPTION", "SAVE_TYPE"), "1");
+    EXPECT_EQ(iniValue("OPTION", "COMPOSITE_MODE"), "3");
+    EXPECT_EQ(iniValue("OPTION", "AUTO_COPY"), "1");
+    EXPECT_EQ(iniValue("OPTION", "CURSOR_CAPTURE"), "1");
 
     dialog = open();
     EXPECT_TRUE(IsDlgButtonChecked(dialog, IDC_SAVE_PNG));
+    EXPECT_TRUE(IsDlgButtonChecked(dialog, IDC_MODE_MEDIAN));
     click(dialog, IDC_SAVE_BMP);
+    click(dialog, IDC_MODE_LIGHTEN);
     click(dialog, IDC_CANCEL_OPTIONS);
     EXPECT_EQ(settings.SAVE_TYPE, 1);
+    EXPECT_EQ(settings.COMPOSITE_MODE, 3);
 }
 
 // A dialog that cannot be made leaves nothing waiting for it.
