@@ -28,18 +28,19 @@ void foldTail(const uint8_t* const* images, size_t offset, const Real* weights, 
 
 // maxima[e] = max(maxima[e], w_k x s_k) for the elements of one chunk; for darken the
 // bytes are complemented first (255 - s is s with every bit flipped).
-void foldSse2(const uint8_t* const* images, size_t offset, const float* weights, int count, int elements, bool darken,
+template <bool darken>
+void foldSse2(const uint8_t* const* images, size_t offset, const float* weights, int count, int elements,
               float* maxima) {
     const __m128i zero = _mm_setzero_si128();
-    const __m128i flip = darken ? _mm_set1_epi8(-1) : zero;
+    const __m128i flip = _mm_set1_epi8(-1);
     int e = 0;
     for (; e + 16 <= elements; e += 16) {
         __m128 m0 = _mm_loadu_ps(maxima + e), m1 = _mm_loadu_ps(maxima + e + 4);
         __m128 m2 = _mm_loadu_ps(maxima + e + 8), m3 = _mm_loadu_ps(maxima + e + 12);
         for (int k = 0; k < count; ++k) {
             const __m128 w = _mm_set1_ps(weights[k]);
-            const __m128i b =
-                _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(images[k] + offset + e)), flip);
+            __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(images[k] + offset + e));
+            if (darken) b = _mm_xor_si128(b, flip);
             const __m128i lo = _mm_unpacklo_epi8(b, zero);
             const __m128i hi = _mm_unpackhi_epi8(b, zero);
             m0 = _mm_max_ps(m0, _mm_mul_ps(w, _mm_cvtepi32_ps(_mm_unpacklo_epi16(lo, zero))));
@@ -55,18 +56,19 @@ void foldSse2(const uint8_t* const* images, size_t offset, const float* weights,
     foldTail(images, offset, weights, count, e, elements, darken, maxima);
 }
 
+template <bool darken>
 void foldSse2(const uint8_t* const* images, size_t offset, const double* weights, int count, int elements,
-              bool darken, double* maxima) {
+              double* maxima) {
     const __m128i zero = _mm_setzero_si128();
-    const __m128i flip = darken ? _mm_set1_epi8(-1) : zero;
+    const __m128i flip = _mm_set1_epi8(-1);
     int e = 0;
     for (; e + 8 <= elements; e += 8) {
         __m128d m0 = _mm_loadu_pd(maxima + e), m1 = _mm_loadu_pd(maxima + e + 2);
         __m128d m2 = _mm_loadu_pd(maxima + e + 4), m3 = _mm_loadu_pd(maxima + e + 6);
         for (int k = 0; k < count; ++k) {
             const __m128d w = _mm_set1_pd(weights[k]);
-            const __m128i b =
-                _mm_xor_si128(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(images[k] + offset + e)), flip);
+            __m128i b = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(images[k] + offset + e));
+            if (darken) b = _mm_xor_si128(b, flip);
             const __m128i words = _mm_unpacklo_epi8(b, zero);
             const __m128i lo = _mm_unpacklo_epi16(words, zero);
             const __m128i hi = _mm_unpackhi_epi16(words, zero);
@@ -83,19 +85,24 @@ void foldSse2(const uint8_t* const* images, size_t offset, const double* weights
     foldTail(images, offset, weights, count, e, elements, darken, maxima);
 }
 
-__attribute__((target("avx2"))) inline __m256i widen8(const uint8_t* bytes, __m128i flip) {
-    return _mm256_cvtepu8_epi32(_mm_xor_si128(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(bytes)), flip));
+template <bool darken>
+__attribute__((target("avx2"))) inline __m256i widen8(const uint8_t* bytes) {
+    __m128i b = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(bytes));
+    if (darken) b = _mm_xor_si128(b, _mm_set1_epi8(-1));
+    return _mm256_cvtepu8_epi32(b);
 }
 
-__attribute__((target("avx2"))) inline __m128i widen4(const uint8_t* bytes, __m128i flip) {
+template <bool darken>
+__attribute__((target("avx2"))) inline __m128i widen4(const uint8_t* bytes) {
     int32_t four;
     memcpy(&four, bytes, 4);
-    return _mm_cvtepu8_epi32(_mm_xor_si128(_mm_cvtsi32_si128(four), flip));
+    if (darken) four = ~four;
+    return _mm_cvtepu8_epi32(_mm_cvtsi32_si128(four));
 }
 
+template <bool darken>
 __attribute__((target("avx2"))) void foldAvx2(const uint8_t* const* images, size_t offset, const float* weights,
-                                              int count, int elements, bool darken, float* maxima) {
-    const __m128i flip = darken ? _mm_set1_epi8(-1) : _mm_setzero_si128();
+                                              int count, int elements, float* maxima) {
     int e = 0;
     for (; e + 32 <= elements; e += 32) {
         __m256 m0 = _mm256_loadu_ps(maxima + e), m1 = _mm256_loadu_ps(maxima + e + 8);
@@ -103,10 +110,10 @@ __attribute__((target("avx2"))) void foldAvx2(const uint8_t* const* images, size
         for (int k = 0; k < count; ++k) {
             const __m256 w = _mm256_set1_ps(weights[k]);
             const uint8_t* bytes = images[k] + offset + e;
-            m0 = _mm256_max_ps(m0, _mm256_mul_ps(w, _mm256_cvtepi32_ps(widen8(bytes, flip))));
-            m1 = _mm256_max_ps(m1, _mm256_mul_ps(w, _mm256_cvtepi32_ps(widen8(bytes + 8, flip))));
-            m2 = _mm256_max_ps(m2, _mm256_mul_ps(w, _mm256_cvtepi32_ps(widen8(bytes + 16, flip))));
-            m3 = _mm256_max_ps(m3, _mm256_mul_ps(w, _mm256_cvtepi32_ps(widen8(bytes + 24, flip))));
+            m0 = _mm256_max_ps(m0, _mm256_mul_ps(w, _mm256_cvtepi32_ps(widen8<darken>(bytes))));
+            m1 = _mm256_max_ps(m1, _mm256_mul_ps(w, _mm256_cvtepi32_ps(widen8<darken>(bytes + 8))));
+            m2 = _mm256_max_ps(m2, _mm256_mul_ps(w, _mm256_cvtepi32_ps(widen8<darken>(bytes + 16))));
+            m3 = _mm256_max_ps(m3, _mm256_mul_ps(w, _mm256_cvtepi32_ps(widen8<darken>(bytes + 24))));
         }
         _mm256_storeu_ps(maxima + e, m0);
         _mm256_storeu_ps(maxima + e + 8, m1);
@@ -116,9 +123,9 @@ __attribute__((target("avx2"))) void foldAvx2(const uint8_t* const* images, size
     foldTail(images, offset, weights, count, e, elements, darken, maxima);
 }
 
+template <bool darken>
 __attribute__((target("avx2"))) void foldAvx2(const uint8_t* const* images, size_t offset, const double* weights,
-                                              int count, int elements, bool darken, double* maxima) {
-    const __m128i flip = darken ? _mm_set1_epi8(-1) : _mm_setzero_si128();
+                                              int count, int elements, double* maxima) {
     int e = 0;
     for (; e + 16 <= elements; e += 16) {
         __m256d m0 = _mm256_loadu_pd(maxima + e), m1 = _mm256_loadu_pd(maxima + e + 4);
@@ -126,10 +133,10 @@ __attribute__((target("avx2"))) void foldAvx2(const uint8_t* const* images, size
         for (int k = 0; k < count; ++k) {
             const __m256d w = _mm256_set1_pd(weights[k]);
             const uint8_t* bytes = images[k] + offset + e;
-            m0 = _mm256_max_pd(m0, _mm256_mul_pd(w, _mm256_cvtepi32_pd(widen4(bytes, flip))));
-            m1 = _mm256_max_pd(m1, _mm256_mul_pd(w, _mm256_cvtepi32_pd(widen4(bytes + 4, flip))));
-            m2 = _mm256_max_pd(m2, _mm256_mul_pd(w, _mm256_cvtepi32_pd(widen4(bytes + 8, flip))));
-            m3 = _mm256_max_pd(m3, _mm256_mul_pd(w, _mm256_cvtepi32_pd(widen4(bytes + 12, flip))));
+            m0 = _mm256_max_pd(m0, _mm256_mul_pd(w, _mm256_cvtepi32_pd(widen4<darken>(bytes))));
+            m1 = _mm256_max_pd(m1, _mm256_mul_pd(w, _mm256_cvtepi32_pd(widen4<darken>(bytes + 4))));
+            m2 = _mm256_max_pd(m2, _mm256_mul_pd(w, _mm256_cvtepi32_pd(widen4<darken>(bytes + 8))));
+            m3 = _mm256_max_pd(m3, _mm256_mul_pd(w, _mm256_cvtepi32_pd(widen4<darken>(bytes + 12))));
         }
         _mm256_storeu_pd(maxima + e, m0);
         _mm256_storeu_pd(maxima + e + 4, m1);
@@ -142,10 +149,14 @@ __attribute__((target("avx2"))) void foldAvx2(const uint8_t* const* images, size
 template <typename Real>
 void fold(const uint8_t* const* images, size_t offset, const Real* weights, int count, int elements, bool darken,
           Real* maxima, bool wide) {
-    if (wide) {
-        foldAvx2(images, offset, weights, count, elements, darken, maxima);
+    if (wide && darken) {
+        foldAvx2<true>(images, offset, weights, count, elements, maxima);
+    } else if (wide) {
+        foldAvx2<false>(images, offset, weights, count, elements, maxima);
+    } else if (darken) {
+        foldSse2<true>(images, offset, weights, count, elements, maxima);
     } else {
-        foldSse2(images, offset, weights, count, elements, darken, maxima);
+        foldSse2<false>(images, offset, weights, count, elements, maxima);
     }
 }
 

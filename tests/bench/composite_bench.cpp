@@ -14,6 +14,8 @@
 #include "engine/capture.h"
 #include "engine/sample_store.h"
 #include "engine/kernels.h"
+#include "engine/lighten_kernel.h"
+#include "engine/median_kernel.h"
 #include "engine/slot_pool.h"
 #include "engine/store_composite.h"
 
@@ -122,6 +124,36 @@ int main(int argc, char** argv) {
                floatMs, megabytes / floatMs, floatOneMs);
         printf("composite double %-4s %8.2f ms  %6.1f GB/s of samples  (full accumulator, one sample per pass: %.2f ms)\n", path,
                doubleMs, megabytes / doubleMs, doubleOneMs);
+    }
+    // The other modes on the same samples: lighten and darken take the mean's weights
+    // (here already 1 for the newest), the median none.
+    for (bool baseline : {false, true}) {
+        forceBaselineKernels(baseline);
+        const char* path = kernelPath();
+        const uint8_t* images[kSamples];
+        float floatWeights[kSamples];
+        double doubleWeights[kSamples];
+        for (int i = 1; i <= kSamples; ++i) {
+            images[i - 1] = samples.data() + static_cast<size_t>(sampleBytes(kWidth, kHeight)) * (i - 1);
+            floatWeights[i - 1] = sampleWeight<float>(i, kSamples, 1.0f, 0, 0, 100);
+            doubleWeights[i - 1] = sampleWeight<double>(i, kSamples, 1.0f, 0, 0, 100);
+        }
+        for (bool darken : {false, true}) {
+            const double floatMs = medianMs([&] {
+                lightenImages(images, floatWeights, kSamples, kWidth * 3, kWidth, kHeight, darken, result.data(),
+                              stride24(kWidth));
+            });
+            const double doubleMs = medianMs([&] {
+                lightenImages(images, doubleWeights, kSamples, kWidth * 3, kWidth, kHeight, darken, result.data(),
+                              stride24(kWidth));
+            });
+            printf("%-7s float  %-4s %8.2f ms   double %8.2f ms\n", darken ? "darken" : "lighten", path, floatMs,
+                   doubleMs);
+        }
+        const double medianTime = medianMs([&] {
+            medianImages(images, kSamples, kWidth * 3, kWidth, kHeight, result.data(), stride24(kWidth));
+        });
+        printf("median        %-4s %8.2f ms\n", path, medianTime);
     }
     forceBaselineKernels(false);
 
