@@ -41,8 +41,8 @@ print(f"samples {len(rows):4d}  interval median {med(intervals):6.1f} p99 {pct(i
 PY
 }
 
-run_case() {  # run_case LABEL MODE RATE [TEMPPATH]  (MODE: client | desktop | avi-client | avi-desktop)
-  local label=$1 mode=$2 rate=$3 temp=${4:-}
+run_case() {  # run_case LABEL MODE RATE [TEMPPATH] [OPTION-LINE]  (MODE: client | desktop | avi-client | avi-desktop)
+  local label=$1 mode=$2 rate=$3 temp=${4:-} option=${5:-}
   e2e_prepare
   local active=1 fps=$rate avifps=15
   case "$mode" in *desktop) active=0 ;; esac
@@ -55,6 +55,7 @@ AUTO_SAVE=0
 SS_ACTIVE=$active
 SS_CLIENT=1
 MAP_SIZE=0
+$option
 ${temp:+[PATH]
 TEMPPATH=$temp}
 [AVIMODE_OPTION]
@@ -192,6 +193,9 @@ run_case "desktop 1024x768 AVI_FPS=15" avi-desktop 15
 # The same fastest case with the store in the paging file (a TEMPPATH that does not
 # exist): what the file's writeback costs the cadence.
 run_case "desktop S_FPS=60, paging file" desktop 60 'Z:\no\such\folder'
+# The pointer drawn into every sample: what it adds to the grab.
+run_case "desktop S_FPS=15, no pointer" desktop 15
+run_case "desktop S_FPS=15, pointer" desktop 15 "" CURSOR_CAPTURE=1
 echo "== idle cost"
 idle_cost
 echo "== AVI-only recording, stop to last file closed"

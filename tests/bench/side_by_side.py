@@ -19,6 +19,13 @@ def figures(build):
         m = re.match(r"composite (float|double) +(\w+) +([\d.]+) ms", line)
         if m:
             found[f"composite {m[1]} {m[2]}"] = float(m[3])
+        m = re.match(r"(lighten|darken) +float +(\w+) +([\d.]+) ms +double +([\d.]+) ms", line)
+        if m:
+            found[f"{m[1]} float {m[2]}"] = float(m[3])
+            found[f"{m[1]} double {m[2]}"] = float(m[4])
+        m = re.match(r"median +(\w+) +([\d.]+) ms", line)
+        if m:
+            found[f"median {m[1]}"] = float(m[2])
         m = re.match(r"from the store, windows of +([\d.]+) MB: float +([\d.]+) ms, double +([\d.]+) ms", line)
         if m:
             found[f"composite float from the store, {m[1]} MB windows"] = float(m[2])
