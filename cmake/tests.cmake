@@ -66,16 +66,17 @@ endforeach()
 
 # The settings and text tests once more under code page 1252, where the Shift-JIS texts
 # must still come out right; and as abc.exe, which must keep its settings in abc.ini.
-# Both core entries share test_core.ini.
 if(TARGET test_core)
   add_test(NAME ${B}core_cp1252 COMMAND test_core)
   set_tests_properties(${B}core_cp1252 PROPERTIES TIMEOUT 600 SKIP_RETURN_CODE 77 ENVIRONMENT "LC_ALL=en_US.UTF-8")
-  set_tests_properties(${B}core ${B}core_cp1252 PROPERTIES RESOURCE_LOCK ${B}test_core_ini)
+  # They make and place windows too (a placed window is activated): on the display's lock,
+  # and both core entries share test_core.ini.
+  set_tests_properties(${B}core ${B}core_cp1252 PROPERTIES RESOURCE_LOCK "display;${B}test_core_ini")
   add_custom_command(TARGET test_core POST_BUILD
     COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:test_core> ${CMAKE_BINARY_DIR}/bin/abc.exe)
   add_test(NAME ${B}core_renamed COMMAND ${KESTRIN_WINE} ${CMAKE_BINARY_DIR}/bin/abc.exe
     --gtest_filter=IniFile.*)
-  set_tests_properties(${B}core_renamed PROPERTIES TIMEOUT 600 SKIP_RETURN_CODE 77)
+  set_tests_properties(${B}core_renamed PROPERTIES TIMEOUT 600 SKIP_RETURN_CODE 77 RESOURCE_LOCK display)
 endif()
 
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")

@@ -5,7 +5,7 @@
 # objects, handles and private bytes must stay flat once it has warmed up.
 source "$(dirname "$0")/lib.sh"
 
-CAPTURES=${SOAK_CAPTURES:-300}
+CAPTURES=${SOAK_CAPTURES:-150}
 EVERY=${SOAK_OPTIONS_EVERY:-5}
 options_open() { [ "$(winprobe count '#32770' 'オプション')" = 1 ]; }
 options_closed() { [ "$(winprobe count '#32770' 'オプション')" = 0 ]; }
