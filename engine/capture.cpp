@@ -52,10 +52,12 @@ bool drawShape(HDC sample, const RECT& rect, POINT at, HCURSOR shape) {
 // shape and hot spot, only while it is shown; where its shape cannot be had or drawn
 // (another program's under Wine), the standard arrow. A grab from the screen never holds it.
 void drawPointer(HDC sample, const RECT& rect) {
+    static HCURSOR undrawable = nullptr;  // a shape that would not draw is not tried again
     CURSORINFO pointer = {};
     pointer.cbSize = sizeof pointer;
     if (!GetCursorInfo(&pointer) || !(pointer.flags & CURSOR_SHOWING)) return;
-    if (drawShape(sample, rect, pointer.ptScreenPos, pointer.hCursor)) return;
+    if (pointer.hCursor != undrawable && drawShape(sample, rect, pointer.ptScreenPos, pointer.hCursor)) return;
+    undrawable = pointer.hCursor;
     drawShape(sample, rect, pointer.ptScreenPos, LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW)));
 }
 
