@@ -169,7 +169,9 @@ TEST_F(AviRecording, FolderOf230BytesRecordsAndOf231RecordsNothingSilently) {
         std::string path = folder;
         while (static_cast<int>(path.size()) < length) {
             const int room = length - static_cast<int>(path.size()) - 1;
-            path += "\\" + std::string(room > 60 ? 60 : room, static_cast<char>('a' + path.size() % 26));
+            int take = room > 60 ? 60 : room;
+            if (room - take == 1) --take;  // never a last level of no name
+            path += "\\" + std::string(take, static_cast<char>('a' + path.size() % 26));
         }
         ASSERT_EQ(static_cast<int>(path.size()), length);
         snprintf(settings.AVISAVEPATH, MAX_PATH, "%s", path.c_str());
