@@ -145,9 +145,10 @@ TEST_F(AviRecording, SerialNamesFillGapsAndAFullFolderIsReportedWithoutTouchingF
     EXPECT_EQ(fileSize(avi(0)), 0);
     EXPECT_EQ(fileSize(avi(2)), 0);
 
-    for (int n = 3; n <= 9999; ++n)
-        CloseHandle(CreateFileA(avi(n).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
-    const long long before = fileSize(avi(1));
+    // A folder with every name taken.
+    TempFolder scratch;
+    const std::string full = folderOfTakenNames(scratch);
+    snprintf(settings.AVISAVEPATH, MAX_PATH, "%s", full.c_str());
     app.aviFileOpen = 0;
     {
         DialogWatcher watcher;
@@ -159,8 +160,8 @@ TEST_F(AviRecording, SerialNamesFillGapsAndAFullFolderIsReportedWithoutTouchingF
         EXPECT_EQ(watcher.count(), 1u);
     }
     EXPECT_EQ(app.aviFileOpen, 0);
-    EXPECT_EQ(fileSize(avi(1)), before);
-    EXPECT_EQ(fileSize(avi(9999)), 0);
+    EXPECT_EQ(fileSize(full + "\\savi9999.avi"), 0);
+    EXPECT_FALSE(exists(full + "\\savi10000.avi"));
 }
 
 TEST_F(AviRecording, FolderOf230BytesRecordsAndOf231RecordsNothingSilently) {

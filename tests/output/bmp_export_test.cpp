@@ -144,20 +144,13 @@ TEST_F(AutoSaveTest, MakesTheFolderAndFillsTheFirstGap) {
 
 TEST_F(AutoSaveTest, AllTenThousandNamesTakenShowsTheMessageAndTouchesNothing) {
     TempFolder root;
-    setAutoSaveFolder(root / "full");
-    CreateDirectoryA((root / "full").c_str(), nullptr);
-    char name[MAX_PATH];
-    for (int i = 0; i <= 9999; ++i) {
-        snprintf(name, sizeof name, "%sfull\\ss%04d.bmp", root.path.c_str(), i);
-        HANDLE file = CreateFileA(name, GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
-        ASSERT_NE(file, INVALID_HANDLE_VALUE) << name;
-        CloseHandle(file);
-    }
+    const std::string full = folderOfTakenNames(root);
+    setAutoSaveFolder(full);
     autoSaveResult();
     EXPECT_TRUE(watcher.sawMessage("自動保存エラー", "スクリーンショットが一杯です。"));
     EXPECT_EQ(watcher.count(), 1u);
-    EXPECT_EQ(readFileBytes(root / "full\\ss9999.bmp").size(), 0u);
-    EXPECT_FALSE(exists(root / "full\\ss10000.bmp"));
+    EXPECT_EQ(readFileBytes(full + "\\ss9999.bmp").size(), 0u);
+    EXPECT_FALSE(exists(full + "\\ss10000.bmp"));
     EXPECT_EQ(app.saveInProgress, 0);
 }
 

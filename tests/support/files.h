@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -120,3 +121,21 @@ struct TempFolder {
     // The folder as the settings hold their output folders: without the trailing backslash.
     std::string held() const { return path.substr(0, path.size() - 1); }
 };
+
+// A folder (without its trailing backslash) in which every serial name, ss0000.bmp ...
+// ss9999.bmp and savi0000.avi ... savi9999.avi, is taken by an empty file: the one the
+// suite made beforehand (tests/output/taken_names.sh), or, run alone, one made here in
+// `scratch`, slowly (Wine looks for each new name through the whole folder).
+inline std::string folderOfTakenNames(const TempFolder& scratch) {
+    if (const char* made = getenv("KESTRIN_FULL_FOLDER")) return made;
+    const std::string folder = scratch / "full";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    char name[MAX_PATH];
+    for (int i = 0; i <= 9999; ++i) {
+        for (const char* pattern : {"%s\\ss%04d.bmp", "%s\\savi%04d.avi"}) {
+            snprintf(name, sizeof name, pattern, folder.c_str(), i);
+            CloseHandle(CreateFileA(name, GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+        }
+    }
+    return folder;
+}
