@@ -85,19 +85,20 @@ void foldSse2(const uint8_t* const* images, size_t offset, const double* weights
     foldTail(images, offset, weights, count, e, elements, darken, maxima);
 }
 
+// The complement is taken after the widening, in 32-bit lanes (255 - s is s ^ 255 there):
+// the load then folds into the widening, one instruction fewer per 8 bytes.
 template <bool darken>
 __attribute__((target("avx2"))) inline __m256i widen8(const uint8_t* bytes) {
-    __m128i b = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(bytes));
-    if (darken) b = _mm_xor_si128(b, _mm_set1_epi8(-1));
-    return _mm256_cvtepu8_epi32(b);
+    const __m256i wide = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(bytes)));
+    return darken ? _mm256_xor_si256(wide, _mm256_set1_epi32(255)) : wide;
 }
 
 template <bool darken>
 __attribute__((target("avx2"))) inline __m128i widen4(const uint8_t* bytes) {
     int32_t four;
     memcpy(&four, bytes, 4);
-    if (darken) four = ~four;
-    return _mm_cvtepu8_epi32(_mm_cvtsi32_si128(four));
+    const __m128i wide = _mm_cvtepu8_epi32(_mm_cvtsi32_si128(four));
+    return darken ? _mm_xor_si128(wide, _mm_set1_epi32(255)) : wide;
 }
 
 template <bool darken>
