@@ -360,6 +360,14 @@ void copyRows(const uint8_t* from, int fromStride, uint8_t* to, int toStride, in
     }
 }
 
+void bgrFromBgrx(uint8_t* __restrict out, const uint8_t* __restrict in, int pixels) {
+    for (int i = 0; i < pixels; ++i) {
+        out[3 * i] = in[4 * i];
+        out[3 * i + 1] = in[4 * i + 1];
+        out[3 * i + 2] = in[4 * i + 2];
+    }
+}
+
 void accumulateRows(const uint8_t* image, int stride, int width, int height, float weight, float* accumulator) {
     accumulateImages(&image, &weight, 1, stride, width, height, accumulator);
 }

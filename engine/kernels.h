@@ -59,6 +59,9 @@ int stride24(int width);
 // rows) and the store (packed rows) trade samples through this.
 void copyRows(const uint8_t* from, int fromStride, uint8_t* to, int toStride, int rowBytes, int rows);
 
+// Packs `pixels` 32-bit pixels (blue, green, red, unused) into 24-bit ones.
+void bgrFromBgrx(uint8_t* __restrict out, const uint8_t* __restrict in, int pixels);
+
 // Which instruction set the kernels use on this processor ("sse2" or "avx2").
 const char* kernelPath();
 // True when they take the AVX2 path (every family of kernels asks here).

@@ -10,6 +10,7 @@
 #include "core/text.h"
 #include "core/texts.h"
 #include "engine/kernels.h"
+#include "output/bmp_file.h"
 #include "output/folder_path.h"
 #include "output/serial_name.h"
 
@@ -270,13 +271,7 @@ void openNumberedAvi(AviWriter* writer, int rate, int length, int width, int hei
         return;
     }
 
-    BITMAPINFOHEADER format = {};
-    format.biSize = sizeof format;
-    format.biWidth = width;
-    format.biHeight = height;
-    format.biPlanes = 1;
-    format.biBitCount = 24;
-    format.biCompression = BI_RGB;
+    const BITMAPINFOHEADER format = dibHeader24(width, height);
     if (!continuing) writer->length = length;
     // Each file announces only the frames still to come that it can hold.
     const long long frameBytes = static_cast<long long>(stride24(width)) * height;

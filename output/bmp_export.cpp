@@ -18,8 +18,6 @@
 
 namespace {
 
-bool noResultYet() { return ResultRect.right == 1 && ResultRect.bottom == 1; }
-
 enum class SaveChoice { Chosen, Cancelled, Unusable };
 
 const wchar_t* extensionOf(ImageType type) { return type == ImageType::Png ? L"png" : L"bmp"; }
@@ -61,9 +59,10 @@ SaveChoice askSavePath(char* path, ImageType* type) {
     return SaveChoice::Chosen;
 }
 
-// A save goes first into a new file beside its target, which takes the target's place
-// only once it is whole: a save that fails (a full disk) leaves whatever the target held.
-// Where no such file can be made beside it, the target is written in place.
+// A save over a file that holds something goes first into a new file beside it, which
+// takes its place only once it is whole: a save that fails (a full disk) leaves whatever
+// the target held. A target that is empty or not there yet (a serial name just claimed)
+// has nothing to lose and is written in place, as is one beside which no file can be made.
 struct OpenedFile {
     FILE* file = nullptr;
     char written[MAX_PATH] = "";  // the file the bytes go to: the staging file, or the target
@@ -71,11 +70,16 @@ struct OpenedFile {
 
 OpenedFile openForWriting(const char* path) {
     OpenedFile opened;
-    char folder[MAX_PATH];
-    snprintf(folder, sizeof folder, "%s", path);
-    keepFolderPart(folder);
-    if (strcmp(folder, path) == 0) snprintf(folder, sizeof folder, ".\\");
-    if (!GetTempFileNameA(folder, "kst", 0, opened.written)) snprintf(opened.written, MAX_PATH, "%s", path);
+    snprintf(opened.written, MAX_PATH, "%s", path);
+    WIN32_FILE_ATTRIBUTE_DATA target;
+    if (GetFileAttributesExA(path, GetFileExInfoStandard, &target) &&
+        (target.nFileSizeHigh != 0 || target.nFileSizeLow != 0)) {
+        char folder[MAX_PATH];
+        snprintf(folder, sizeof folder, "%s", path);
+        keepFolderPart(folder);
+        if (strcmp(folder, path) == 0) snprintf(folder, sizeof folder, ".\\");
+        if (!GetTempFileNameA(folder, "kst", 0, opened.written)) snprintf(opened.written, MAX_PATH, "%s", path);
+    }
     opened.file = fopen(opened.written, "wb");
     if (!opened.file) {
         if (strcmp(opened.written, path) != 0) DeleteFileA(opened.written);
@@ -160,6 +164,8 @@ int writeChunkToFile(void* file, const BYTE* data, int size) {
 }
 
 ChunkWriter resultFileWriter = writeChunkToFile;
+
+bool noResultYet() { return ResultRect.right == 1 && ResultRect.bottom == 1; }
 
 const BitmapSlot* exportResult() {
     const int width = ResultRect.right;

@@ -22,6 +22,9 @@ enum class SaveOutcome {
 extern ChunkWriter resultFileWriter;
 int writeChunkToFile(void* file, const BYTE* data, int size);
 
+// True while no capture has produced a result (ResultRect is still 1 x 1).
+bool noResultYet();
+
 struct BitmapSlot;
 // The top-left ResultRect region of the display image, converted into exportSlot (32-bit,
 // top-down); null when there is no export slot or it cannot hold the region.

@@ -115,3 +115,14 @@ int writeBmpInChunks(BYTE* chunkBuffer, const BYTE* topDownRows, int stride, int
     }
     return count;
 }
+
+BITMAPINFOHEADER dibHeader24(int width, int height) {
+    BITMAPINFOHEADER header = {};
+    header.biSize = sizeof header;
+    header.biWidth = width;
+    header.biHeight = height;
+    header.biPlanes = 1;
+    header.biBitCount = 24;
+    header.biCompression = BI_RGB;
+    return header;
+}

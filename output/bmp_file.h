@@ -28,3 +28,7 @@ typedef int (*ChunkWriter)(void* sink, const BYTE* data, int size);
 // Returns the number of bytes taken (the file's size on success).
 int writeBmpInChunks(BYTE* chunkBuffer, const BYTE* topDownRows, int stride, int width, int height, ChunkWriter write,
                      void* sink);
+
+// The header of a 24-bit BI_RGB image, rows bottom-up (an AVI frame, the clipboard's
+// CF_DIB); biSizeImage 0, as BI_RGB allows.
+BITMAPINFOHEADER dibHeader24(int width, int height);

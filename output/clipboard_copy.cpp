@@ -8,11 +8,10 @@
 #include "engine/kernels.h"
 #include "engine/slot_pool.h"
 #include "output/bmp_export.h"
+#include "output/bmp_file.h"
 #include "output/png_file.h"
 
 namespace {
-
-bool noResultYet() { return ResultRect.right == 1 && ResultRect.bottom == 1; }
 
 // Movable global memory holding `size` bytes that `fill` writes; null when it cannot be had.
 template <typename Fill>
@@ -34,20 +33,13 @@ HGLOBAL dibOf(const BitmapSlot* slot, int width, int height) {
     const int rowBytes = stride24(width);
     const size_t size = sizeof(BITMAPINFOHEADER) + static_cast<size_t>(rowBytes) * height;
     return globalBytes(size, [&](BYTE* bytes) {
-        BITMAPINFOHEADER header = {};
-        header.biSize = sizeof header;
-        header.biWidth = width;
-        header.biHeight = height;
-        header.biPlanes = 1;
-        header.biBitCount = 24;
-        header.biCompression = BI_RGB;
+        BITMAPINFOHEADER header = dibHeader24(width, height);
         header.biSizeImage = static_cast<DWORD>(rowBytes) * height;
         memcpy(bytes, &header, sizeof header);
         const int stride = 4 * slot->width;
         for (int row = 0; row < height; ++row) {
-            const BYTE* in = slot->bits + static_cast<size_t>(height - 1 - row) * stride;
             BYTE* out = bytes + sizeof header + static_cast<size_t>(row) * rowBytes;
-            for (int x = 0; x < width; ++x) memcpy(out + 3 * x, in + 4 * x, 3);
+            bgrFromBgrx(out, slot->bits + static_cast<size_t>(height - 1 - row) * stride, width);
             memset(out + 3 * width, 0, static_cast<size_t>(rowBytes - 3 * width));
         }
     });
@@ -102,12 +94,13 @@ CopyOutcome copyResultToClipboard(DWORD patienceMs) {
         if (png) GlobalFree(png);
         return CopyOutcome::ClipboardBusy;
     }
-    EmptyClipboard();
-    // The clipboard owns what it takes; what it refuses is still ours.
-    if (!SetClipboardData(CF_DIB, dib)) GlobalFree(dib);
-    if (png && !SetClipboardData(RegisterClipboardFormatA("PNG"), png)) GlobalFree(png);
+    // The clipboard owns what it takes; what it refuses is still ours. Without the DIB
+    // nothing was copied, whatever became of the PNG.
+    const bool dibTaken = EmptyClipboard() && SetClipboardData(CF_DIB, dib);
+    if (!dibTaken) GlobalFree(dib);
+    if (png && !(dibTaken && SetClipboardData(RegisterClipboardFormatA("PNG"), png))) GlobalFree(png);
     CloseClipboard();
-    return CopyOutcome::Copied;
+    return dibTaken ? CopyOutcome::Copied : CopyOutcome::NoMemory;
 }
 
 void copyToClipboard() {

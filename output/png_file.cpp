@@ -7,6 +7,8 @@
 #include <cstring>
 #include <vector>
 
+#include "engine/kernels.h"
+
 namespace {
 
 // Rows converted to 24 bits per hand-over to the encoder: enough that the encoder's
@@ -26,14 +28,6 @@ struct ComRef {
     T** put() { return &p; }
     T* operator->() const { return p; }
 };
-
-void bgrFromBgrx(BYTE* __restrict out, const BYTE* __restrict in, int pixels) {
-    for (int i = 0; i < pixels; ++i) {
-        out[3 * i] = in[4 * i];
-        out[3 * i + 1] = in[4 * i + 1];
-        out[3 * i + 2] = in[4 * i + 2];
-    }
-}
 
 bool encodeFrame(IWICBitmapEncoder* encoder, const BYTE* topDownRows, int stride, int width, int height) {
     ComRef<IWICBitmapFrameEncode> frame;
