@@ -75,16 +75,6 @@ void showResult(const BitmapSlot* slot, const CompositeExtent& extent) {
 // formed straight from the store (engine/store_composite), so no full-size accumulator
 // is needed. A store that cannot be read (no window can be mapped) ends the phase
 // without a result, and the user is told.
-// Lighten and darken take the weights scaled so that the largest is 1.
-template <typename Real>
-void scaleToLargest(Real* weights, int n) {
-    Real largest = 0;
-    for (int i = 0; i < n; ++i) largest = weights[i] > largest ? weights[i] : largest;
-    if (largest > 0) {
-        for (int i = 0; i < n; ++i) weights[i] = weights[i] / largest;
-    }
-}
-
 template <typename Real>
 void compositeSamples(int n, const CompositeExtent& extent, CompositeMode mode) {
     Real* weights = static_cast<Real*>(calloc(static_cast<size_t>(n) + 1, sizeof(Real)));
@@ -112,8 +102,7 @@ void compositeSamples(int n, const CompositeExtent& extent, CompositeMode mode) 
             weightSum += weights[i - 1];
         }
         setCaption(kCaptionCompositing, i, n);
-        pumpMessages();
-        Sleep(0);
+        keepAnswering();
         recordFrame(writer, i - 1);
     }
     if (writer) {
@@ -122,7 +111,6 @@ void compositeSamples(int n, const CompositeExtent& extent, CompositeMode mode) 
     }
     // No pixels in the result slot: the previous result stays on display.
     BitmapSlot* result = aviOnly ? nullptr : slotFor(resultSlot, extent.width, extent.height);
-    if (mode == CompositeMode::Lighten || mode == CompositeMode::Darken) scaleToLargest(weights, n);
     const bool composited = readable && result &&
                             compositeFromStore(mode, weights, n, extent.storeWidth, extent.width, extent.height,
                                                weightSum, result->bits, result->stride);

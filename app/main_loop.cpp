@@ -232,8 +232,7 @@ int shutDown() {
         return quitEndedTheRun ? quitCode : app.exitCode;
     }
     while (app.appRunning) {
-        pumpMessages();
-        Sleep(0);
+        keepAnswering();
     }
     releaseCom();
     return quitEndedTheRun ? quitCode : app.exitCode;

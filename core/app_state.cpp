@@ -58,6 +58,11 @@ void pumpMessages() {
     }
 }
 
+void keepAnswering() {
+    pumpMessages();
+    Sleep(0);
+}
+
 void setCaption(const char* format, int first, int second) {
     if (!mainWindow) return;
     static char caption[512];

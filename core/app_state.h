@@ -50,6 +50,11 @@ int virtualScreenHeight();
 // quitReceived and exitCode.
 void pumpMessages();
 
+// One message handled, then the rest of the time slice given up: what a long piece of
+// work does between its steps, so the window keeps answering and the hot keys stay alive
+// (the system drops a keyboard hook that does not answer).
+void keepAnswering();
+
 // Formats one of the caption formats above (with up to two numbers) and shows it
 // in the main window's title bar. Does nothing when there is no main window.
 void setCaption(const char* format, int first = 0, int second = 0);

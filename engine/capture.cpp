@@ -132,8 +132,7 @@ bool fitRecordingToDisks(int sampleTotal, int w, int h) {
     long long aviRoom = 0, storeBytesRoom = storeRoom();
     if (!volumeRoom(settings.AVISAVEPATH, aviVolume, &aviRoom)) return true;  // the recorder says what is wrong
     const char* storeFolder = storeFolderPath();
-    long long ignored = 0;
-    const bool oneDisk = storeFolder && volumeRoom(storeFolder, storeVolume, &ignored) &&
+    const bool oneDisk = storeFolder && GetVolumePathNameA(storeFolder, storeVolume, MAX_PATH) &&
                          lstrcmpiA(storeVolume, aviVolume) == 0;
     const int fits = recordableSamples(sampleTotal, sampleBytes(w, h), recordedFrameBytes(w, h), storeBytesRoom,
                                        aviRoom, oneDisk);

@@ -80,23 +80,28 @@ BYTE* mapView(HANDLE mapping, long long offset, long long length) {
                                             static_cast<DWORD>(offset & 0xFFFFFFFF), static_cast<SIZE_T>(length)));
 }
 
-// Whether `size` bytes of store can be had: the file's disk has that much free beside
-// what the file holds, or the paging file has that much left. Windows refuses a mapping
-// it has no room for; elsewhere a file may be mapped far past its disk and fault later,
-// so the room is asked for first.
-bool roomFor(HANDLE file, long long size) {
-    if (file != INVALID_HANDLE_VALUE) {
+// The bytes of store that can be had: what the file's disk has free beside what the file
+// holds, or what the paging file has left; the most there is when it cannot be told.
+// Windows refuses a mapping it has no room for; elsewhere a file may be mapped far past
+// its disk and fault later, so the room is asked for first.
+long long roomOf(HANDLE file) {
+    unsigned long long room;
+    if (file && file != INVALID_HANDLE_VALUE) {
         ULARGE_INTEGER available;
         LARGE_INTEGER held = {};
-        if (!GetDiskFreeSpaceExA(storeFolder[0] ? storeFolder : nullptr, &available, nullptr, nullptr)) return true;
+        if (!GetDiskFreeSpaceExA(storeFolder[0] ? storeFolder : nullptr, &available, nullptr, nullptr)) return LLONG_MAX;
         GetFileSizeEx(file, &held);
-        return static_cast<unsigned long long>(size) <= available.QuadPart + static_cast<unsigned long long>(held.QuadPart);
+        room = available.QuadPart + static_cast<unsigned long long>(held.QuadPart);
+    } else {
+        MEMORYSTATUSEX memory = {};
+        memory.dwLength = sizeof memory;
+        if (!GlobalMemoryStatusEx(&memory)) return LLONG_MAX;
+        room = memory.ullAvailPageFile;
     }
-    MEMORYSTATUSEX memory = {};
-    memory.dwLength = sizeof memory;
-    if (!GlobalMemoryStatusEx(&memory)) return true;
-    return static_cast<unsigned long long>(size) <= memory.ullAvailPageFile;
+    return room > static_cast<unsigned long long>(LLONG_MAX) ? LLONG_MAX : static_cast<long long>(room);
 }
+
+bool roomFor(HANDLE file, long long size) { return size <= roomOf(file); }
 
 // Makes a mapping of `size` bytes of `file` (the paging file for an invalid handle) the
 // store, its first window mapped. False, with nothing mapped, when there is no room for
@@ -190,8 +195,7 @@ bool moveStoreToPagingFile() {
             return false;
         }
         // Gigabytes may be copied here: the window keeps answering, and the hot keys live.
-        pumpMessages();
-        Sleep(0);
+        keepAnswering();
     }
     unmapStore();
     giveUpFile();
@@ -298,21 +302,7 @@ void shrinkStoreToStartupSize() {
     mapStore(startupBytes);
 }
 
-long long storeRoom() {
-    if (storeFileOpen()) {
-        ULARGE_INTEGER available;
-        LARGE_INTEGER held = {};
-        if (!GetDiskFreeSpaceExA(storeFolder, &available, nullptr, nullptr)) return LLONG_MAX;
-        GetFileSizeEx(store.storeFile, &held);
-        const unsigned long long room = available.QuadPart + static_cast<unsigned long long>(held.QuadPart);
-        return room > static_cast<unsigned long long>(LLONG_MAX) ? LLONG_MAX : static_cast<long long>(room);
-    }
-    MEMORYSTATUSEX memory = {};
-    memory.dwLength = sizeof memory;
-    if (!GlobalMemoryStatusEx(&memory)) return LLONG_MAX;
-    return memory.ullAvailPageFile > static_cast<unsigned long long>(LLONG_MAX) ? LLONG_MAX
-                                                                              : static_cast<long long>(memory.ullAvailPageFile);
-}
+long long storeRoom() { return roomOf(store.storeFile); }
 
 const char* storeFolderPath() { return storeFileOpen() ? storeFolder : nullptr; }
 

@@ -86,8 +86,7 @@ void allocateSlots(int width, int height) {
         (b == 0 ? resultSlot : captureSlot) = index;
         if (!hasBitmap(index)) showMessage(mainWindow, kSlotMemoryMessage, kSlotErrorTitle);
         setCaption(kCaptionInitSlots, b, sampleTotal);
-        pumpMessages();
-        Sleep(0);
+        keepAnswering();
     }
     exportSlot = allocSlot32(width, height);
     if (!hasBitmap(exportSlot)) showMessage(mainWindow, kSlotMemoryMessage, kSlotErrorTitle);
@@ -103,8 +102,7 @@ int releaseSlots() {
         }
         if (mainWindow && app.captureBusy) {
             setCaption(kCaptionReleasing, i, kSlotCount);
-            pumpMessages();
-            Sleep(0);
+            keepAnswering();
         }
     }
     return 0;

@@ -1,6 +1,7 @@
 #include "engine/store_composite.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -18,13 +19,6 @@ namespace {
 const long long kBandSumBytes = 2 * 1024 * 1024;
 // The median gathers a band's rows of every sample into at most this much memory.
 const long long kMedianBandBytes = 16 * 1024 * 1024;
-
-// A store of many gigabytes is read window by window: the window keeps answering between
-// them, and the hot keys live (the system drops a hook that does not answer).
-void keepAnswering() {
-    pumpMessages();
-    Sleep(0);
-}
 
 // The mean, lighten and darken through windows: per band, each window's samples folded
 // into the band's sums or maxima, which then become the band's bytes.
@@ -84,10 +78,13 @@ bool medianThroughWindows(int n, int storeWidth, int width, int height, uint8_t*
     long long bandRows = kMedianBandBytes / (static_cast<long long>(storeStride) * n);
     if (bandRows < 1) bandRows = 1;
     if (bandRows > height) bandRows = height;
+    // One row of very many samples may pass what a 32-bit process can address.
+    const long long gatheredBytes = bandRows * storeStride * n;
+    if (gatheredBytes > static_cast<long long>(PTRDIFF_MAX)) return false;
     std::vector<uint8_t> gathered;
     std::vector<const uint8_t*> images;
     try {
-        gathered.resize(static_cast<size_t>(bandRows) * storeStride * n);
+        gathered.resize(static_cast<size_t>(gatheredBytes));
         images.resize(static_cast<size_t>(n));
     } catch (...) {
         return false;
@@ -117,6 +114,20 @@ bool composite(CompositeMode mode, const Real* weights, int n, int storeWidth, i
         // No samples: black over the whole width x height, whatever the store's rows.
         compositeImages(nullptr, weights, 0, 0, width, height, weightSum, result, resultStride);
         return true;
+    }
+    // Lighten and darken take the weights scaled so that the largest is 1.
+    std::vector<Real> scaled;
+    if (mode == CompositeMode::Lighten || mode == CompositeMode::Darken) {
+        try {
+            scaled.assign(weights, weights + n);
+        } catch (...) {
+            return false;
+        }
+        const Real largest = *std::max_element(scaled.begin(), scaled.end());
+        if (largest > 0) {
+            for (Real& weight : scaled) weight = weight / largest;
+        }
+        weights = scaled.data();
     }
     // The store holds all n samples, so a sample's row and size fit their types.
     const int storeStride = storeWidth * 3;

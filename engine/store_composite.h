@@ -16,8 +16,8 @@ CompositeMode compositeModeOf(int setting);
 
 // Composites samples 1 .. n (w x h of the store's storeWidth-wide samples) into the
 // w x h top-left of `result` (24-bit, rows resultStride apart). The mean uses the
-// weights and their sum; lighten and darken use the weights scaled so that the largest
-// is 1 (the caller scales them); the median uses neither. False when a window of the
+// weights and their sum; lighten and darken the weights scaled so that the largest is 1;
+// the median uses neither. False when a window of the
 // store or the working memory cannot be had; the result's pixels are then not to be shown.
 bool compositeFromStore(CompositeMode mode, const float* weights, int n, int storeWidth, int width, int height,
                         float weightSum, uint8_t* result, int resultStride);
