@@ -20,6 +20,7 @@
 #include "hook/hook_api.h"
 #include "resources/resource.h"
 #include "support/ini_fixture.h"
+#include "support/message_pump.h"
 
 namespace {
 
@@ -77,11 +78,9 @@ protected:
     void SetUp() override {
         IniFile::SetUp();
         app = AppState();
-        // The pump keeps the last message it retrieved, and an earlier run in this process
-        // ended on WM_QUIT: a pump of start-up that met an empty queue took that quit for
-        // its own (seen once in a fresh run). A program has one run; a test starts fresh.
-        PostThreadMessageW(GetCurrentThreadId(), WM_NULL, 0, 0);
-        pumpMessages();
+        // An earlier run here ended on WM_QUIT: a pump of start-up that met an empty queue
+        // took that quit for its own (seen once in a fresh run).
+        freshPumpRecord();
         creationHook = SetWindowsHookExW(WH_CBT, onCreation, nullptr, GetCurrentThreadId());
         ASSERT_NE(creationHook, nullptr);
     }

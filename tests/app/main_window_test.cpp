@@ -134,9 +134,7 @@ TEST_F(MainWindow, DestroyingPostsQuitZeroAndForgetsTheWindow) {
     for (int i = 0; i < 100 && app.appRunning; ++i) pumpMessages();
     EXPECT_EQ(app.appRunning, 0) << "WM_QUIT reached the pump";
     EXPECT_EQ(app.exitCode, 0);
-    // Leave the pump's record on an ordinary message for the tests that follow.
-    PostThreadMessageW(GetCurrentThreadId(), WM_APP, 0, 0);
-    pumpMessages();
+    freshPumpRecord();  // for the tests that follow
 }
 
 TEST_F(MainWindow, ActivationRecordsTheForegroundRectangleOnlyWhileIdle) {

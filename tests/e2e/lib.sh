@@ -8,16 +8,7 @@ set -Eeuo pipefail
 : "${KESTRIN_SOURCE:?KESTRIN_SOURCE must name the source folder}"
 : "${DISPLAY:?the end-to-end tests need the X display of the run}"
 export WINEDEBUG=-all
-# The loader of this build's programs, set by CTest: the 64-bit loader itself, or the 32-bit
-# wrapper, which exits with 77 (the suite's "skipped") where the machine runs no 32-bit
-# programs. Both keep the pid of the program they start and return its exit code.
-: "${KESTRIN_WINE:?KESTRIN_WINE must name the loader of the programs built}"
-"$KESTRIN_WINE" --version >/dev/null 2>&1 || {
-  status=$?
-  [ "$status" -ne 77 ] || { echo "skipped ($(basename "$0" .sh)): this machine runs no 32-bit programs"; exit 77; }
-  echo "FAIL ($(basename "$0" .sh)): $KESTRIN_WINE --version exited $status" >&2
-  exit 1
-}
+source "$(dirname "${BASH_SOURCE[0]}")/loader.sh"
 : "${WINEPREFIX:=$(cd "$KESTRIN_BIN/../.." && pwd)/wineprefix}"
 export WINEPREFIX
 { export LC_ALL=${LC_ALL:-ja_JP.UTF-8}; } 2>/dev/null
@@ -114,6 +105,13 @@ e2e_prepare() {
   rm -rf "$E2E_DIR"
   mkdir -p "$E2E_DIR"
   cp "$KESTRIN_BIN/Kestrin.exe" "$KESTRIN_BIN/HOOKDLL.dll" "$E2E_DIR/"
+}
+
+# Sets KEY to VALUE in Kestrin.ini (a key the file already holds, as the program writes
+# them all back at its exit), keeping the line's CR.
+e2e_set_ini() {
+  local value=${2//\\/\\\\}
+  sed -i "s|^$1=[^\r]*|$1=$value|" "$E2E_DIR/Kestrin.ini"
 }
 
 # Writes Kestrin.ini from UTF-8 text on stdin, converted to Shift-JIS.

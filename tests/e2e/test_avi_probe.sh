@@ -10,6 +10,7 @@ if [ -z "${DISPLAY:-}" ]; then
   kestrin_start_wine
 fi
 export WINEDEBUG=-all LC_ALL=${LC_ALL:-ja_JP.UTF-8}
+source "$(dirname "$0")/loader.sh"
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"; [ "$(type -t kestrin_stop_all)" = function ] && kestrin_stop_all || true' EXIT

@@ -28,7 +28,7 @@ pass "a drive that does not exist: the user is told"
 stop_kestrin
 for i in $(seq -w 0 9999); do : > "$out/ss$i.bmp"; done
 echo keep > "$out/ss9999.bmp"
-sed -i "s|^AUTOSAVEPATH=.*|AUTOSAVEPATH=$(winpath "$out" | sed 's|\\|\\\\|g')\r|" "$E2E_DIR/Kestrin.ini"
+e2e_set_ini AUTOSAVEPATH "$(winpath "$out")"
 start_kestrin
 capture_answering
 [ "$TOLD" = 1 ] || fail "10,000 names taken was not reported"

@@ -4,6 +4,7 @@
 # PNG files of the same results hold the BMPs' pixels, pixel for pixel.
 set -euo pipefail
 : "${KESTRIN_BIN:?}" "${KESTRIN_SOURCE:?}"
+source "$(dirname "$0")/loader.sh"
 out=$(mktemp -d)
 cleanup() { rm -rf "$out"; }
 trap cleanup EXIT

@@ -68,15 +68,11 @@ stop_kestrin
 # 60 samples of the desktop (141 MB, three windows of the store), saved as PNG with an AVI
 # beside it: the store's windows, the frame buffer and the encoder's memory are all made
 # after the space below 2 GB is gone, and the windows in use lie above it.
-ini_set() {  # ini_set KEY VALUE: a key the program wrote back at its exit
-  local value=${2//\\/\\\\}
-  sed -i "s|^$1=[^\r]*|$1=$value|" "$E2E_DIR/Kestrin.ini"
-}
-ini_set S_FPS 15
-ini_set S_TIME 4.000000
-ini_set SAVE_TYPE 1
-ini_set AVI_OUT 1
-ini_set AVISAVEPATH "$(winpath "$out")"
+e2e_set_ini S_FPS 15
+e2e_set_ini S_TIME 4.000000
+e2e_set_ini SAVE_TYPE 1
+e2e_set_ini AVI_OUT 1
+e2e_set_ini AVISAVEPATH "$(winpath "$out")"
 start_kestrin
 kestrin_image="$(winpath "$E2E_DIR")\\Kestrin.exe"
 reserved=$(again procprobe reserve-low "$kestrin_image")

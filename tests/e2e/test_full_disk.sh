@@ -9,8 +9,8 @@ e2e_prepare
 disk="$E2E_DIR/disk"
 mkdir -p "$disk"
 if ! mount -t tmpfs -o size=3m kestrin-full "$disk" 2>/dev/null; then
-  echo "SKIP ($E2E_NAME): cannot mount a tmpfs here (needs root)"
-  exit 0
+  echo "skipped ($E2E_NAME): cannot mount a tmpfs here (needs root)"
+  exit 77
 fi
 drive=""
 for letter in k l m n o p q r s t u v w; do
@@ -63,7 +63,8 @@ capture() {
     fi
     caption_matches '\(' && started=1
     if [ $started = 1 ] || [ $((deadline - SECONDS)) -lt 80 ]; then
-      caption_is "$KESTRIN_CAPTION_READY" && return 0
+      # The quick look for a box above can miss one (a search racing a closing window).
+      caption_is "$KESTRIN_CAPTION_READY" >/dev/null && no_message_box && return 0
     fi
     sleep 0.1
   done
@@ -121,7 +122,7 @@ pass "with room again the next capture saves a whole BMP and a 4-frame AVI"
 
 # PNG, without the AVI: on a disk without a free byte the PNG alone must tell the user.
 stop_kestrin
-sed -i 's/^SAVE_TYPE=.*/SAVE_TYPE=1\r/; s/^AVI_OUT=.*/AVI_OUT=0\r/' "$E2E_DIR/Kestrin.ini"
+e2e_set_ini SAVE_TYPE 1; e2e_set_ini AVI_OUT 0
 rm -f "$disk"/shots/*
 start_kestrin
 cat /dev/zero > "$disk/filler" 2>/dev/null || true

@@ -12,7 +12,6 @@ folder_of_length() {
   local pad=$((n - ${#w} - 1))
   printf '%s/%s' "$base" "$(head -c $pad /dev/zero | tr '\0' 'a')"
 }
-set_ini() { sed -i "s|^$1=.*|$1=$(winpath "$2" | sed 's|\\|\\\\|g')\r|" "$E2E_DIR/Kestrin.ini"; }
 
 e2e_prepare
 a229=$(folder_of_length 229); a230=$(folder_of_length 230); a231=$(folder_of_length 231)
@@ -26,7 +25,7 @@ S_FPS=4
 S_TIME=0.5
 AVI_OUT=1
 INI
-set_ini AUTOSAVEPATH "$a229"; set_ini AVISAVEPATH "$a230"
+e2e_set_ini AUTOSAVEPATH "$(winpath "$a229")"; e2e_set_ini AVISAVEPATH "$(winpath "$a230")"
 start_scene pattern 600 420 320 240
 start_kestrin
 capture_answering
@@ -34,7 +33,7 @@ capture_answering
 [ -s "$a230/savi0000.avi" ] || fail "a 230-byte AVI folder recorded nothing"
 [ "$TOLD" = 0 ] || fail "a message at the length limit"
 stop_kestrin
-set_ini AUTOSAVEPATH "$a230"; set_ini AVISAVEPATH "$a231"
+e2e_set_ini AUTOSAVEPATH "$(winpath "$a230")"; e2e_set_ini AVISAVEPATH "$(winpath "$a231")"
 start_kestrin
 capture_answering
 [ "$TOLD" = 0 ] || fail "a folder one byte too long was reported"
@@ -44,7 +43,7 @@ pass "229/230-byte auto-save and 230/231-byte AVI folders at their limits"
 # A folder that cannot be created: told, and the next capture into a good folder works.
 stop_kestrin
 mkdir -p "$E2E_DIR/ro"; : > "$E2E_DIR/ro/file"
-set_ini AUTOSAVEPATH "$E2E_DIR/ro/file/below"; set_ini AVISAVEPATH "$E2E_DIR/ro/file/below"
+e2e_set_ini AUTOSAVEPATH "$(winpath "$E2E_DIR/ro/file/below")"; e2e_set_ini AVISAVEPATH "$(winpath "$E2E_DIR/ro/file/below")"
 start_kestrin
 capture_answering
 [ "$TOLD" = 1 ] || fail "a folder that cannot be created was not reported"
@@ -58,7 +57,7 @@ if mount -t tmpfs -o size=1m kestrin-ro "$rofs" 2>/dev/null; then
   e2e_at_exit 'umount "$rofs" 2>/dev/null || umount -l "$rofs" 2>/dev/null || true'
   mkdir -p "$rofs/shots"
   mount -o remount,ro "$rofs" || fail "could not make the small file system read-only"
-  set_ini AUTOSAVEPATH "$rofs/shots"; set_ini AVISAVEPATH "$rofs/shots"
+  e2e_set_ini AUTOSAVEPATH "$(winpath "$rofs/shots")"; e2e_set_ini AVISAVEPATH "$(winpath "$rofs/shots")"
   start_kestrin
   capture_answering
   [ "$TOLD" = 1 ] || fail "a folder that cannot be written to was not reported"
@@ -69,7 +68,7 @@ if mount -t tmpfs -o size=1m kestrin-ro "$rofs" 2>/dev/null; then
 else
   echo "SKIP ($E2E_NAME): cannot mount a file system here (needs root); read-only folder not tried"
 fi
-set_ini AUTOSAVEPATH "$E2E_DIR/good"; set_ini AVISAVEPATH "$E2E_DIR/good"
+e2e_set_ini AUTOSAVEPATH "$(winpath "$E2E_DIR/good")"; e2e_set_ini AVISAVEPATH "$(winpath "$E2E_DIR/good")"
 start_kestrin
 capture_answering
 identify "$E2E_DIR/good/ss0000.bmp" >/dev/null 2>&1 || fail "no good result after the failed folder"

@@ -104,16 +104,21 @@ pass "Ctrl+C: the clipboard's PNG holds the result's pixels"
 stop_kestrin
 [ "$KESTRIN_EXIT" -eq 0 ] || fail "exit code $KESTRIN_EXIT"
 
-sed -i -e 's/^AVI_OUT=.*/AVI_OUT=0\r/' -e 's/^CURSOR_CAPTURE=.*/CURSOR_CAPTURE=1\r/' \
-  -e 's/^COMPOSITE_MODE=.*/COMPOSITE_MODE=1\r/' -e 's/^AUTO_COPY=.*/AUTO_COPY=1\r/' "$E2E_DIR/Kestrin.ini"
+e2e_set_ini AVI_OUT 0; e2e_set_ini CURSOR_CAPTURE 1; e2e_set_ini COMPOSITE_MODE 1; e2e_set_ini AUTO_COPY 1
 echo -n | xclip -selection clipboard 2>/dev/null || true
 start_kestrin
 press scene Print
-# The pointer along a line a third of the way down the client area, during the capture.
+# The pointer along a line a third of the way down the client area, over and over for as
+# long as samples are taken, however late the capture starts.
 row=$((ct + h / 4))
-for step in $(seq 0 14); do
-  xdotool mousemove $((cl + 40 + step * 36)) "$row"
-  sleep 0.07
+# Its place follows the clock (500 pixels a second, again from the left after 520), not
+# the count of moves, which the time each look at the caption takes would slow.
+wait_for 20 "the capture to start" caption_matches '\('
+started=$(date +%s%N) deadline=$((SECONDS + 60))
+until caption_is "$KESTRIN_CAPTION_READY" >/dev/null || [ $SECONDS -ge $deadline ]; do
+  ms=$((($(date +%s%N) - started) / 1000000))
+  xdotool mousemove $((cl + 40 + ms / 2 % 520)) "$row"
+  sleep 0.02
 done
 wait_for 60 "the auto-saved BMP" test -s "$out/ss0001.bmp"
 wait_for 30 "the capture to end" caption_is "$KESTRIN_CAPTION_READY"

@@ -37,7 +37,7 @@ F ntdll(const char* name) {
 // A 32-bit process on a 64-bit system may have its table only in its 64-bit PEB (Wine
 // keeps it there): reached from a thread's 32-bit TEB, whose GdiBatchCount holds the
 // address of the 64-bit TEB, which points to the 64-bit PEB.
-uint64_t tableFrom64BitPeb(HANDLE process, DWORD pid) {
+inline uint64_t tableFrom64BitPeb(HANDLE process, DWORD pid) {
     struct ThreadBasic {
         NTSTATUS exitStatus;
         PVOID teb;

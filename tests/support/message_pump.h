@@ -4,6 +4,8 @@
 // program's own pumpMessages takes one message per call; tests check it, not use it.)
 #include <windows.h>
 
+#include "core/app_state.h"
+
 // Dispatches everything queued now; a WM_QUIT is taken off the queue and dropped.
 inline void drainMessages() {
     MSG message;
@@ -21,4 +23,12 @@ inline void pumpFor(DWORD milliseconds) {
         drainMessages();
         Sleep(5);
     } while (GetTickCount() - start < milliseconds);
+}
+
+// The program's pump keeps the last message it retrieved, so after a WM_QUIT each later
+// call ends the run again (a program has one run). A test that starts another run in the
+// same process first leaves that record on an ordinary message.
+inline void freshPumpRecord() {
+    PostThreadMessageW(GetCurrentThreadId(), WM_APP, 0, 0);
+    pumpMessages();
 }
