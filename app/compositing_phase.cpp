@@ -77,15 +77,19 @@ void showResult(const BitmapSlot* slot, const CompositeExtent& extent) {
 // without a result, and the user is told.
 template <typename Real>
 void compositeSamples(int n, const CompositeExtent& extent, CompositeMode mode) {
-    Real* weights = static_cast<Real*>(calloc(static_cast<size_t>(n) + 1, sizeof(Real)));
-    if (!weights) return;
     const bool aviOnly = app.aviOnlyMode != 0;
+    // A recording is written, not composited: it needs no weights.
+    Real* weights = aviOnly ? nullptr : static_cast<Real*>(calloc(static_cast<size_t>(n) + 1, sizeof(Real)));
     // AVI-only recordings always record; a screenshot only with both AVI_OUT and AUTO_SAVE.
     AviWriter* writer = nullptr;
-    if (aviOnly || (settings.AVI_OUT && settings.AUTO_SAVE)) {
-        writer = new (std::nothrow) AviWriter();
-        openCaptureAvi(writer, n);
+    if (aviOnly || (settings.AVI_OUT && settings.AUTO_SAVE)) writer = new (std::nothrow) AviWriter();
+    if ((!aviOnly && !weights) || (aviOnly && !writer)) {
+        showMessage(mainWindow, kNoMemoryMessage, aviOnly ? kAviErrorTitle : kErrorTitle);
+        delete writer;
+        free(weights);
+        return;
     }
+    openCaptureAvi(writer, n);
     // With samples the store holds them all, so a sample's size fits; with none the
     // rectangle may be any size and it is not used.
     const long long sampleSize = n > 0 ? sampleBytes(extent.storeWidth, extent.storeHeight) : 0;

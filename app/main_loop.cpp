@@ -15,6 +15,7 @@
 #include "engine/sample_store.h"
 #include "engine/slot_pool.h"
 #include "hook/hook_api.h"
+#include "output/recording_plan.h"
 
 namespace {
 
@@ -173,6 +174,7 @@ bool startUp(HINSTANCE instance) {
     ShowWindow(mainWindow, SW_SHOWNORMAL);
     UpdateWindow(mainWindow);
 
+    recordingPlanner = planRecording;
     intervalTimer.init();
     intervalTimer.mark();
     createDisplaySurface();

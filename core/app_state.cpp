@@ -41,12 +41,31 @@ RECT currentVirtualScreen() {
 int virtualScreenWidth() { return clampedSpan(VirtualScreenRect.left, VirtualScreenRect.right); }
 int virtualScreenHeight() { return clampedSpan(VirtualScreenRect.top, VirtualScreenRect.bottom); }
 
+namespace {
+
+// Ctrl+C, X, V, Z and A and Ctrl+Insert pressed in an edit box (the options dialog's
+// numbers and paths) are its own: copy, cut, paste, undo and select, as everywhere else
+// in Windows. The main window's other accelerators still reach it from there.
+bool editBoxKey(const MSG& message) {
+    if (message.message != WM_KEYDOWN || GetKeyState(VK_CONTROL) >= 0) return false;
+    switch (message.wParam) {
+    case 'C': case 'X': case 'V': case 'Z': case 'A': case VK_INSERT:
+        break;
+    default:
+        return false;
+    }
+    wchar_t className[8];
+    return GetClassNameW(message.hwnd, className, 8) && lstrcmpiW(className, L"Edit") == 0;
+}
+
+}  // namespace
+
 void pumpMessages() {
     // The record keeps the last message retrieved, so after WM_QUIT every later
     // call clears appRunning again.
     static MSG record = {};
     if (PeekMessageW(&record, nullptr, 0, 0, PM_REMOVE)) {
-        if (!TranslateAcceleratorW(mainWindow, accelerators, &record)) {
+        if (editBoxKey(record) || !TranslateAcceleratorW(mainWindow, accelerators, &record)) {
             TranslateMessage(&record);
             DispatchMessageW(&record);
         }

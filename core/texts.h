@@ -84,6 +84,10 @@ inline constexpr char kRecordingNoRoomMessage[] = "ディスクの空き容量�
 inline constexpr char kAviNoRootMessage[] =
     "ビデオ保存フォルダの指定が正しくないため録画出来ませんでした。\n"
     "ドライブ名（C:\\ など）から始まるフォルダを指定して下さい。";
+inline constexpr char kAviFolderUnusableMessage[] =
+    "ビデオ保存フォルダにファイルを作成出来ないため、録画出来ません。\nフォルダの設定を確認して下さい。";
+inline constexpr char kAviNotCreatedMessage[] =
+    "ビデオファイルを作成出来なかったため、\n録画したフレームを保存出来ませんでした。";
 inline constexpr char kAviRemovedMessage[] =
     "ビデオファイルを最後まで書き込めなかったため、\n壊れたファイルを削除しました。";
 

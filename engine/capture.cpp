@@ -15,6 +15,8 @@
 #include "engine/slot_pool.h"
 #include "hook/hook_api.h"
 
+int (*recordingPlanner)(int sampleTotal, int width, int height) = nullptr;
+
 namespace {
 
 int currentSampleTotal() {
@@ -23,12 +25,22 @@ int currentSampleTotal() {
     return app.sampleLimit > 0 && app.sampleLimit < total ? app.sampleLimit : total;
 }
 
+// What is known of pointer shapes, by handle. Windows gives a destroyed shape's handle
+// to a new one in time, so both are forgotten at the start of every capture: within one,
+// a handle names one shape.
+HCURSOR hotSpotShape = nullptr;     // the shape whose hot spot is held
+POINT hotSpot = {0, 0};
+HCURSOR undrawableShape = nullptr;  // a shape that would not draw is not tried again
+
+void forgetPointerShapes() {
+    hotSpotShape = nullptr;
+    undrawableShape = nullptr;
+}
+
 // The hot spot of a pointer shape: asked once per shape, since the question makes and
 // then deletes two bitmaps.
 POINT hotSpotOf(HCURSOR cursor) {
-    static HCURSOR asked = nullptr;
-    static POINT hotSpot = {0, 0};
-    if (cursor != asked) {
+    if (cursor != hotSpotShape) {
         ICONINFO icon = {};
         hotSpot = {0, 0};
         if (GetIconInfo(cursor, &icon)) {
@@ -36,28 +48,29 @@ POINT hotSpotOf(HCURSOR cursor) {
             if (icon.hbmMask) DeleteObject(icon.hbmMask);
             if (icon.hbmColor) DeleteObject(icon.hbmColor);
         }
-        asked = cursor;
+        hotSpotShape = cursor;
     }
     return hotSpot;
 }
 
 bool drawShape(HDC sample, const RECT& rect, POINT at, HCURSOR shape) {
     if (!shape) return false;
-    const POINT hotSpot = hotSpotOf(shape);
-    return DrawIconEx(sample, at.x - rect.left - hotSpot.x, at.y - rect.top - hotSpot.y, shape, 0, 0, 0, nullptr,
+    const POINT spot = hotSpotOf(shape);
+    return DrawIconEx(sample, at.x - rect.left - spot.x, at.y - rect.top - spot.y, shape, 0, 0, 0, nullptr,
                       DI_NORMAL) != 0;
 }
 
 // The mouse pointer, drawn into the sample where it is at this moment with its own
-// shape and hot spot, only while it is shown; where its shape cannot be had or drawn
-// (another program's under Wine), the standard arrow. A grab from the screen never holds it.
+// shape and hot spot, only while it is shown. A window that sets no shape (a video
+// player, a game, hiding it while typing) hides it: nothing is drawn. Where a shape
+// exists but cannot be drawn (another program's under Wine), the standard arrow. A grab
+// from the screen never holds the pointer.
 void drawPointer(HDC sample, const RECT& rect) {
-    static HCURSOR undrawable = nullptr;  // a shape that would not draw is not tried again
     CURSORINFO pointer = {};
     pointer.cbSize = sizeof pointer;
-    if (!GetCursorInfo(&pointer) || !(pointer.flags & CURSOR_SHOWING)) return;
-    if (pointer.hCursor != undrawable && drawShape(sample, rect, pointer.ptScreenPos, pointer.hCursor)) return;
-    undrawable = pointer.hCursor;
+    if (!GetCursorInfo(&pointer) || !(pointer.flags & CURSOR_SHOWING) || !pointer.hCursor) return;
+    if (pointer.hCursor != undrawableShape && drawShape(sample, rect, pointer.ptScreenPos, pointer.hCursor)) return;
+    undrawableShape = pointer.hCursor;
     drawShape(sample, rect, pointer.ptScreenPos, LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW)));
 }
 
@@ -95,10 +108,11 @@ int samplesPerGrowth(int w, int h) {
 // rest as they come when the store can grow in its file, else all of them now.
 bool sizeStoreForCapture(int w, int h, int n) {
     if (!app.aviOnlyMode) return ensureStoreCapacity(w, h, n);
+    // A recording's store takes exactly its samples: the disk check counted no more.
     const int step = samplesPerGrowth(w, h);
     const int first = n < step ? n : step;
-    if (!ensureStoreCapacity(w, h, first)) return false;
-    return first == n || storeCanGrow() || ensureStoreCapacity(w, h, n);
+    if (!ensureStoreCapacity(w, h, first, false)) return false;
+    return first == n || storeCanGrow() || ensureStoreCapacity(w, h, n, false);
 }
 
 // Makes sure sample k of n (w x h) fits the store, growing it in its file by a step
@@ -108,50 +122,15 @@ bool storeHoldsSample(int k, int n, int w, int h) {
     if (static_cast<long long>(k) * bytes <= store.capacity) return true;
     if (!app.aviOnlyMode) return false;
     const long long wanted = static_cast<long long>(k - 1 + samplesPerGrowth(w, h));
-    const long long most = static_cast<long long>(n) + 1;
+    const long long most = n;
     return growStore((wanted < most ? wanted : most) * bytes);
-}
-
-// The volume a folder lies on ("C:\"), and its free bytes; false when neither can be had.
-bool volumeRoom(const char* folder, char* volume, long long* room) {
-    ULARGE_INTEGER available;
-    if (!folder || !GetVolumePathNameA(folder, volume, MAX_PATH) ||
-        !GetDiskFreeSpaceExA(volume, &available, nullptr, nullptr)) {
-        return false;
-    }
-    *room = available.QuadPart > static_cast<unsigned long long>(LLONG_MAX) ? LLONG_MAX
-                                                                          : static_cast<long long>(available.QuadPart);
-    return true;
-}
-
-// An AVI-only recording whose samples and AVI the disks cannot hold at full length is
-// shortened to what they hold, and the user told before the first sample; one they hold
-// no second of is not started. False: it is not started.
-bool fitRecordingToDisks(int sampleTotal, int w, int h) {
-    char aviVolume[MAX_PATH], storeVolume[MAX_PATH] = "";
-    long long aviRoom = 0, storeBytesRoom = storeRoom();
-    if (!volumeRoom(settings.AVISAVEPATH, aviVolume, &aviRoom)) return true;  // the recorder says what is wrong
-    const char* storeFolder = storeFolderPath();
-    const bool oneDisk = storeFolder && GetVolumePathNameA(storeFolder, storeVolume, MAX_PATH) &&
-                         lstrcmpiA(storeVolume, aviVolume) == 0;
-    const int fits = recordableSamples(sampleTotal, sampleBytes(w, h), recordedFrameBytes(w, h), storeBytesRoom,
-                                       aviRoom, oneDisk);
-    if (fits >= sampleTotal) return true;
-    if (fits < settings.AVI_FPS) {
-        showMessage(mainWindow, kRecordingNoRoomMessage, kAviErrorTitle);
-        return false;
-    }
-    char text[256];
-    snprintf(text, sizeof text, kRecordingShortenedMessage, fits / settings.AVI_FPS, fits);
-    showMessage(mainWindow, text, kAviErrorTitle);
-    app.sampleLimit = fits;
-    return true;
 }
 
 // Sample 1 fixes the rectangle and sizes the store. False when the capture cannot be
 // taken: the user is told why and the capture ends without a result.
 bool beginSampling(int sampleTotal) {
     CaptureRect = chooseCaptureRect();
+    forgetPointerShapes();
     const int w = CaptureRect.right - CaptureRect.left;
     const int h = CaptureRect.bottom - CaptureRect.top;
     const char* problem = nullptr;
@@ -159,9 +138,12 @@ bool beginSampling(int sampleTotal) {
         problem = kNoSlotMessage;
     } else if (w <= 0 || h <= 0) {
         problem = kEmptyRectMessage;
-    } else if (app.aviOnlyMode && !fitRecordingToDisks(sampleTotal, w, h)) {
-        return false;
-    } else if (!sizeStoreForCapture(w, h, app.sampleLimit > 0 ? app.sampleLimit : sampleTotal)) {
+    } else if (app.aviOnlyMode && recordingPlanner) {
+        const int kept = recordingPlanner(sampleTotal, w, h);
+        if (kept <= 0) return false;  // the user has been told why
+        if (kept < sampleTotal) app.sampleLimit = kept;
+    }
+    if (!problem && !sizeStoreForCapture(w, h, app.sampleLimit > 0 ? app.sampleLimit : sampleTotal)) {
         problem = kStoreFailedMessage;
     }
     if (!problem) return true;
@@ -242,32 +224,15 @@ bool prepareNextSample(int pageBudget) {
     return prepareSampleSpan(app.sampleCounter, w, h, pageBudget);
 }
 
-int recordableSamples(int wanted, long long sampleBytes, long long frameBytes, long long storeRoom, long long aviRoom,
-                      bool oneDisk) {
-    // The AVI files' headers, the room each keeps to close whole, and a margin.
-    const long long kept = 4LL * 1024 * 1024;
-    if (wanted <= 0 || sampleBytes <= 0 || frameBytes <= 0) return wanted > 0 ? wanted : 0;
-    long long fits;
-    if (oneDisk) {
-        const long long room = (storeRoom < aviRoom ? aviRoom : storeRoom) - kept;
-        fits = room / (sampleBytes + frameBytes);
-    } else {
-        const long long inStore = storeRoom / sampleBytes;
-        const long long inAvi = (aviRoom - kept) / frameBytes;
-        fits = inStore < inAvi ? inStore : inAvi;
-    }
-    if (fits < 0) return 0;
-    return fits < wanted ? static_cast<int>(fits) : wanted;
-}
-
-long long recordedFrameBytes(int width, int height) {
-    const long long rows = static_cast<long long>(stride24(width)) * height;
-    return 8 + rows + (rows & 1) + 16;
-}
-
 void endCapture() {
     cadenceFlush();
-    shrinkStoreToStartupSize();
+    // The disk gets back what a recording took, and what a screenshot took past one of the
+    // whole screen (its settings since made smaller); a store a screenshot of today's
+    // settings fills again is kept, so repeated screenshots do not remap it each time.
+    const long long screenshotSamples = static_cast<long long>(screenshotSampleCount(settings.S_FPS, settings.S_TIME)) + 1;
+    const long long screenBytes = sampleBytes(virtualScreenWidth(), virtualScreenHeight());
+    const long long screenshotStore = screenBytes > LLONG_MAX / screenshotSamples ? LLONG_MAX : screenBytes * screenshotSamples;
+    if (app.aviOnlyMode || store.capacity > screenshotStore) shrinkStoreToStartupSize();
     app.sampleLimit = 0;
     app.captureBusy = 0;
     if (mainWindow) SendMessageW(mainWindow, WM_PAINT, 0, 0);

@@ -14,16 +14,11 @@ int aviSampleCount(int seconds, int fps);
 // monitor cannot be grabbed, and the result always fits the screen-sized slots.
 RECT clipToScreen(const RECT& wanted, const RECT& screen);
 
-// How many samples of an AVI-only recording of `wanted` the disks hold, each sample
-// taking `sampleBytes` in the store and `frameBytes` in the AVI: the store's room and the
-// AVI's apart, or, when both lie on one disk, the free space they share (of which
-// `storeRoom` counts what the store's file already has). A few megabytes are kept for
-// the files' headers.
-int recordableSamples(int wanted, long long sampleBytes, long long frameBytes, long long storeRoom, long long aviRoom,
-                      bool oneDisk);
-// Bytes one w x h frame takes in its AVI file: its padded rows, their chunk header and
-// their index entry, as the recorder writes them.
-long long recordedFrameBytes(int width, int height);
+// Asked before the first sample of an AVI-only recording of `sampleTotal` samples of
+// w x h: how many it may take. The user has been told when that is fewer: 0 and the
+// recording is not started (its frames would exist nowhere else), fewer and it ends
+// there. The program sets it to the AVI recorder's plan; unset, every recording starts.
+extern int (*recordingPlanner)(int sampleTotal, int width, int height);
 
 // Called while the main loop waits between samples of a capture: grows the store when
 // the next sample needs it, and prepares up to

@@ -262,11 +262,11 @@ void returnToFile(long long size) {
 
 }  // namespace
 
-bool ensureStoreCapacity(int width, int height, int sampleTotal) {
+bool ensureStoreCapacity(int width, int height, int sampleTotal, bool spareSample) {
     const long long bytes = sampleBytes(width, height);
     if (sampleTotal < 0 || (bytes > 0 && bytes > LLONG_MAX / (static_cast<long long>(sampleTotal) + 1))) return false;
     // One sample of room to spare, so the next capture of this size does not remap.
-    const long long size = bytes * (static_cast<long long>(sampleTotal) + 1);
+    const long long size = bytes * (static_cast<long long>(sampleTotal) + (spareSample ? 1 : 0));
     if (fileGivenUp) returnToFile(size > startupBytes ? size : startupBytes);
     if (store.storeMapping && bytes * sampleTotal <= store.capacity) return true;
     // A size the store's disk (or the paging file) has no room for is refused, and the
@@ -282,12 +282,26 @@ bool storeCanGrow() { return storeFileOpen(); }
 bool growStore(long long size) {
     if (size <= store.capacity && store.storeMapping) return true;
     if (!storeFileOpen() || !store.storeMapping || !roomFor(store.storeFile, size)) return false;
-    const long long kept = store.capacity;
-    const long long prepared = store.preparedBytes;
-    unmapStore();
-    // The file keeps every sample written so far; only the mapping over it is larger.
-    if (mapOnto(store.storeFile, size) || mapOnto(store.storeFile, kept)) store.preparedBytes = prepared;
-    return store.capacity >= size;
+    // The file keeps every sample written so far; only the mapping over it is larger. The
+    // old mapping goes only once the new one and a view of it exist: a recording's samples
+    // are never left without a store.
+    HANDLE grown = CreateFileMappingA(store.storeFile, nullptr, PAGE_READWRITE, static_cast<DWORD>(size >> 32),
+                                      static_cast<DWORD>(size & 0xFFFFFFFF), nullptr);
+    if (!grown) return false;
+    const long long first = size < storeWindowBytes ? size : storeWindowBytes;
+    BYTE* view = mapView(grown, 0, first);
+    if (!view) {
+        CloseHandle(grown);
+        return false;
+    }
+    unmapWindow();
+    CloseHandle(store.storeMapping);
+    store.storeMapping = grown;
+    store.capacity = size;
+    store.window = view;
+    store.windowOffset = 0;
+    store.windowBytes = first;
+    return true;
 }
 
 void shrinkStoreToStartupSize() {

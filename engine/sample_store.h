@@ -45,21 +45,22 @@ void createSampleStore(const char* tempFolder, int mapSize);
 void releaseSampleStore();
 
 // Makes sure the store holds n samples of w x h. Grows it, when it is smaller, to
-// n + 1 samples. A size the store's disk (or, for a store in the paging file, the paging
+// n + 1 samples (n with `spareSample` false: a recording counts every byte it takes). A size the store's disk (or, for a store in the paging file, the paging
 // file) has no room for is refused: false, and the store stays as it was. A file that
 // cannot be mapped at a size its disk has room for is left for the paging file. A store
 // that had to leave its file goes back into a new one once its disk has room again.
 // False whenever the store cannot hold them: then nothing may be written.
-bool ensureStoreCapacity(int width, int height, int sampleTotal);
+bool ensureStoreCapacity(int width, int height, int sampleTotal, bool spareSample = true);
 
 // A store in its file can grow in place while a capture goes on, keeping its samples;
 // one in the paging file cannot.
 bool storeCanGrow();
 // Grows a store in its file to `size` bytes, keeping every byte. False, the store as it
-// was, when it is in the paging file or its disk has no room.
+// was, when it is in the paging file, its disk has no room or the larger mapping cannot
+// be made.
 bool growStore(long long size);
-// After a capture that grew the store beyond its start-up size: the store goes back to
-// that size and its file gives the disk the room back.
+// The store goes back to its start-up size and its file gives the disk the room back
+// (when it grew beyond that size).
 void shrinkStoreToStartupSize();
 // Bytes the store could hold in all: its disk's free space and what its file already
 // has, or what the paging file has left.

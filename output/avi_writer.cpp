@@ -248,15 +248,32 @@ void closeNumberedAvi(AviWriter* writer) {
     writer->framesBefore = 0;
 }
 
+const char* recordingFileProblem() {
+    if (!outputFolderFits(settings.AVISAVEPATH, MAX_PATH)) {
+        return strlen(settings.AVISAVEPATH) + 30 <= MAX_PATH ? kAviNoRootMessage : kAviFolderUnusableMessage;
+    }
+    enterOutputFolder(settings.AVISAVEPATH);
+    char name[MAX_PATH];
+    if (claimFreeSerialName(name, settings.AVISAVEPATH, "savi", "avi") < 0) return kAviFullMessage;
+    // A folder that takes no new file gives the name unclaimed: nothing is there then.
+    if (GetFileAttributesA(name) == INVALID_FILE_ATTRIBUTES) return kAviFolderUnusableMessage;
+    DeleteFileA(name);
+    return nullptr;
+}
+
 void openNumberedAvi(AviWriter* writer, int rate, int length, int width, int height) {
     if (!writer || writer->isOpen) return;
     const bool continuing = writer->filesBefore > 0;
+    // A recording's frames exist nowhere else: a file it cannot make loses them all.
+    const bool framesLost = !continuing && length > 0 && app.aviOnlyMode;
     if (!outputFolderFits(settings.AVISAVEPATH, MAX_PATH)) {
-        // Too long: silently nothing. No root: recording into whatever the current
-        // directory happens to be would lose the file, so the user is told, once a
-        // capture and only when it has frames to keep.
+        // Too long: silently nothing beside a screenshot. No root: recording into
+        // whatever the current directory happens to be would lose the file, so the user
+        // is told, once a capture and only when it has frames to keep.
         if (!continuing && length > 0 && strlen(settings.AVISAVEPATH) + 30 <= MAX_PATH) {
             showMessage(mainWindow, kAviNoRootMessage, kAviErrorTitle);
+        } else if (framesLost) {
+            showMessage(mainWindow, kAviNotCreatedMessage, kAviErrorTitle);
         }
         return;
     }
@@ -283,6 +300,7 @@ void openNumberedAvi(AviWriter* writer, int rate, int length, int width, int hei
         app.aviFileOpen = 1;
     } else {
         DeleteFileA(name);  // the claimed name holds nothing
+        if (framesLost) showMessage(mainWindow, kAviNotCreatedMessage, kAviErrorTitle);
     }
 }
 

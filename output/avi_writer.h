@@ -112,9 +112,15 @@ void closeNumberedAvi(AviWriter* writer);
 // frames of width x height at `rate`, a recording of `length` frames (each file
 // announces the frames it can hold of them). Sets app.aviFileOpen on success. Does
 // nothing for a null writer or one already open. A folder without a drive or share root
-// opens nothing and, when there are frames to keep, tells the user; a folder too long
-// for the names opens nothing silently.
+// opens nothing and, when there are frames to keep, tells the user; so does any file an
+// AVI-only recording cannot make, since the recording is lost without it. A folder too
+// long for the names opens nothing silently beside a screenshot.
 void openNumberedAvi(AviWriter* writer, int rate, int length, int width, int height);
+
+// Before an AVI-only recording: whether its file can be made in AVISAVEPATH now (the
+// folder fits and has a root, is made, and takes a new file under the next free serial
+// name, made and removed again). Null when it can, else the message that says why not.
+const char* recordingFileProblem();
 
 // Writes the top-down 24-bit image `bits` (rows `stride` bytes apart, width x height)
 // as the frame at `position` of the recording. A frame that would take the file past

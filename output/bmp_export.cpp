@@ -62,7 +62,8 @@ SaveChoice askSavePath(char* path, ImageType* type) {
 // A save over a file that holds something goes first into a new file beside it, which
 // takes its place only once it is whole: a save that fails (a full disk) leaves whatever
 // the target held. A target that is empty or not there yet (a serial name just claimed)
-// has nothing to lose and is written in place, as is one beside which no file can be made.
+// has nothing to lose and is written in place. One that holds something is never written
+// in place: where no file can be made beside it, the save fails and the old file stays.
 struct OpenedFile {
     FILE* file = nullptr;
     char written[MAX_PATH] = "";  // the file the bytes go to: the staging file, or the target
@@ -78,7 +79,12 @@ OpenedFile openForWriting(const char* path) {
         snprintf(folder, sizeof folder, "%s", path);
         keepFolderPart(folder);
         if (strcmp(folder, path) == 0) snprintf(folder, sizeof folder, ".\\");
-        if (!GetTempFileNameA(folder, "kst", 0, opened.written)) snprintf(opened.written, MAX_PATH, "%s", path);
+        // A folder past the system's limit for the name (MAX_PATH - 14) takes no staging
+        // file; some systems then write the name past the end of the buffer instead.
+        if (strlen(folder) > MAX_PATH - 14 || !GetTempFileNameA(folder, "kst", 0, opened.written)) {
+            showMessage(nullptr, kWriteFailedMessage, kErrorTitle);
+            return opened;
+        }
     }
     opened.file = fopen(opened.written, "wb");
     if (!opened.file) {

@@ -41,13 +41,14 @@ HGLOBAL dibOf(const BitmapSlot* slot, int width, int height) {
             BYTE* out = bytes + sizeof header + static_cast<size_t>(row) * rowBytes;
             bgrFromBgrx(out, slot->bits + static_cast<size_t>(height - 1 - row) * stride, width);
             memset(out + 3 * width, 0, static_cast<size_t>(rowBytes - 3 * width));
+            if (row % 64 == 63) keepAnswering();
         }
     });
 }
 
 HGLOBAL pngOf(const BitmapSlot* slot, int width, int height) {
     EncodedPng png;
-    if (!encodePng(slot->bits, 4 * slot->width, width, height, png)) return nullptr;
+    if (!encodePng(slot->bits, 4 * slot->width, width, height, png, keepAnswering)) return nullptr;
     return globalBytes(static_cast<size_t>(png.size), [&](BYTE* bytes) { memcpy(bytes, png.bytes, png.size); });
 }
 
@@ -77,7 +78,9 @@ const DWORD kClipboardPatienceMs = 500;
 
 }  // namespace
 
-CopyOutcome copyResultToClipboard(DWORD patienceMs) {
+namespace {
+
+CopyOutcome copyOnce(DWORD patienceMs) {
     if (noResultYet()) return CopyOutcome::NothingShown;
     const BitmapSlot* slot = exportResult();
     if (!slot) return CopyOutcome::NoMemory;
@@ -101,6 +104,19 @@ CopyOutcome copyResultToClipboard(DWORD patienceMs) {
     if (png && !(dibTaken && SetClipboardData(RegisterClipboardFormatA("PNG"), png))) GlobalFree(png);
     CloseClipboard();
     return dibTaken ? CopyOutcome::Copied : CopyOutcome::NoMemory;
+}
+
+}  // namespace
+
+CopyOutcome copyResultToClipboard(DWORD patienceMs) {
+    // Each copy holds a DIB and a PNG of the whole result and tells its own outcome:
+    // copies nested in this one's waits would pile both up.
+    static bool copying = false;
+    if (copying) return CopyOutcome::Copying;
+    copying = true;
+    const CopyOutcome outcome = copyOnce(patienceMs);
+    copying = false;
+    return outcome;
 }
 
 void copyToClipboard() {

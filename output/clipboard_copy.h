@@ -9,10 +9,13 @@ enum class CopyOutcome {
     NothingShown,   // no result yet: nothing is copied, and nobody is told
     NoMemory,       // the export slot or the clipboard's memory could not be had
     ClipboardBusy,  // another program kept the clipboard open all the while
+    Copying,        // asked again while a copy waits for the clipboard: the one under way goes on
 };
 
 // Copies the top-left ResultRect region of the display image. A clipboard another
-// program holds open is tried again for up to `patienceMs`, messages handled meanwhile.
+// program holds open is tried again for up to `patienceMs`, messages handled meanwhile;
+// messages are handled while the images are built too, so the keyboard hook stays
+// alive. One copy at a time: a copy asked for meanwhile (Ctrl+C held) does nothing.
 CopyOutcome copyResultToClipboard(DWORD patienceMs);
 
 // Ctrl+C and the menu's command: copies the result shown, and tells the user when it

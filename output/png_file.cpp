@@ -29,7 +29,8 @@ struct ComRef {
     T* operator->() const { return p; }
 };
 
-bool encodeFrame(IWICBitmapEncoder* encoder, const BYTE* topDownRows, int stride, int width, int height) {
+bool encodeFrame(IWICBitmapEncoder* encoder, const BYTE* topDownRows, int stride, int width, int height,
+                 void (*betweenStrips)()) {
     ComRef<IWICBitmapFrameEncode> frame;
     ComRef<IPropertyBag2> options;
     if (FAILED(encoder->CreateNewFrame(frame.put(), options.put()))) return false;
@@ -62,6 +63,7 @@ bool encodeFrame(IWICBitmapEncoder* encoder, const BYTE* topDownRows, int stride
                                       strip.data()))) {
             return false;
         }
+        if (betweenStrips) betweenStrips();
     }
     return SUCCEEDED(frame->Commit());
 }
@@ -69,7 +71,7 @@ bool encodeFrame(IWICBitmapEncoder* encoder, const BYTE* topDownRows, int stride
 // Encodes into a stream over `memory`; `grown` receives the block the stream ends in
 // (it may move while it grows), `size` the file's length.
 bool encodeIntoMemory(HGLOBAL memory, const BYTE* topDownRows, int stride, int width, int height, HGLOBAL* grown,
-                      ULONGLONG* size) {
+                      ULONGLONG* size, void (*betweenStrips)()) {
     ComRef<IWICImagingFactory> factory;
     if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
                                 reinterpret_cast<void**>(factory.put())))) {
@@ -82,7 +84,7 @@ bool encodeIntoMemory(HGLOBAL memory, const BYTE* topDownRows, int stride, int w
     const LARGE_INTEGER zero = {};
     const bool encoded = SUCCEEDED(factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, encoder.put())) &&
                          SUCCEEDED(encoder->Initialize(stream.p, WICBitmapEncoderNoCache)) &&
-                         encodeFrame(encoder.p, topDownRows, stride, width, height) &&
+                         encodeFrame(encoder.p, topDownRows, stride, width, height, betweenStrips) &&
                          SUCCEEDED(encoder->Commit()) && SUCCEEDED(stream->Seek(zero, STREAM_SEEK_END, &end));
     HGLOBAL current = nullptr;
     if (SUCCEEDED(GetHGlobalFromStream(stream.p, &current)) && current) *grown = current;
@@ -98,13 +100,14 @@ EncodedPng::~EncodedPng() {
     GlobalFree(memory);
 }
 
-bool encodePng(const BYTE* topDownRows, int stride, int width, int height, EncodedPng& out) {
+bool encodePng(const BYTE* topDownRows, int stride, int width, int height, EncodedPng& out,
+               void (*betweenStrips)()) {
     if (width < 1 || height < 1 || static_cast<long long>(width) * 3 > INT_MAX / kStripRows) return false;
     // The stream does not own its memory: it is handed to `out` once the file is whole.
     HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, 0);
     if (!memory) return false;
     ULONGLONG size = 0;
-    if (!encodeIntoMemory(memory, topDownRows, stride, width, height, &memory, &size) || size == 0 ||
+    if (!encodeIntoMemory(memory, topDownRows, stride, width, height, &memory, &size, betweenStrips) || size == 0 ||
         size > static_cast<ULONGLONG>(INT_MAX)) {
         GlobalFree(memory);
         return false;

@@ -22,4 +22,7 @@ struct EncodedPng {
 // `stride` bytes apart (blue, green, red; the fourth byte is ignored). False when the
 // encoder is not there (no COM, no imaging component) or fails, or the file would not
 // fit a 32-bit signed size; `out` then holds nothing.
-bool encodePng(const BYTE* topDownRows, int stride, int width, int height, EncodedPng& out);
+// `betweenStrips`, when given, is called after each strip of rows handed to the encoder,
+// so a caller that must keep answering (the keyboard hook) can.
+bool encodePng(const BYTE* topDownRows, int stride, int width, int height, EncodedPng& out,
+               void (*betweenStrips)() = nullptr);

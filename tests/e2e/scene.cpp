@@ -2,7 +2,9 @@
 //   scene.exe pattern X Y W H     a fixed colour pattern that every pixel can be checked against
 //   scene.exe moving  X Y W H S   a bright square crossing a dark client area at S pixels per second
 // (W, H are the client size.) It writes its client and window rectangles in screen
-// coordinates to scene-rect.txt in the current folder, once it has painted.
+// coordinates to scene-rect.txt in the current folder, once it has painted. While a file
+// "hide-pointer" exists there, it hides the pointer over its client area by setting no
+// shape, as video players and games do.
 #include <windows.h>
 #include <shellapi.h>
 
@@ -100,6 +102,12 @@ LRESULT CALLBACK sceneProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
     }
     case WM_ERASEBKGND:
         return 1;
+    case WM_SETCURSOR:
+        if (LOWORD(lParam) == HTCLIENT && GetFileAttributesA("hide-pointer") != INVALID_FILE_ATTRIBUTES) {
+            SetCursor(nullptr);
+            return TRUE;
+        }
+        return DefWindowProcW(window, message, wParam, lParam);
     case WM_DESTROY:
         PostQuitMessage(0);
         return 0;

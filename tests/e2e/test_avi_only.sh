@@ -42,5 +42,19 @@ wait_for 30 "the capture to end" caption_is "$KESTRIN_CAPTION_READY"
 [ ! -e "$out/savi0001.avi" ] || fail "a screenshot wrote an AVI with AUTO_SAVE off"
 [ ! -e "$out/ss0000.bmp" ] || fail "a screenshot auto-saved with AUTO_SAVE off"
 pass "AVI_OUT alone records nothing"
+
+# A folder that takes no file (its path runs through a plain file): the user learns it
+# before recording, and nothing is recorded to be lost.
+stop_kestrin
+: > "$E2E_DIR/plain"
+e2e_set_ini AVISAVEPATH "$(winpath "$E2E_DIR/plain/videos")"
+start_kestrin
+press scene Prior
+wait_for 20 "the message that nothing can be recorded" window_present ビデオファイル作成エラー
+texts=$(again procprobe answer-texts ビデオファイル作成エラー)
+grep -q '録画出来ません' <<<"$texts" || fail "the refusal said '$texts'"
+wait_for 20 "the message box to close" no_message_box
+caption_is "$KESTRIN_CAPTION_READY" || fail "a recording started into a folder that takes no file"
+pass "a recording into a folder that takes no file is refused before its first sample"
 stop_kestrin
 [ "$KESTRIN_EXIT" -eq 0 ] || fail "exit code $KESTRIN_EXIT"

@@ -48,7 +48,7 @@ messages_seen=0
 # Presses the hot key and waits for the capture to end, answering every message box; the
 # texts it answered are in $E2E_DIR/messages.txt, one box a line.
 capture() {
-  press scene Print
+  press scene "${1:-Print}"
   local deadline=$((SECONDS + 90)) started=0
   while [ $SECONDS -lt $deadline ]; do
     local texts=""
@@ -163,3 +163,26 @@ told=$(grep -o '録画を [0-9]* フレームで終了' "$E2E_DIR/messages.txt" 
 pass "the disk filled during a recording: a whole AVI of $frames frames remains, as the message says"
 stop_kestrin
 [ "$KESTRIN_EXIT" -eq 0 ] || fail "exit code $KESTRIN_EXIT"
+
+# A recording the disks cannot hold whole is told before its first sample how long it can
+# be, and is then exactly that long: with the AVI's disk the small one, and with the
+# store's (the samples of 320 x 240 take 230 KB each, at 4 a second for up to 60 s).
+for small in avi store; do
+  rm -rf "${disk:?}"/avi/* "${disk:?}"/shots/* "${disk:?}"/tmp/* "$E2E_DIR/videos"
+  if [ $small = avi ]; then avi_folder="$D:\\avi" temp_folder=$(winpath "$E2E_DIR"); avis="$disk/avi"
+  else avi_folder=$(winpath "$E2E_DIR/videos") temp_folder="$D:\\tmp"; avis="$E2E_DIR/videos"; fi
+  e2e_set_ini AVISAVEPATH "$avi_folder"; e2e_set_ini TEMPPATH "$temp_folder"
+  e2e_set_ini AVI_FPS 4; e2e_set_ini AVI_TIME 60
+  : > "$E2E_DIR/messages.txt"
+  start_kestrin
+  capture Prior
+  told=$(grep -o '（[0-9]* フレーム）' "$E2E_DIR/messages.txt" | grep -o '[0-9]*' | head -n1)
+  [ -n "$told" ] || fail "the $small disk: no length was told; messages: $(cat "$E2E_DIR/messages.txt")"
+  [ "$(wc -l < "$E2E_DIR/messages.txt")" = 1 ] || fail "the $small disk: more was said: $(cat "$E2E_DIR/messages.txt")"
+  avi=$(ls "$avis"/savi*.avi 2>/dev/null | head -n1)
+  [ -n "$avi" ] || fail "the $small disk: the recording left no AVI"
+  frames=$(ffprobe -v error -count_frames -show_entries stream=nb_read_frames -of csv=p=0 "$avi")
+  [ "$frames" = "$told" ] || fail "the $small disk: told $told frames, the AVI holds $frames"
+  stop_kestrin
+  pass "a recording too long for the $small disk was told $told frames and holds $told"
+done

@@ -33,6 +33,16 @@ press "$(titled_window 'ファイル保存エラー')" Return
 wait_for 20 "the message box to close" window_absent 'ファイル保存エラー'
 pass "Ctrl+S acts while the dialog has the focus"
 
+# Ctrl+C in an edit box copies its selected text, not the (absent) result.
+# (xclip stays to serve what it put there: its output must not hold the test's.)
+printf 'before' | xclip -selection clipboard >/dev/null 2>&1
+focus "$(options_window)"
+again probe select 'オプション' 1006
+xdotool key ctrl+c
+wait_for 10 "the shutter time on the clipboard" \
+  sh -c '[ "$(xclip -o -selection clipboard 2>/dev/null)" = 1.00 ]'
+pass "Ctrl+C in an edit box copies its text"
+
 # Screenshot key F1 (row 3), then Apply: the INI file and the hook library take it.
 again probe combo 'オプション' 1019 3
 probe click 'オプション' 1004

@@ -105,21 +105,25 @@ stop_kestrin
 [ "$KESTRIN_EXIT" -eq 0 ] || fail "exit code $KESTRIN_EXIT"
 
 e2e_set_ini AVI_OUT 0; e2e_set_ini CURSOR_CAPTURE 1; e2e_set_ini COMPOSITE_MODE 1; e2e_set_ini AUTO_COPY 1
-echo -n | xclip -selection clipboard 2>/dev/null || true
+echo -n | xclip -selection clipboard >/dev/null 2>&1 || true
 start_kestrin
-press scene Print
-# The pointer along a line a third of the way down the client area, over and over for as
-# long as samples are taken, however late the capture starts.
+# A capture with the pointer moved along a line a third of the way down the client area,
+# over and over for as long as samples are taken, however late the capture starts. Its
+# place follows the clock (500 pixels a second, again from the left after 520), not the
+# count of moves, which the time each look at the caption takes would slow.
 row=$((ct + h / 4))
-# Its place follows the clock (500 pixels a second, again from the left after 520), not
-# the count of moves, which the time each look at the caption takes would slow.
-wait_for 20 "the capture to start" caption_matches '\('
-started=$(date +%s%N) deadline=$((SECONDS + 60))
-until caption_is "$KESTRIN_CAPTION_READY" >/dev/null || [ $SECONDS -ge $deadline ]; do
-  ms=$((($(date +%s%N) - started) / 1000000))
-  xdotool mousemove $((cl + 40 + ms / 2 % 520)) "$row"
-  sleep 0.02
-done
+capture_with_pointer_moving() {
+  press scene Print
+  wait_for 20 "the capture to start" caption_matches '\('
+  local started deadline ms
+  started=$(date +%s%N) deadline=$((SECONDS + 60))
+  until caption_is "$KESTRIN_CAPTION_READY" >/dev/null || [ $SECONDS -ge $deadline ]; do
+    ms=$((($(date +%s%N) - started) / 1000000))
+    xdotool mousemove $((cl + 40 + ms / 2 % 520)) "$row"
+    sleep 0.02
+  done
+}
+capture_with_pointer_moving
 wait_for 60 "the auto-saved BMP" test -s "$out/ss0001.bmp"
 wait_for 30 "the capture to end" caption_is "$KESTRIN_CAPTION_READY"
 e2e_screenshot pointer-trail
@@ -134,5 +138,14 @@ spread=$(awk 'NR == 1 { first = $1 } { last = $1; n++ } END { print (n ? last - 
 read -r span columns <<<"$spread"
 [ "$span" -ge 300 ] || fail "the pointer's trail spans $span pixels (of about 500 travelled)"
 pass "the pointer drawn into each sample leaves a bright trail of $span pixels; the result was copied as it was shown"
+
+# A window that sets no pointer shape has hidden the pointer: nothing stands in for it.
+: > "$E2E_DIR/hide-pointer"
+capture_with_pointer_moving
+wait_for 60 "the auto-saved BMP" test -s "$out/ss0002.bmp"
+grey=$(pixels_of "$out/ss0002.bmp" -crop "${w}x24+0+$((row - ct))" +repage |
+       awk '$3 >= 48 && $3 - $5 < 8 && $5 - $3 < 8 && $3 - $4 < 8 && $4 - $3 < 8' | wc -l)
+[ "$grey" = 0 ] || fail "a pointer the window hid was drawn ($grey grey pixels along its path)"
+pass "a pointer the window hid is not drawn"
 stop_kestrin
 [ "$KESTRIN_EXIT" -eq 0 ] || fail "exit code $KESTRIN_EXIT"

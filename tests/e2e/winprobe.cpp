@@ -5,6 +5,7 @@
 //   winprobe.exe text TITLE ID TEXT       sets the text of a dialog's control
 //   winprobe.exe click TITLE ID           clicks a dialog's button (WM_COMMAND, BN_CLICKED)
 //   winprobe.exe gettext TITLE ID         prints the text of a dialog's control as UTF-8
+//   winprobe.exe select TITLE ID          gives a dialog's edit box the focus and selects its text
 #include <windows.h>
 #include <shellapi.h>
 
@@ -78,6 +79,16 @@ int main() {
         WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof utf8, nullptr, nullptr);
         fwrite(utf8, 1, strlen(utf8), stdout);
         return 0;
+    }
+    if (lstrcmpW(verb, L"select") == 0 && control) {
+        // The focus of another thread's window is set from inside its input state.
+        const DWORD thread = GetWindowThreadProcessId(dialog, nullptr);
+        AttachThreadInput(GetCurrentThreadId(), thread, TRUE);
+        SetFocus(control);
+        const bool focused = GetFocus() == control;
+        AttachThreadInput(GetCurrentThreadId(), thread, FALSE);
+        SendMessageW(control, EM_SETSEL, 0, -1);
+        return focused ? 0 : 1;
     }
     if (lstrcmpW(verb, L"click") == 0) {
         PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(control));

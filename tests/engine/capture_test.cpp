@@ -16,6 +16,7 @@
 #include "engine/sample_store.h"
 #include "engine/slot_pool.h"
 #include "hook/hook_api.h"
+#include "output/recording_plan.h"
 #include "support/dialog_watcher.h"
 #include "support/files.h"
 #include "support/display.h"
@@ -25,16 +26,6 @@
 namespace {
 
 // --- Sample counts and clipping ------------------------------------------------
-
-// Samples of 1 MB in the store and frames of 1 MB in the AVI; 4 MB kept for the files.
-TEST(RecordingRoom, OneDiskSharesItsRoomTwoDisksEachHoldTheirPart) {
-    const long long mb = 1 << 20;
-    EXPECT_EQ(recordableSamples(900, mb, mb, 100 * mb, 100 * mb, true), 48);
-    EXPECT_EQ(recordableSamples(30, mb, mb, 100 * mb, 100 * mb, true), 30) << "a recording that fits is left whole";
-    EXPECT_EQ(recordableSamples(900, mb, mb, 10 * mb, 100 * mb, false), 10);
-    EXPECT_EQ(recordableSamples(900, mb, mb, 1000 * mb, 3 * mb, false), 0);
-    EXPECT_EQ(recordedFrameBytes(641, 480), 8 + 1924 * 480 + 16) << "rows padded to 4 bytes";
-}
 
 TEST(SampleCount, ShutterTimeIsSinglePrecisionAndTruncated) {
     EXPECT_EQ(screenshotSampleCount(10, 0.7f), 6);
@@ -192,8 +183,10 @@ TEST_F(CaptureEngineTest, ARecordingTheDiskCannotHoldIsShortenedBeforeItStarts) 
     showPattern(100, 100, 32, 24);
     settings.AVI_FPS = kMaxSampleRate;
     settings.AVI_TIME = kMaxAviSeconds;  // 864 million samples of 2 KB and frames of 2 KB: terabytes
+    recordingPlanner = planRecording;
     hookSetStartPressed(1);
     step();
+    recordingPlanner = nullptr;
     ASSERT_EQ(watcher.seen().size(), 1u);
     EXPECT_EQ(watcher.seen()[0].text.rfind(wideFromShiftJis("ディスクの空き容量が足りないため、\nこの録画は最長 "), 0), 0u);
     EXPECT_GT(app.sampleLimit, 0);

@@ -13,7 +13,9 @@
 #include "output/avi_riff_reader.h"
 #include "app/compositing_phase.h"
 #include "engine/kernels.h"
+#include "engine/sample_store.h"
 #include "output/avi_writer.h"
+#include "output/recording_plan.h"
 #include "support/dialog_watcher.h"
 #include "support/display.h"
 #include "support/files.h"
@@ -51,6 +53,34 @@ protected:
     TempFolder temp;
     const std::string folder = temp / "avi";  // made by the recorder; held without a trailing backslash
 };
+
+// A recording is told before its first sample how long it can be: that must be what
+// happens, so every byte it will take is counted, no more and no less.
+TEST(RecordingRoom, CountsEveryByteTheRecordingTakes) {
+    const long long mb = 1 << 20;
+    // 1920 x 1080 samples (6,220,800 bytes) into a store whose disk has 500 MB free beside
+    // the 15 MB its file holds; the AVI on another disk. The store grows to the samples
+    // asked for and not one more.
+    EXPECT_EQ(recordableSamples(900, 1920, 1080, 515 * mb, 100000 * mb, false), 515 * mb / 6220800);
+    // A 40 x 20 client area into an AVI folder with 512 KB free: frames of 8 + 2,400 + 16
+    // bytes, one file's headers and the room it keeps to close whole.
+    const int small = recordableSamples(1800, 40, 20, 1000 * mb, 512 * 1024, false);
+    EXPECT_EQ(small, (512 * 1024 - kAviFixedBytes - kAviCloseReserveBytes) / 2424);
+    EXPECT_LE(recordingAviBytes(small, 40, 20), 512 * 1024);
+    EXPECT_GT(recordingAviBytes(small + 1, 40, 20), 512 * 1024);
+    // One disk with 100 MB free, the store's file holding 15 MB: the store grows into the
+    // free space by what its samples need beyond those 15 MB, and the files take the rest.
+    const int shared = recordableSamples(900, 1024, 512, 115 * mb, 100 * mb, true);  // 1.5 MB samples
+    const long long growth = shared * sampleBytes(1024, 512) - 15 * mb;
+    EXPECT_LE(growth + recordingAviBytes(shared, 1024, 512), 100 * mb);
+    EXPECT_GT((shared + 1) * sampleBytes(1024, 512) - 15 * mb + recordingAviBytes(shared + 1, 1024, 512), 100 * mb);
+    EXPECT_EQ(recordableSamples(30, 1024, 512, 115 * mb, 100 * mb, true), 30) << "a recording that fits is left whole";
+    // Past 2 GB a recording goes on in more files, each with its own headers.
+    const long long frame = aviFrameFileBytes(stride24(1920) * 1080);
+    const int perFile = aviFramesPerFile(stride24(1920) * 1080, kAviSplitBytes);
+    EXPECT_EQ(recordingAviBytes(perFile + 1, 1920, 1080),
+              2 * kAviFixedBytes + (perFile + 1) * frame + kAviCloseReserveBytes);
+}
 
 TEST_F(AviRecording, ScreenshotFramesAreUprightPaddedKeyFramesOfTheCaptureSize) {
     DialogWatcher watcher;
@@ -164,7 +194,9 @@ TEST_F(AviRecording, SerialNamesFillGapsAndAFullFolderIsReportedWithoutTouchingF
     EXPECT_FALSE(exists(full + "\\savi10000.avi"));
 }
 
-TEST_F(AviRecording, FolderOf230BytesRecordsAndOf231RecordsNothingSilently) {
+// Beside a screenshot, a folder too long for the names records nothing silently; an
+// AVI-only recording, whose frames exist nowhere else, is told it lost them.
+TEST_F(AviRecording, FolderOf230BytesRecordsAndOf231RecordsNothing) {
     DialogWatcher watcher;
     for (int length : {230, 231}) {
         std::string path = folder;
@@ -186,6 +218,10 @@ TEST_F(AviRecording, FolderOf230BytesRecordsAndOf231RecordsNothingSilently) {
         removeTree(folder);
     }
     EXPECT_EQ(watcher.count(), 0u);
+    app.aviOnlyMode = 1;
+    recordSamples(2, 2);
+    EXPECT_TRUE(watcher.sawMessage(kAviErrorTitle, kAviNotCreatedMessage));
+    EXPECT_STREQ(recordingFileProblem(), kAviFolderUnusableMessage) << "and it is not started at all";
 }
 
 // A folder without a root would record into whatever the current directory is: nothing

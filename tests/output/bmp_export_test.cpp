@@ -83,6 +83,17 @@ TEST_F(BmpWriterTest, AFullDiskLeavesNoCutOffFileAndTellsTheUser) {
             EXPECT_TRUE(entriesOf(folder.path).empty()) << "nothing of the new file is left";
         }
     }
+    // A file beside which no new one can be made (its folder is too long for the name) is
+    // never written in place: the save fails and the old file stays as it was.
+    std::string deep = folder.path;
+    deep.pop_back();
+    deep += "\\" + std::string(247 - deep.size() - 1, 'd');
+    ASSERT_TRUE(CreateDirectoryA(deep.c_str(), nullptr)) << deep;
+    const std::string held = deep + "\\a.bmp";
+    ASSERT_TRUE(writeFileBytes(held, "the picture saved last week"));
+    EXPECT_EQ(writeResultBmp(held.c_str()), SaveOutcome::NotOpened);
+    EXPECT_EQ(readFileBytes(held).size(), strlen("the picture saved last week"));
+    EXPECT_TRUE(watcher.sawMessage("エラー", kWriteFailed));
 }
 
 TEST_F(BmpWriterTest, WithoutCOMThePngIsNotMadeAndTheUserIsTold) {

@@ -1,0 +1,95 @@
+#include "output/recording_plan.h"
+
+#include <windows.h>
+
+#include <climits>
+#include <cstdio>
+
+#include "core/app_state.h"
+#include "core/settings.h"
+#include "core/text.h"
+#include "core/texts.h"
+#include "engine/kernels.h"
+#include "engine/sample_store.h"
+#include "output/avi_writer.h"
+
+namespace {
+
+// The volume a folder lies on ("C:\"), and its free bytes; false when neither can be had.
+bool volumeRoom(const char* folder, char* volume, long long* room) {
+    ULARGE_INTEGER available;
+    if (!folder || !GetVolumePathNameA(folder, volume, MAX_PATH) ||
+        !GetDiskFreeSpaceExA(volume, &available, nullptr, nullptr)) {
+        return false;
+    }
+    *room = available.QuadPart > static_cast<unsigned long long>(LLONG_MAX) ? LLONG_MAX
+                                                                          : static_cast<long long>(available.QuadPart);
+    return true;
+}
+
+// Whether n samples and their files fit: see recordableSamples.
+bool recordingFits(long long n, long long sample, int width, int height, long long storeRoom, long long aviRoom,
+                   bool oneDisk) {
+    if (n > LLONG_MAX / sample) return false;
+    const long long samples = n * sample;
+    const long long files = recordingAviBytes(static_cast<int>(n), width, height);
+    if (!oneDisk) return samples <= storeRoom && files <= aviRoom;
+    // One disk: its free space takes what the store's file grows by and the files.
+    const long long held = storeRoom > aviRoom ? storeRoom - aviRoom : 0;
+    const long long growth = samples > held ? samples - held : 0;
+    return growth <= aviRoom && files <= aviRoom - growth;
+}
+
+}  // namespace
+
+long long recordingAviBytes(int frames, int width, int height) {
+    const long long frameBytes = static_cast<long long>(stride24(width)) * height;
+    if (frames <= 0) return kAviFixedBytes + kAviCloseReserveBytes;
+    if (frameBytes > INT_MAX) return LLONG_MAX;
+    const int perFile = aviFramesPerFile(static_cast<int>(frameBytes), kAviSplitBytes);
+    if (perFile <= 0) return LLONG_MAX;
+    const long long fileCount = (static_cast<long long>(frames) + perFile - 1) / perFile;
+    return fileCount * kAviFixedBytes + frames * aviFrameFileBytes(static_cast<int>(frameBytes)) +
+           kAviCloseReserveBytes;
+}
+
+int recordableSamples(int wanted, int width, int height, long long storeRoom, long long aviRoom, bool oneDisk) {
+    const long long sample = sampleBytes(width, height);
+    if (wanted <= 0 || sample <= 0) return wanted > 0 ? wanted : 0;
+    // The most n for which everything fits: each sample only adds bytes.
+    int low = 0, high = wanted;
+    while (low < high) {
+        const int middle = low + (high - low + 1) / 2;
+        if (recordingFits(middle, sample, width, height, storeRoom, aviRoom, oneDisk)) {
+            low = middle;
+        } else {
+            high = middle - 1;
+        }
+    }
+    return low;
+}
+
+int planRecording(int sampleTotal, int width, int height) {
+    if (const char* problem = recordingFileProblem()) {
+        showMessage(mainWindow, problem, kAviErrorTitle);
+        return 0;
+    }
+    char aviVolume[MAX_PATH], storeVolume[MAX_PATH] = "";
+    long long aviRoom = 0;
+    const long long storeBytesRoom = storeRoom();
+    // The folder was just made and took a file: a disk that does not answer is not guessed at.
+    if (!volumeRoom(settings.AVISAVEPATH, aviVolume, &aviRoom)) return sampleTotal;
+    const char* storeFolder = storeFolderPath();
+    const bool oneDisk = storeFolder && GetVolumePathNameA(storeFolder, storeVolume, MAX_PATH) &&
+                         lstrcmpiA(storeVolume, aviVolume) == 0;
+    const int fits = recordableSamples(sampleTotal, width, height, storeBytesRoom, aviRoom, oneDisk);
+    if (fits >= sampleTotal) return sampleTotal;
+    if (fits < settings.AVI_FPS) {
+        showMessage(mainWindow, kRecordingNoRoomMessage, kAviErrorTitle);
+        return 0;
+    }
+    char text[256];
+    snprintf(text, sizeof text, kRecordingShortenedMessage, fits / settings.AVI_FPS, fits);
+    showMessage(mainWindow, text, kAviErrorTitle);
+    return fits;
+}

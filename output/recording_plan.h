@@ -1,0 +1,24 @@
+#pragma once
+// Before an AVI-only recording: what it can keep. Its frames live only in the sample
+// store until its last sample, when they are written as AVI files, so a folder that takes
+// no file or disks that cannot hold the samples and the files would lose the recording
+// at its end. Every byte it will take is counted before its first sample instead: the
+// store's samples, and each AVI file's headers, frames and index with the room a file
+// keeps free to close whole. The user is told at once what will and will not be kept.
+
+// Bytes the AVI files of a recording of `frames` frames of w x h take on their disk,
+// with the room the last of them keeps free to close whole.
+long long recordingAviBytes(int frames, int width, int height);
+
+// How many of `wanted` samples of w x h a recording can keep. `storeRoom` is what the
+// store could hold in all (its disk's free space and what its file holds already);
+// `aviRoom` the free space of the AVI folder's disk. On one disk the store's growth and
+// the files share that free space; on two each needs its own. The store grows to exactly
+// the samples it is asked for during a recording.
+int recordableSamples(int wanted, int width, int height, long long storeRoom, long long aviRoom, bool oneDisk);
+
+// The program's check before the first sample of a recording of `sampleTotal` samples
+// of w x h: the samples it may take. The user has been told when that is fewer: 0 when
+// the recording cannot start (no file can be made in the folder, or the disks hold less
+// than a second of it), else the shortened length.
+int planRecording(int sampleTotal, int width, int height);
