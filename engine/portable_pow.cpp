@@ -121,5 +121,9 @@ double portablePow(double base, double exponent) {
     }
     Wide log = logOf(base);
     if (scale) log = add(log, times(kLn2, static_cast<double>(scale)));
+    // Far past the range (an exponent above about 1e300) the exact product would overflow
+    // on its way to infinity and give not-a-number.
+    const double rough = log.hi * exponent;
+    if (std::fabs(rough) > 1e4) return rough > 0 ? std::numeric_limits<double>::infinity() : 0.0;
     return expOf(times(log, exponent));
 }

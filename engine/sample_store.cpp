@@ -8,6 +8,7 @@
 
 SampleStore store;
 long long storeWindowBytes = 64LL * 1024 * 1024;
+long long storeViewsMapped = 0;
 
 namespace {
 char storeFolder[MAX_PATH] = "";  // the full path of the folder of "tmp.map", for its disk's free space
@@ -168,6 +169,7 @@ BYTE* storeBytes(long long offset, long long length) {
     if (size <= 0 || static_cast<unsigned long long>(size) > static_cast<SIZE_T>(-1)) return nullptr;
     store.window = mapView(store.storeMapping, start, size);
     if (!store.window) return nullptr;
+    ++storeViewsMapped;
     store.windowOffset = start;
     store.windowBytes = size;
     return store.window + (offset - start);

@@ -22,6 +22,8 @@ extern SampleStore store;
 // The size a window of the store is made (larger only when one request needs more): a
 // few tens of megabytes, which even a 32-bit process can always map. Tests make it small.
 extern long long storeWindowBytes;
+// Views of the store mapped so far, for the benchmark and the tests to count.
+extern long long storeViewsMapped;
 
 // The bytes [offset, offset + length) of the store, through a window that covers them
 // (the one in view, or a new one in its place). The pointer stays valid until the next

@@ -1,9 +1,12 @@
 #include "engine/store_composite.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <new>
 #include <vector>
 
 #include "core/app_state.h"
@@ -17,8 +20,8 @@ namespace {
 // Sums of a band no larger than this stay in the processor's cache while every sample
 // of the band is added.
 const long long kBandSumBytes = 2 * 1024 * 1024;
-// The median gathers a band's rows of every sample into at most this much memory.
-const long long kMedianBandBytes = 16 * 1024 * 1024;
+// The median lets the window answer after about this many bytes of samples.
+const long long kAnswerBytes = 16 * 1024 * 1024;
 
 // The mean, lighten and darken through windows: per band, each window's samples folded
 // into the band's sums or maxima, which then become the band's bytes.
@@ -70,27 +73,74 @@ bool foldThroughWindows(CompositeMode mode, const Real* weights, int n, int stor
     return true;
 }
 
+// What the median may gather into: medianGatherBytes, or a quarter of the free address
+// space or of the free memory where that is less, so the store's window, the result and
+// the rest of the program keep their room (a 32-bit process has 2 to 4 GB in all).
+long long gatherBudget() {
+    long long budget = medianGatherBytes;
+    MEMORYSTATUSEX memory = {};
+    memory.dwLength = sizeof memory;
+    if (GlobalMemoryStatusEx(&memory)) {
+        budget = std::min(budget, static_cast<long long>(memory.ullAvailVirtual / 4));
+        budget = std::min(budget, static_cast<long long>(memory.ullAvailPhys / 4));
+    }
+    return budget;
+}
+
+// Bytes of the gathering buffer that cost least: each band maps a window for every few
+// samples, and each page of the buffer is faulted in afresh every composite. Measured
+// under Wine, a window cost about as much as 2 MB of buffer, and the sum of the two is
+// least at sqrt(store bytes x windows a band x 2 MB). Never less than 16 MB, which small
+// stores gather fastest while it stays in the cache.
+long long cheapestBand(int n, long long sampleSize) {
+    const long long perWindow = storeWindowBytes / sampleSize;
+    const long long windowsPerBand = perWindow > 1 ? (n + perWindow - 1) / perWindow : n;
+    const double best = std::sqrt(static_cast<double>(sampleSize) * n * static_cast<double>(windowsPerBand) * 2e6);
+    return std::max(16LL * 1024 * 1024, static_cast<long long>(std::min(best, 9e18)));
+}
+
+// The gathering buffer of a band of as many rows (of rowBytes, every sample's row) as
+// `wanted` and the memory allow; half as many while it cannot be had (the address space
+// may be too fragmented for one block), never fewer than one. Null when not even one row
+// can be had.
+std::unique_ptr<uint8_t[]> allocateBand(long long wanted, long long rowBytes, int height, long long* bandRows) {
+    long long rows = std::min(wanted, gatherBudget()) / rowBytes;
+    if (rows > height) rows = height;
+    if (rows < 1) rows = 1;
+    for (;; rows = (rows + 1) / 2) {
+        // One row of very many samples may pass what a 32-bit process can address.
+        if (rows <= static_cast<long long>(PTRDIFF_MAX) / rowBytes) {
+            std::unique_ptr<uint8_t[]> band(new (std::nothrow) uint8_t[static_cast<size_t>(rows * rowBytes)]);
+            if (band) {
+                *bandRows = rows;
+                return band;
+            }
+        }
+        if (rows == 1) return nullptr;
+    }
+}
+
 // The median through windows: per band, the band's rows of every sample gathered into
-// one buffer (a few rows of many samples), then their median.
+// one buffer, then their median.
 bool medianThroughWindows(int n, int storeWidth, int width, int height, uint8_t* result, int resultStride) {
     const int storeStride = storeWidth * 3;
     const long long sampleSize = static_cast<long long>(storeStride) * height;
-    long long bandRows = kMedianBandBytes / (static_cast<long long>(storeStride) * n);
-    if (bandRows < 1) bandRows = 1;
-    if (bandRows > height) bandRows = height;
-    // One row of very many samples may pass what a 32-bit process can address.
-    const long long gatheredBytes = bandRows * storeStride * n;
-    if (gatheredBytes > static_cast<long long>(PTRDIFF_MAX)) return false;
-    std::vector<uint8_t> gathered;
+    long long bandRows = 0;
+    const std::unique_ptr<uint8_t[]> gathered =
+        allocateBand(cheapestBand(n, sampleSize), static_cast<long long>(storeStride) * n, height, &bandRows);
+    if (!gathered) return false;
     std::vector<const uint8_t*> images;
     try {
-        gathered.resize(static_cast<size_t>(gatheredBytes));
         images.resize(static_cast<size_t>(n));
     } catch (...) {
         return false;
     }
     const size_t bandBytes = static_cast<size_t>(bandRows) * storeStride;
-    for (int k = 0; k < n; ++k) images[k] = gathered.data() + k * bandBytes;
+    // A band may take seconds to gather and to reduce: the window answers between its
+    // parts, as it did between the bands when they were small.
+    const long long rowOfAll = static_cast<long long>(storeStride) * n;
+    const int answerRows = static_cast<int>(std::max(1LL, kAnswerBytes / rowOfAll));
+    long long sinceAnswer = 0;
     for (int top = 0; top < height; top += static_cast<int>(bandRows)) {
         const int rows = height - top < bandRows ? height - top : static_cast<int>(bandRows);
         const size_t bytes = static_cast<size_t>(rows) * storeStride;
@@ -98,11 +148,19 @@ bool medianThroughWindows(int n, int storeWidth, int width, int height, uint8_t*
             const uint8_t* rowsOfSample = storeBytes(k * sampleSize + static_cast<long long>(top) * storeStride,
                                                      static_cast<long long>(bytes));
             if (!rowsOfSample) return false;
-            memcpy(gathered.data() + k * bandBytes, rowsOfSample, bytes);
+            memcpy(gathered.get() + k * bandBytes, rowsOfSample, bytes);
+            sinceAnswer += static_cast<long long>(bytes);
+            if (sinceAnswer >= kAnswerBytes) {
+                keepAnswering();
+                sinceAnswer = 0;
+            }
         }
-        medianImages(images.data(), n, storeStride, width, rows, result + static_cast<size_t>(top) * resultStride,
-                     resultStride);
-        keepAnswering();
+        for (int r = 0; r < rows; r += answerRows) {
+            for (int k = 0; k < n; ++k) images[k] = gathered.get() + k * bandBytes + static_cast<size_t>(r) * storeStride;
+            medianImages(images.data(), n, storeStride, width, std::min(answerRows, rows - r),
+                         result + static_cast<size_t>(top + r) * resultStride, resultStride);
+            keepAnswering();
+        }
     }
     return true;
 }
@@ -162,6 +220,8 @@ bool composite(CompositeMode mode, const Real* weights, int n, int storeWidth, i
 }
 
 }  // namespace
+
+long long medianGatherBytes = 1024LL * 1024 * 1024;
 
 CompositeMode compositeModeOf(int setting) {
     switch (setting) {

@@ -8,6 +8,11 @@
 // Both ways give the same bytes.
 #include <cstdint>
 
+// The most the median gathers into through windows (a band of rows of every sample),
+// when the memory has that much free: 1 GB takes a thousand 4K samples (25 GB) in 24
+// bands. Tests make it small.
+extern long long medianGatherBytes;
+
 enum class CompositeMode { Mean, Lighten, Darken, Median };
 
 // The mode COMPOSITE_MODE names: 0 mean, 1 lighten, 2 darken, 3 median; anything else,

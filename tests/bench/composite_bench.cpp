@@ -1,7 +1,9 @@
 // Times one composite of 15 full-HD samples on one thread, in both precisions, beside
 // the machine's plain memory-read and memory-copy speed measured in the same run.
 // With a path argument it also writes the 15 samples there as raw bgr24 frames, so the
-// script can time another mixer on exactly the same input.
+// script can time another mixer on exactly the same input. With "--store n w h windowMB"
+// it times only the mean and the median of n samples of w x h read through the store's
+// windows, the case of many large samples.
 #include <windows.h>
 
 #include <algorithm>
@@ -76,9 +78,72 @@ void composite(const std::vector<uint8_t>& samples, uint8_t* result, bool fullAc
     compositeImages(images, weights, kSamples, kWidth * 3, kWidth, kHeight, weightSum, result, stride24(kWidth));
 }
 
+// A store of n samples of w x h in "tmp.map" in the temporary folder.
+bool openBenchStore(int n, int width, int height) {
+    char temp[MAX_PATH];
+    const DWORD length = GetTempPathA(MAX_PATH, temp);
+    if (length > 0 && length < MAX_PATH) temp[length - 1] = '\0';  // held without its backslash
+    createSampleStore(temp, 0);
+    return ensureStoreCapacity(width, height, n);
+}
+
+// The mean (both precisions) and the median of the store's n samples, through windows of
+// storeWindowBytes, with the views each maps.
+void timeThroughStore(int n, int width, int height, int runs, uint8_t* result) {
+    std::vector<float> floatWeights(static_cast<size_t>(n));
+    std::vector<double> doubleWeights(static_cast<size_t>(n));
+    float floatSum = 0;
+    double doubleSum = 0;
+    for (int i = 1; i <= n; ++i) {
+        floatSum += floatWeights[i - 1] = sampleWeight<float>(i, n, 1.0f, 0, 0, 100);
+        doubleSum += doubleWeights[i - 1] = sampleWeight<double>(i, n, 1.0f, 0, 0, 100);
+    }
+    long long views[3] = {};
+    double ms[3] = {};
+    for (int m = 0; m < 3; ++m) {
+        views[m] = storeViewsMapped;
+        ms[m] = timeRuns(runs, [] {}, [&] {
+                    if (m == 0) {
+                        compositeFromStore(CompositeMode::Mean, floatWeights.data(), n, width, width, height, floatSum,
+                                           result, stride24(width));
+                    } else if (m == 1) {
+                        compositeFromStore(CompositeMode::Mean, doubleWeights.data(), n, width, width, height,
+                                           doubleSum, result, stride24(width));
+                    } else {
+                        compositeFromStore(CompositeMode::Median, floatWeights.data(), n, width, width, height,
+                                           floatSum, result, stride24(width));
+                    }
+                }).medianMs;
+        views[m] = (storeViewsMapped - views[m]) / runs;
+    }
+    printf("from the store, windows of %5.1f MB: float %8.2f ms, double %8.2f ms (%lld views); "
+           "median %8.2f ms (%lld views), %.2fx the float mean\n",
+           static_cast<double>(storeWindowBytes) / 1e6, ms[0], ms[1], views[0], ms[2], views[2], ms[2] / ms[0]);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    // "--store n w h windowMB": only the store's composites, of n samples of w x h.
+    if (argc == 6 && strcmp(argv[1], "--store") == 0) {
+        const int n = atoi(argv[2]), width = atoi(argv[3]), height = atoi(argv[4]);
+        storeWindowBytes = atoll(argv[5]) * 1024 * 1024;
+        if (n < 1 || width < 1 || height < 1 || storeWindowBytes < 1 || !openBenchStore(n, width, height)) {
+            fprintf(stderr, "no store of %d samples of %dx%d\n", n, width, height);
+            return 1;
+        }
+        // Every sample a little different: the noise of one, moved along by its number.
+        const long long bytes = sampleBytes(width, height);
+        std::vector<uint8_t> noise(static_cast<size_t>(bytes) + 4096);
+        uint32_t state = 12345;
+        for (uint8_t& byte : noise) byte = static_cast<uint8_t>((state = state * 1664525u + 1013904223u) >> 24);
+        for (int k = 0; k < n; ++k) memcpy(storeBytes(k * bytes, bytes), noise.data() + k % 4096, static_cast<size_t>(bytes));
+        std::vector<uint8_t> result(static_cast<size_t>(stride24(width)) * height);
+        printf("store: %d samples of %dx%d, %.1f GB\n", n, width, height, static_cast<double>(bytes) * n / 1e9);
+        timeThroughStore(n, width, height, 3, result.data());
+        releaseSampleStore();
+        return 0;
+    }
     const std::vector<uint8_t> samples = makeSamples();
     if (argc > 1 && !writeFileBytes(argv[1], samples.data(), samples.size())) {
         fprintf(stderr, "cannot write %s\n", argv[1]);
@@ -160,37 +225,19 @@ int main(int argc, char** argv) {
     // The same composite read from a sample store ("tmp.map" in the temporary folder):
     // through one window that holds all 15 samples, and through windows of the program's
     // usual size (64 MB: ten samples), as a capture of this size composites.
-    char temp[MAX_PATH];
-    const DWORD length = GetTempPathA(MAX_PATH, temp);
-    if (length > 0 && length < MAX_PATH) temp[length - 1] = '\0';  // held without its backslash
-    createSampleStore(temp, 0);
-    if (ensureStoreCapacity(kWidth, kHeight, kSamples)) {
+    if (openBenchStore(kSamples, kWidth, kHeight)) {
         for (int k = 0; k < kSamples; ++k) {
             const long long bytes = sampleBytes(kWidth, kHeight);
             memcpy(storeBytes(k * bytes, bytes), samples.data() + static_cast<size_t>(bytes) * k,
                    static_cast<size_t>(bytes));
         }
-        float floatWeights[kSamples];
-        double doubleWeights[kSamples];
-        float floatSum = 0;
-        double doubleSum = 0;
-        for (int i = 1; i <= kSamples; ++i) {
-            floatSum += floatWeights[i - 1] = sampleWeight<float>(i, kSamples, 1.0f, 0, 0, 100);
-            doubleSum += doubleWeights[i - 1] = sampleWeight<double>(i, kSamples, 1.0f, 0, 0, 100);
-        }
         const long long usual = storeWindowBytes;
         for (long long window : {sampleBytes(kWidth, kHeight) * kSamples + (1 << 16), usual}) {
             storeWindowBytes = window;
-            const double floatMs = medianMs([&] {
-                compositeFromStore(CompositeMode::Mean, floatWeights, kSamples, kWidth, kWidth, kHeight, floatSum, result.data(),
-                                   stride24(kWidth));
-            });
-            const double doubleMs = medianMs([&] {
-                compositeFromStore(CompositeMode::Mean, doubleWeights, kSamples, kWidth, kWidth, kHeight, doubleSum, result.data(),
-                                   stride24(kWidth));
-            });
-            printf("from the store, windows of %5.1f MB: float %8.2f ms, double %8.2f ms\n",
-                   static_cast<double>(window) / 1e6, floatMs, doubleMs);
+            // A view of the last byte alone: a view of the earlier size left in place
+            // would hold every sample, and no window of this size would ever be mapped.
+            storeBytes(store.capacity - 1, 1);
+            timeThroughStore(kSamples, kWidth, kHeight, kRuns, result.data());
         }
         storeWindowBytes = usual;
     }

@@ -167,10 +167,35 @@ TEST(StoreComposite, EveryModeGivesTheSameBytesThroughSmallWindows) {
         storeWindowBytes = 4096;
         ASSERT_TRUE(compositeFromStore(mode, weights.data(), n, width, width, height, sum, many.data(), width * 3));
         EXPECT_EQ(one, many) << "mode " << static_cast<int>(mode);
+        if (mode != CompositeMode::Median) continue;
+        // Bands of 5 rows, the last one of 3, as a store larger than the memory gives.
+        const long long gather = medianGatherBytes;
+        medianGatherBytes = 5LL * width * 3 * n;
+        ASSERT_TRUE(compositeFromStore(mode, weights.data(), n, width, width, height, sum, many.data(), width * 3));
+        medianGatherBytes = gather;
+        EXPECT_EQ(one, many) << "the median in bands of 5 rows";
     }
     storeWindowBytes = usual;
     releaseSampleStore();
     EXPECT_EQ(compositeModeOf(7), CompositeMode::Mean) << "an unknown mode is the mean";
+}
+
+// Many samples, each larger than a window: the windows cost more than gathering the
+// whole store at once, so it is one band, one window a sample (bands of a fixed 16 MB
+// took two bands here and twice the windows; at a thousand 4K samples, one row a band).
+TEST(StoreComposite, TheMedianGathersFewBandsOfManySamples) {
+    const long long usual = storeWindowBytes;
+    storeWindowBytes = 64 * 1024;  // from the first window on
+    createSampleStore("Z:\\tmp", 0);
+    const int n = 200, width = 400, height = 100;  // 24 MB of samples
+    ASSERT_TRUE(ensureStoreCapacity(width, height, n));
+    const long long views = storeViewsMapped;
+    std::vector<uint8_t> result(static_cast<size_t>(width) * 3 * height);
+    const float weights[n] = {};
+    EXPECT_TRUE(compositeFromStore(CompositeMode::Median, weights, n, width, width, height, 0.0f, result.data(), width * 3));
+    EXPECT_LE(storeViewsMapped - views, n);
+    storeWindowBytes = usual;
+    releaseSampleStore();
 }
 
 }  // namespace

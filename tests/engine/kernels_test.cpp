@@ -1,6 +1,7 @@
 // The compositing arithmetic: weights, weighted sums and the final division, checked
 // against the worked numbers of the design and against plain scalar evaluation.
 #include "engine/kernels.h"
+#include "engine/portable_pow.h"
 
 #include <gtest/gtest.h>
 
@@ -153,6 +154,9 @@ TYPED_TEST(CompositeNumbers, UnusableCurvesStillGiveAMeanOfTheSamples) {
         const TypeParam w = sampleWeight<TypeParam>(i, 3, huge.reducePer, 0, 1, 50);
         EXPECT_TRUE(std::isfinite(w) && w >= 0) << i;
     }
+    // The power itself, past any exponent a curve can hold: 0 or infinity, not not-a-number.
+    EXPECT_EQ(portablePow(2.0, 1e301), std::numeric_limits<double>::infinity());
+    EXPECT_EQ(portablePow(2.0, -1e301), 0.0);
     EXPECT_EQ(TypeParam(0), sampleWeight<TypeParam>(0, 3, 1.0f, 0, 0, 0));
     EXPECT_EQ(TypeParam(0), sampleWeight<TypeParam>(4, 3, 1.0f, 0, 0, 0));
 }
