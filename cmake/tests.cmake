@@ -17,7 +17,7 @@ set(B ${CMAKE_SYSTEM_PROCESSOR}/)
 set(KESTRIN_WINE ${CMAKE_CROSSCOMPILING_EMULATOR})
 
 # One test program per source folder: start-up under Wine costs more than the tests.
-foreach(area core engine output ui app hook)
+foreach(area core capture composite output ui app hook)
   file(GLOB area_tests CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/${area}/*.cpp)
   if(area_tests)
     add_executable(test_${area} ${area_tests} ${KESTRIN_RESOURCES})
@@ -36,7 +36,7 @@ foreach(area core engine output ui app hook)
 endforeach()
 # These show windows and dialogs, take the screen or press keys on the run's one display,
 # where a second such test would take the focus, cover windows or see the keys: one at a time.
-set_tests_properties(${B}engine ${B}output ${B}ui ${B}app ${B}hook PROPERTIES RESOURCE_LOCK display)
+set_tests_properties(${B}capture ${B}composite ${B}output ${B}ui ${B}app ${B}hook PROPERTIES RESOURCE_LOCK display)
 
 # End-to-end tests drive the real program under Xvfb and Wine; their helper programs
 # (console programs with main) draw known content or read what X cannot show.

@@ -9,7 +9,7 @@
 #include "core/settings.h"
 #include "core/text.h"
 #include "core/texts.h"
-#include "engine/kernels.h"
+#include "core/pixel_rows.h"
 #include "output/bmp_file.h"
 #include "output/folder_path.h"
 #include "output/serial_name.h"

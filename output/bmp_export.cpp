@@ -11,7 +11,7 @@
 #include "core/gdi_guards.h"
 #include "core/text.h"
 #include "core/texts.h"
-#include "engine/slot_pool.h"
+#include "capture/slot_pool.h"
 #include "output/folder_path.h"
 #include "output/png_file.h"
 #include "output/serial_name.h"

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#include "engine/kernels.h"
+#include "core/pixel_rows.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include "core/settings.h"
 #include "core/text.h"
 #include "core/texts.h"
-#include "engine/kernels.h"
-#include "engine/sample_store.h"
+#include "core/pixel_rows.h"
+#include "capture/sample_store.h"
 #include "output/avi_writer.h"
 
 namespace {

@@ -7,7 +7,7 @@
 
 #include "core/text.h"
 #include "core/texts.h"
-#include "engine/portable_pow.h"
+#include "composite/portable_pow.h"
 #include "resources/resource.h"
 
 CurveInputs curveInputsFromTexts(bool noDecay, const char* exponentText, const char* levelText, bool emphasis) {

@@ -13,13 +13,14 @@
 #include <cstring>
 #include <vector>
 
-#include "engine/capture.h"
-#include "engine/sample_store.h"
-#include "engine/kernels.h"
-#include "engine/lighten_kernel.h"
-#include "engine/median_kernel.h"
-#include "engine/slot_pool.h"
-#include "engine/store_composite.h"
+#include "capture/capture.h"
+#include "capture/sample_store.h"
+#include "composite/mean_kernel.h"
+#include "core/pixel_rows.h"
+#include "composite/lighten_kernel.h"
+#include "composite/median_kernel.h"
+#include "capture/slot_pool.h"
+#include "composite/store_composite.h"
 
 #include "bench/bench_clock.h"
 #include "support/files.h"

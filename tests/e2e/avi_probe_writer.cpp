@@ -12,8 +12,8 @@
 
 #include "core/app_state.h"
 #include "core/settings.h"
-#include "engine/kernels.h"
-#include "engine/slot_pool.h"
+#include "core/pixel_rows.h"
+#include "capture/slot_pool.h"
 #include "output/avi_writer.h"
 #include "support/display.h"
 #include "support/files.h"

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "engine/kernels.h"
+#include "core/pixel_rows.h"
 #include "output/avi_writer.h"
 
 namespace {

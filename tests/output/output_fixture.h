@@ -10,7 +10,7 @@
 
 #include "core/app_state.h"
 #include "core/settings.h"
-#include "engine/slot_pool.h"
+#include "capture/slot_pool.h"
 #include "support/dialog_watcher.h"
 #include "support/display.h"
 #include "support/files.h"

@@ -9,7 +9,7 @@
 
 #include "app/compositing_phase.h"
 #include "core/app_state.h"
-#include "engine/slot_pool.h"
+#include "capture/slot_pool.h"
 #include "output/avi_writer.h"
 
 // Byte `channel` (blue, green, red) of pixel (x, y) of sample `sample`: it changes from

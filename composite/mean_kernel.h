@@ -51,17 +51,6 @@ void compositeImages(const uint8_t* const* images, const float* weights, int cou
 void compositeImages(const uint8_t* const* images, const double* weights, int count, int stride, int width,
                      int height, double weightSum, uint8_t* result, int resultStride);
 
-// Bytes per row of a 24-bit DIB: 3 x width rounded up to a multiple of 4.
-int stride24(int width);
-
-// Copies `rows` rows of `rowBytes` bytes from rows `fromStride` bytes apart to rows
-// `toStride` bytes apart; the bytes between rows are left as they are. Slots (padded
-// rows) and the store (packed rows) trade samples through this.
-void copyRows(const uint8_t* from, int fromStride, uint8_t* to, int toStride, int rowBytes, int rows);
-
-// Packs `pixels` 32-bit pixels (blue, green, red, unused) into 24-bit ones.
-void bgrFromBgrx(uint8_t* __restrict out, const uint8_t* __restrict in, int pixels);
-
 // Which instruction set the kernels use on this processor ("sse2" or "avx2").
 const char* kernelPath();
 // True when they take the AVX2 path (every family of kernels asks here).

@@ -1,4 +1,4 @@
-#include "engine/store_composite.h"
+#include "composite/store_composite.h"
 
 #include <algorithm>
 #include <cmath>
@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "core/app_state.h"
-#include "engine/kernels.h"
-#include "engine/lighten_kernel.h"
-#include "engine/median_kernel.h"
-#include "engine/sample_store.h"
+#include "composite/mean_kernel.h"
+#include "composite/lighten_kernel.h"
+#include "composite/median_kernel.h"
+#include "capture/sample_store.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
-#include "engine/lighten_kernel.h"
+#include "composite/lighten_kernel.h"
 
 #include <emmintrin.h>
 #include <immintrin.h>
 
 #include <cstring>
 
-#include "engine/kernels.h"
+#include "composite/mean_kernel.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "engine/capture.h"
+#include "capture/capture.h"
 
 #include <climits>
 #include <cstdio>
@@ -8,11 +8,12 @@
 #include "core/settings.h"
 #include "core/text.h"
 #include "core/texts.h"
-#include "engine/cadence_log.h"
-#include "engine/hot_keys.h"
-#include "engine/kernels.h"
-#include "engine/sample_store.h"
-#include "engine/slot_pool.h"
+#include "capture/cadence_log.h"
+#include "capture/hot_keys.h"
+#include "capture/pointer.h"
+#include "core/pixel_rows.h"
+#include "capture/sample_store.h"
+#include "capture/slot_pool.h"
 #include "hook/hook_api.h"
 
 int (*recordingPlanner)(int sampleTotal, int width, int height) = nullptr;
@@ -23,55 +24,6 @@ int currentSampleTotal() {
     const int total = app.aviOnlyMode ? aviSampleCount(settings.AVI_TIME, settings.AVI_FPS)
                                       : screenshotSampleCount(settings.S_FPS, settings.S_TIME);
     return app.sampleLimit > 0 && app.sampleLimit < total ? app.sampleLimit : total;
-}
-
-// What is known of pointer shapes, by handle. Windows gives a destroyed shape's handle
-// to a new one in time, so both are forgotten at the start of every capture: within one,
-// a handle names one shape.
-HCURSOR hotSpotShape = nullptr;     // the shape whose hot spot is held
-POINT hotSpot = {0, 0};
-HCURSOR undrawableShape = nullptr;  // a shape that would not draw is not tried again
-
-void forgetPointerShapes() {
-    hotSpotShape = nullptr;
-    undrawableShape = nullptr;
-}
-
-// The hot spot of a pointer shape: asked once per shape, since the question makes and
-// then deletes two bitmaps.
-POINT hotSpotOf(HCURSOR cursor) {
-    if (cursor != hotSpotShape) {
-        ICONINFO icon = {};
-        hotSpot = {0, 0};
-        if (GetIconInfo(cursor, &icon)) {
-            hotSpot = {static_cast<LONG>(icon.xHotspot), static_cast<LONG>(icon.yHotspot)};
-            if (icon.hbmMask) DeleteObject(icon.hbmMask);
-            if (icon.hbmColor) DeleteObject(icon.hbmColor);
-        }
-        hotSpotShape = cursor;
-    }
-    return hotSpot;
-}
-
-bool drawShape(HDC sample, const RECT& rect, POINT at, HCURSOR shape) {
-    if (!shape) return false;
-    const POINT spot = hotSpotOf(shape);
-    return DrawIconEx(sample, at.x - rect.left - spot.x, at.y - rect.top - spot.y, shape, 0, 0, 0, nullptr,
-                      DI_NORMAL) != 0;
-}
-
-// The mouse pointer, drawn into the sample where it is at this moment with its own
-// shape and hot spot, only while it is shown. A window that sets no shape (a video
-// player, a game, hiding it while typing) hides it: nothing is drawn. Where a shape
-// exists but cannot be drawn (another program's under Wine), the standard arrow. A grab
-// from the screen never holds the pointer.
-void drawPointer(HDC sample, const RECT& rect) {
-    CURSORINFO pointer = {};
-    pointer.cbSize = sizeof pointer;
-    if (!GetCursorInfo(&pointer) || !(pointer.flags & CURSOR_SHOWING) || !pointer.hCursor) return;
-    if (pointer.hCursor != undrawableShape && drawShape(sample, rect, pointer.ptScreenPos, pointer.hCursor)) return;
-    undrawableShape = pointer.hCursor;
-    drawShape(sample, rect, pointer.ptScreenPos, LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW)));
 }
 
 RECT chooseCaptureRect() {

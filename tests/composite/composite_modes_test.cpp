@@ -8,11 +8,11 @@
 #include <vector>
 
 #include "core/app_state.h"
-#include "engine/kernels.h"
-#include "engine/lighten_kernel.h"
-#include "engine/median_kernel.h"
-#include "engine/sample_store.h"
-#include "engine/store_composite.h"
+#include "composite/mean_kernel.h"
+#include "composite/lighten_kernel.h"
+#include "composite/median_kernel.h"
+#include "capture/sample_store.h"
+#include "composite/store_composite.h"
 
 namespace {
 

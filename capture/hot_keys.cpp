@@ -1,4 +1,4 @@
-#include "engine/hot_keys.h"
+#include "capture/hot_keys.h"
 
 #include "core/settings.h"
 #include "hook/hook_api.h"

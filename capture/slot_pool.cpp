@@ -1,4 +1,4 @@
-#include "engine/slot_pool.h"
+#include "capture/slot_pool.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -7,8 +7,8 @@
 #include "core/settings.h"
 #include "core/text.h"
 #include "core/texts.h"
-#include "engine/capture.h"
-#include "engine/kernels.h"
+#include "capture/capture.h"
+#include "core/pixel_rows.h"
 
 BitmapSlot SlotPool[kSlotCount];
 int resultSlot = 0;

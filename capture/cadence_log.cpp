@@ -1,4 +1,4 @@
-#include "engine/cadence_log.h"
+#include "capture/cadence_log.h"
 
 #ifdef KESTRIN_WITH_CADENCE_LOG
 

@@ -1,4 +1,4 @@
-#include "engine/kernels.h"
+#include "composite/mean_kernel.h"
 
 #include <emmintrin.h>
 #include <immintrin.h>
@@ -6,7 +6,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "engine/portable_pow.h"
+#include "composite/portable_pow.h"
 
 namespace {
 
@@ -346,27 +346,6 @@ Real sampleWeight(int i, int n, float reducePer, int reduceFixed, int emphasisOn
 
 template float sampleWeight<float>(int, int, float, int, int, int);
 template double sampleWeight<double>(int, int, float, int, int, int);
-
-int stride24(int width) {
-    int stride = 3 * width;
-    if (stride % 4 != 0) stride += 4 - stride % 4;
-    return stride;
-}
-
-void copyRows(const uint8_t* from, int fromStride, uint8_t* to, int toStride, int rowBytes, int rows) {
-    for (int r = 0; r < rows; ++r) {
-        memcpy(to + static_cast<ptrdiff_t>(r) * toStride, from + static_cast<ptrdiff_t>(r) * fromStride,
-               static_cast<size_t>(rowBytes));
-    }
-}
-
-void bgrFromBgrx(uint8_t* __restrict out, const uint8_t* __restrict in, int pixels) {
-    for (int i = 0; i < pixels; ++i) {
-        out[3 * i] = in[4 * i];
-        out[3 * i + 1] = in[4 * i + 1];
-        out[3 * i + 2] = in[4 * i + 2];
-    }
-}
 
 void accumulateRows(const uint8_t* image, int stride, int width, int height, float weight, float* accumulator) {
     accumulateImages(&image, &weight, 1, stride, width, height, accumulator);

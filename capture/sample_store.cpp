@@ -1,4 +1,4 @@
-#include "engine/sample_store.h"
+#include "capture/sample_store.h"
 
 #include <climits>
 #include <cstdio>

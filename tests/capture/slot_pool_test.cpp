@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "core/app_state.h"
-#include "engine/kernels.h"
-#include "engine/slot_pool.h"
+#include "core/pixel_rows.h"
+#include "capture/slot_pool.h"
 #include "support/display.h"
 
 namespace {

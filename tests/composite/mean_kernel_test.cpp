@@ -1,7 +1,8 @@
 // The compositing arithmetic: weights, weighted sums and the final division, checked
 // against the worked numbers of the design and against plain scalar evaluation.
-#include "engine/kernels.h"
-#include "engine/portable_pow.h"
+#include "composite/mean_kernel.h"
+#include "core/pixel_rows.h"
+#include "composite/portable_pow.h"
 
 #include <gtest/gtest.h>
 

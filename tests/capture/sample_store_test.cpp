@@ -10,8 +10,8 @@
 
 #include "core/app_state.h"
 #include "core/settings.h"
-#include "engine/capture.h"
-#include "engine/sample_store.h"
+#include "capture/capture.h"
+#include "capture/sample_store.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "engine/median_kernel.h"
+#include "composite/median_kernel.h"
 
 #include <emmintrin.h>
 #include <immintrin.h>
@@ -7,7 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#include "engine/kernels.h"
+#include "composite/mean_kernel.h"
 
 namespace {
 

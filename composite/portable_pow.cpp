@@ -1,4 +1,4 @@
-#include "engine/portable_pow.h"
+#include "composite/portable_pow.h"
 
 #include <cmath>
 #include <limits>
