@@ -28,23 +28,31 @@ void foldTail(const uint8_t* const* images, size_t offset, const Real* weights, 
 
 // maxima[e] = max(maxima[e], w_k x s_k) for the elements of one chunk; for darken the
 // bytes are complemented first (255 - s is s with every bit flipped).
+// Eight bytes (darken: complemented) widened to 16-bit words. The float fold takes 16 bytes
+// as two such halves, so only one is live at a time: the 32-bit build's 8 vector registers
+// then hold the four maxima, the weight, zero and the half without spilling a maximum.
+template <bool darken>
+inline __m128i widenHalf(const uint8_t* bytes) {
+    __m128i b = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(bytes));
+    if (darken) b = _mm_xor_si128(b, _mm_set1_epi8(-1));
+    return _mm_unpacklo_epi8(b, _mm_setzero_si128());
+}
+
 template <bool darken>
 void foldSse2(const uint8_t* const* images, size_t offset, const float* weights, int count, int elements,
               float* maxima) {
     const __m128i zero = _mm_setzero_si128();
-    const __m128i flip = _mm_set1_epi8(-1);
     int e = 0;
     for (; e + 16 <= elements; e += 16) {
         __m128 m0 = _mm_loadu_ps(maxima + e), m1 = _mm_loadu_ps(maxima + e + 4);
         __m128 m2 = _mm_loadu_ps(maxima + e + 8), m3 = _mm_loadu_ps(maxima + e + 12);
         for (int k = 0; k < count; ++k) {
             const __m128 w = _mm_set1_ps(weights[k]);
-            __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(images[k] + offset + e));
-            if (darken) b = _mm_xor_si128(b, flip);
-            const __m128i lo = _mm_unpacklo_epi8(b, zero);
-            const __m128i hi = _mm_unpackhi_epi8(b, zero);
+            const uint8_t* bytes = images[k] + offset + e;
+            const __m128i lo = widenHalf<darken>(bytes);
             m0 = _mm_max_ps(m0, _mm_mul_ps(w, _mm_cvtepi32_ps(_mm_unpacklo_epi16(lo, zero))));
             m1 = _mm_max_ps(m1, _mm_mul_ps(w, _mm_cvtepi32_ps(_mm_unpackhi_epi16(lo, zero))));
+            const __m128i hi = widenHalf<darken>(bytes + 8);
             m2 = _mm_max_ps(m2, _mm_mul_ps(w, _mm_cvtepi32_ps(_mm_unpacklo_epi16(hi, zero))));
             m3 = _mm_max_ps(m3, _mm_mul_ps(w, _mm_cvtepi32_ps(_mm_unpackhi_epi16(hi, zero))));
         }

@@ -28,6 +28,13 @@ void swapChannels(const T* from, U* to, int pixels) {
     }
 }
 
+// Eight bytes widened to 16-bit words. The float kernels take 16 bytes as two such halves,
+// so only one half is live at a time: the 32-bit build's 8 vector registers then hold the
+// four sums, the weight, zero and the half (16 bytes at once spilled a sum every image).
+inline __m128i widenHalf(const uint8_t* bytes) {
+    return _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(bytes)), _mm_setzero_si128());
+}
+
 // sums[e] += weights[k] * images[k][offset + e] for k = 0 .. count - 1 in that order,
 // each product and sum rounded to the sums' precision. The sums of a few vectors stay
 // in registers while every image is added, so each sum is loaded and stored once.
@@ -40,11 +47,11 @@ void addImagesSse2(const uint8_t* const* images, size_t offset, const float* wei
         __m128 s2 = _mm_load_ps(sums + e + 8), s3 = _mm_load_ps(sums + e + 12);
         for (int k = 0; k < count; ++k) {
             const __m128 w = _mm_set1_ps(weights[k]);
-            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(images[k] + offset + e));
-            const __m128i lo = _mm_unpacklo_epi8(b, zero);
-            const __m128i hi = _mm_unpackhi_epi8(b, zero);
+            const uint8_t* bytes = images[k] + offset + e;
+            const __m128i lo = widenHalf(bytes);
             s0 = _mm_add_ps(s0, _mm_mul_ps(w, _mm_cvtepi32_ps(_mm_unpacklo_epi16(lo, zero))));
             s1 = _mm_add_ps(s1, _mm_mul_ps(w, _mm_cvtepi32_ps(_mm_unpackhi_epi16(lo, zero))));
+            const __m128i hi = widenHalf(bytes + 8);
             s2 = _mm_add_ps(s2, _mm_mul_ps(w, _mm_cvtepi32_ps(_mm_unpacklo_epi16(hi, zero))));
             s3 = _mm_add_ps(s3, _mm_mul_ps(w, _mm_cvtepi32_ps(_mm_unpackhi_epi16(hi, zero))));
         }
