@@ -7,6 +7,7 @@ void armHotKeys() {
     hookSetShotKey(settings.KEY_CODE);
     hookSetStartKey(settings.KEY_CODE2);
     hookSetStopKey(settings.KEY_CODE3);
+    hookSetRetroKey(settings.RETRO ? settings.KEY_CODE4 : 0);
     hookSetSwallow(settings.CALLBACK_OP);
     clearHotKeyLatches();
 }
@@ -15,4 +16,5 @@ void clearHotKeyLatches() {
     hookSetShotPressed(0);
     hookSetStartPressed(0);
     hookSetStopPressed(0);
+    hookSetRetroPressed(0);
 }

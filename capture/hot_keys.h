@@ -1,5 +1,5 @@
 #pragma once
-// The three hot keys, watched by the keyboard-hook library: which keys it latches and
+// The hot keys, watched by the keyboard-hook library: which keys it latches and
 // whether it keeps them from other programs come from the settings; the latches are
 // polled by the capture step and cleared where a press must start nothing.
 
@@ -7,5 +7,5 @@
 // latches, so that presses made before (under a dialog, during start-up) start nothing.
 void armHotKeys();
 
-// Clears the latches of all three keys.
+// Clears the latches of every key.
 void clearHotKeyLatches();

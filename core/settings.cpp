@@ -64,6 +64,11 @@ const Field kFields[] = {
     FIELD(kSectionOption, AUTO_COPY, Int, "0", 0),
     FIELD(kSectionOption, CURSOR_CAPTURE, Int, "0", 0),
     FIELD(kSectionOption, COMPOSITE_MODE, Int, "0", 0),
+    FIELD(kSectionOption, RETRO, Int, "0", 0),
+    FIELD(kSectionOption, RETRO_TIME, Int, "5", 0),
+    FIELD(kSectionOption, RETRO_FPS, Int, "10", 0),
+    FIELD(kSectionOption, RETRO_MB, Int, "512", 0),
+    FIELD(kSectionOption, KEY_CODE4, Int, "145", 0),
     FIELD(kSectionAviMode, AVI_FPS, Int, "15", 0),
     FIELD(kSectionAviMode, AVI_TIME, Int, "60", 0),
     FIELD(kSectionAviMode, KEY_CODE2, Int, "33", 0),
@@ -195,6 +200,9 @@ void clampLoadedSettings(Settings& s) {
     s.REDUCE_PER = finiteOr(s.REDUCE_PER, 1.0f);
     // A negative emphasis makes a weight's divisor zero or negative.
     s.EMPHASIS_LEVEL = within(s.EMPHASIS_LEVEL, 0, kMaxEmphasisLevel);
+    s.RETRO_TIME = within(s.RETRO_TIME, 1, kMaxRetroSeconds);
+    s.RETRO_FPS = within(s.RETRO_FPS, 1, kMaxSampleRate);
+    s.RETRO_MB = within(s.RETRO_MB, 1, kMaxRetroMegabytes);
 }
 
 void loadSettings(bool applyWindowPos) {

@@ -33,6 +33,11 @@ struct Settings {
     int AUTO_COPY = 0;       // 1: every new result is copied to the clipboard as it is shown
     int CURSOR_CAPTURE = 0;  // 1: the mouse pointer is drawn into every sample
     int COMPOSITE_MODE = 0;  // 0 mean, 1 lighten, 2 darken, 3 median; anything else is the mean
+    int RETRO = 0;           // 1: the last RETRO_TIME seconds of the screen are kept while idle
+    int RETRO_TIME = 5;      // seconds the ring keeps
+    int RETRO_FPS = 10;      // its samples a second
+    int RETRO_MB = 512;      // the most memory it takes; past it the oldest samples go first
+    int KEY_CODE4 = 145;     // composites the ring at once (ScrollLock); armed only with RETRO
     // Section "AVIMODE_OPTION".
     int AVI_FPS = 15;
     int AVI_TIME = 60;
@@ -67,12 +72,14 @@ const int kMaxSampleRate = 10000;            // S_FPS, AVI_FPS: one clock tick a
 const float kMaxShutterSeconds = 86400.0f;   // S_TIME
 const int kMaxAviSeconds = 86400;            // AVI_TIME
 const int kMaxEmphasisLevel = 200;           // EMPHASIS_LEVEL
+const int kMaxRetroSeconds = 60;             // RETRO_TIME
+const int kMaxRetroMegabytes = 2048;         // RETRO_MB: what a 32-bit process can hope to hold
 
 // Brings hand-edited values that would break the program into range: both rates and
 // the AVI time within 1 ... their upper bound (the main loop divides by the rates), the
 // shutter time finite and within 0.1 ... its bound (a negative or NaN sample count
 // never ends a capture), a decay exponent that is not a finite number back to 1, an
 // emphasis level within 0 ... 200 (below 0 a sample's weight divisor can be zero or
-// negative). Other out-of-range values are kept as stored: the options dialog clamps
+// negative), the ring's time, rate and memory within their bounds. Other out-of-range values are kept as stored: the options dialog clamps
 // them on Apply, and its Cancel must reload what the file holds.
 void clampLoadedSettings(Settings& s);

@@ -1,6 +1,6 @@
 #pragma once
 // The keyboard-hook library HOOKDLL, imported by ordinal. It watches the keyboard
-// system-wide and latches presses of the three configured hot keys; the program polls
+// system-wide and latches presses of the configured hot keys; the program polls
 // and clears the latches itself, once per sample interval.
 #include <windows.h>
 
@@ -23,3 +23,6 @@ HOOKAPI int __cdecl hookSetSwallow(int swallow);    // 11: 1 keeps hot-key press
 HOOKAPI int __cdecl hookSetShotKey(int virtualKey);  // 12
 HOOKAPI int __cdecl hookSetStartKey(int virtualKey); // 13
 HOOKAPI int __cdecl hookSetStopKey(int virtualKey);  // 14
+HOOKAPI int __cdecl hookRetroPressed();              // 15: 1 when the key that composites the last seconds is latched
+HOOKAPI int __cdecl hookSetRetroPressed(int value);  // 16
+HOOKAPI int __cdecl hookSetRetroKey(int virtualKey); // 17: 0 watches no key

@@ -1,4 +1,4 @@
-// HOOKDLL: a low-level keyboard hook that latches presses of three hot keys.
+// HOOKDLL: a low-level keyboard hook that latches presses of the hot keys.
 // The hook procedure runs on the thread that installed it (the program's one thread,
 // whenever it pumps messages), so plain volatile flags are enough.
 #define KESTRIN_BUILDING_HOOKDLL
@@ -18,12 +18,13 @@ struct HotKey {
 HotKey shotKey = {VK_SNAPSHOT, 0, 0};
 HotKey startKey = {VK_PRIOR, 0, 0};
 HotKey stopKey = {VK_NEXT, 0, 0};
+HotKey retroKey = {0, 0, 0};  // none until the program arms one
 volatile LONG swallowHotKeys = 0;
 
 HotKey* hotKeyFor(DWORD code) {
-    HotKey* keys[] = {&shotKey, &startKey, &stopKey};
+    HotKey* keys[] = {&shotKey, &startKey, &stopKey, &retroKey};
     for (HotKey* key : keys) {
-        if (static_cast<DWORD>(key->code) == code) return key;
+        if (key->code != 0 && static_cast<DWORD>(key->code) == code) return key;
     }
     return nullptr;
 }
@@ -107,5 +108,16 @@ int __cdecl hookSetStartKey(int virtualKey) {
 }
 int __cdecl hookSetStopKey(int virtualKey) {
     stopKey.code = virtualKey;
+    return 1;
+}
+
+int __cdecl hookRetroPressed() { return retroKey.latched ? 1 : 0; }
+int __cdecl hookSetRetroPressed(int value) {
+    retroKey.latched = value ? 1 : 0;
+    return 0;
+}
+int __cdecl hookSetRetroKey(int virtualKey) {
+    retroKey.code = virtualKey;
+    retroKey.latched = 0;
     return 1;
 }
