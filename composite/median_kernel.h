@@ -6,8 +6,9 @@
 //
 // Up to kMedianNetworkLimit samples go through a selection network (the minimum and the
 // maximum of 16 or 32 elements at a time, only the comparisons the middle output needs);
-// more are counted in a histogram of each element's values. No element's samples are
-// ever sorted whole. Images and results as in kernels.h.
+// past that the median's bits are settled from the highest down, each by counting the
+// samples below, 32 or 64 elements at a time. No element's samples are ever sorted
+// whole. Images and results as in kernels.h.
 #include <cstdint>
 
 const int kMedianNetworkLimit = 64;
