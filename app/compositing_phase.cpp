@@ -11,9 +11,11 @@
 #include "core/text.h"
 #include "core/texts.h"
 #include "capture/capture.h"
+#include "capture/retro_ring.h"
 #include "composite/mean_kernel.h"
 #include "core/pixel_rows.h"
 #include "capture/sample_store.h"
+#include "composite/ring_composite.h"
 #include "composite/store_composite.h"
 #include "capture/slot_pool.h"
 #include "output/avi_writer.h"
@@ -129,7 +131,80 @@ void compositeSamples(int n, const CompositeExtent& extent, CompositeMode mode) 
     free(weights);
 }
 
+// The ring's samples of CaptureRect, oldest first, as the frames of an AVI at RETRO_FPS:
+// one frame at a time, each rebuilt from the one before and what changed.
+void recordRing(int n, int left, int top, int width, int height) {
+    AviWriter* writer = new (std::nothrow) AviWriter();
+    BYTE* frame = static_cast<BYTE*>(malloc(static_cast<size_t>(width) * height * 3));
+    if (writer && frame) {
+        openNumberedAvi(writer, settings.RETRO_FPS, n, width, height);
+        bool more = ringWalkBegin(left, top, width, height, frame);
+        for (int i = 0; i < n && more; ++i) {
+            writeCaptureFrame(writer, i, frame, width * 3, width, height);
+            keepAnswering();
+            more = ringWalkNext(frame);
+        }
+        closeNumberedAvi(writer);
+    } else {
+        showMessage(mainWindow, kNoMemoryMessage, kAviErrorTitle);
+    }
+    free(frame);
+    delete writer;
+}
+
+template <typename Real>
+void compositeRing(int n, CompositeMode mode) {
+    const int left = CaptureRect.left - VirtualScreenRect.left;
+    const int top = CaptureRect.top - VirtualScreenRect.top;
+    CompositeExtent extent = {};
+    extent.storeWidth = extent.width = clampedSpan(CaptureRect.left, CaptureRect.right);
+    extent.storeHeight = extent.height = clampedSpan(CaptureRect.top, CaptureRect.bottom);
+    Real* weights = static_cast<Real*>(calloc(static_cast<size_t>(n), sizeof(Real)));
+    if (!weights) {
+        showMessage(mainWindow, kNoMemoryMessage, kErrorTitle);
+        return;
+    }
+    Real weightSum = 0;
+    for (int i = 1; i <= n; ++i) {
+        weights[i - 1] = sampleWeight<Real>(i, n, settings.REDUCE_PER, settings.REDUCE_FIXED, settings.EMPHASIS_ON,
+                                            settings.EMPHASIS_LEVEL);
+        weightSum += weights[i - 1];
+    }
+    if (settings.AVI_OUT && settings.AUTO_SAVE) recordRing(n, left, top, extent.width, extent.height);
+    BitmapSlot* result = slotFor(resultSlot, extent.width, extent.height);
+    if (result && compositeFromRing(mode, weights, n, left, top, extent.width, extent.height, weightSum, result->bits,
+                                    result->stride)) {
+        showResult(result, extent);
+        if (settings.AUTO_SAVE) autoSaveResult();
+        if (settings.AUTO_COPY) autoCopyResult();
+    } else {
+        showMessage(mainWindow, kNoMemoryMessage, kErrorTitle);
+    }
+    free(weights);
+}
+
 }  // namespace
+
+void compositeRetro() {
+    app.captureBusy = 1;
+    app.aviOnlyMode = 0;
+    const int n = ringSampleCount();
+    // The ring holds the virtual screen as it was when it started; the cut lies inside it.
+    const RECT ring = {VirtualScreenRect.left, VirtualScreenRect.top, VirtualScreenRect.left + ringWidth(),
+                       VirtualScreenRect.top + ringHeight()};
+    CaptureRect = clipToScreen(chooseCaptureRect(), ring);
+    if (CaptureRect.right <= CaptureRect.left || CaptureRect.bottom <= CaptureRect.top) {
+        showMessage(mainWindow, kEmptyRectMessage, kErrorTitle);
+    } else if (n > 0) {
+        setCaption(kCaptionRetroCompositing, n);
+        if (settings.COLOR_DOUBLE) {
+            compositeRing<double>(n, compositeModeOf(settings.COMPOSITE_MODE));
+        } else {
+            compositeRing<float>(n, compositeModeOf(settings.COMPOSITE_MODE));
+        }
+    }
+    endCapture(false);
+}
 
 void openCaptureAvi(AviWriter* writer, int frameCount) {
     if (!usableSlot(captureSlot)) return;  // no capture slot: there is no frame to write

@@ -6,6 +6,12 @@
 // Runs the phase for the sampleTotal samples in the store, then ends the capture.
 void finishSampling(int sampleTotal);
 
+// The same for the ring of the last seconds, at once: the rectangle a screenshot would
+// take now, cut out of every sample the ring holds (a window that moved meanwhile is
+// taken where it is now), composited with every option a screenshot uses, shown, saved,
+// copied, and written as an AVI beside it as a screenshot's samples are.
+void compositeRetro();
+
 class AviWriter;
 
 // Opens the next savi####.avi for the capture: an AVI-only recording of frameCount

@@ -12,6 +12,7 @@
 #include "capture/cadence_log.h"
 #include "capture/capture.h"
 #include "capture/hot_keys.h"
+#include "capture/retro_capture.h"
 #include "capture/sample_store.h"
 #include "capture/slot_pool.h"
 #include "hook/hook_api.h"
@@ -67,19 +68,24 @@ void armHookLibrary() {
     armHotKeys();
 }
 
-// While idle nothing needs the processor between steps: sleep until a message (a
-// hot-key event arrives as one) or until the last millisecond before the step is due,
-// which is then waited out finely. Idle, the system timer keeps its own rate, so the
-// sleep may end a timer tick late: that only delays noticing a hot key by as much.
-// During a capture the wait stays fine: it never blocks.
-const int kFineWaitTicks = 10;
+// Nothing needs the processor between steps: the wait sleeps until a message (a hot-key
+// event arrives as one) or until shortly before the step or the ring's sample is due,
+// which is then waited out finely. During a capture the system timer runs at 1 ms, so
+// the sleep ends within a millisecond of when it should, and the last two are waited
+// out finely; idle, the timer keeps its own rate, and a late wake only delays noticing a
+// hot key by as much.
+const int kFineWaitTicks = 20;
 
-void waitIdle(int remainingTicks) {
-    if (app.captureBusy || remainingTicks <= kFineWaitTicks) return;
+void sleepUntilNear(int remainingTicks) {
+    if (remainingTicks <= kFineWaitTicks) return;
     const DWORD milliseconds = static_cast<DWORD>((remainingTicks - kFineWaitTicks) / 10);
     if (milliseconds == 0) return;
     MsgWaitForMultipleObjectsEx(0, nullptr, milliseconds, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
 }
+
+// The ring of the last seconds samples while the program is idle and nothing else holds
+// the screen or the settings.
+bool ringMaySample() { return !app.captureBusy && !app.optionsOpen && !app.saveInProgress && app.appRunning; }
 
 void waitForNextStep() {
     // While idle at least one message is handled per step: a rate above 10000 per second
@@ -87,13 +93,27 @@ void waitForNextStep() {
     bool pumped = app.captureBusy != 0;
     for (;;) {
         intervalTimer.now();
+        const long long now = intervalTimer.nowTicks;
         const int interval = stepInterval(app.aviOnlyMode, settings.S_FPS, settings.AVI_FPS);
         const int elapsed = intervalTimer.elapsed();
         if ((elapsed >= interval && pumped) || !app.appRunning) return;
         pumpMessages();
         pumped = true;
-        waitIdle(interval - elapsed);
-        if (app.captureBusy) prepareNextSample(kPagesPerCheck);
+        int remaining = interval - elapsed;
+        if (ringMaySample()) {
+            const int ringRemaining = retroTicksUntilSample(now);
+            if (ringRemaining == 0) {
+                retroTakeSample(now);
+                continue;
+            }
+            if (ringRemaining < remaining) remaining = ringRemaining;
+        }
+        // The store's pages for the next sample are prepared in the wait; then it sleeps.
+        if (app.captureBusy && prepareNextSample(kPagesPerCheck)) {
+            Sleep(0);
+            continue;
+        }
+        sleepUntilNear(remaining);
         Sleep(0);
     }
 }
@@ -154,7 +174,8 @@ void followScreenLayout(const RECT& screen) {
         VirtualScreenRect = clipToScreen(VirtualScreenRect, screen);
     }
     app.captureBusy = 0;
-    setCaption(kCaptionReady);
+    retroFollowSettings(true);
+    setReadyCaption();
     if (mainWindow) InvalidateRect(mainWindow, nullptr, FALSE);
 }
 
@@ -182,7 +203,8 @@ bool startUp(HINSTANCE instance) {
     createSampleStore(settings.TEMPPATH, settings.MAP_SIZE);
     allocateSlots(surfaceSize.cx, surfaceSize.cy);
     armHookLibrary();
-    setCaption(kCaptionReady);
+    retroFollowSettings(true);
+    setReadyCaption();
     app.optionsOpen = 0;
     return true;
 }
@@ -198,8 +220,14 @@ void runMainLoop() {
             // A new monitor layout is taken between captures only: a capture keeps the
             // rectangle and the slots it began with.
             if (app.screenChanged && !app.captureBusy) followScreenLayout(currentVirtualScreen());
+            // The ring follows RETRO as Apply leaves it.
+            if (!app.captureBusy && (settings.RETRO != 0) != retroRunning()) {
+                retroFollowSettings(false);
+                setReadyCaption();
+            }
             const StepOutcome step = captureStep();
             if (step.samplingOver) finishSampling(step.samplesTaken);
+            if (step.retroAsked) compositeRetro();
         }
     }
     holdFineTimer(false);
@@ -215,6 +243,7 @@ int shutDown() {
         pumpMessages();
     }
     hookRemove();
+    retroStop();
     SelectObject(displayDC, displayPreviousBitmap);
     releaseSlots();
     releaseSampleStore();

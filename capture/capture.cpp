@@ -11,6 +11,8 @@
 #include "capture/cadence_log.h"
 #include "capture/hot_keys.h"
 #include "capture/pointer.h"
+#include "capture/retro_capture.h"
+#include "capture/retro_ring.h"
 #include "core/pixel_rows.h"
 #include "capture/sample_store.h"
 #include "capture/slot_pool.h"
@@ -26,24 +28,6 @@ int currentSampleTotal() {
     return app.sampleLimit > 0 && app.sampleLimit < total ? app.sampleLimit : total;
 }
 
-RECT chooseCaptureRect() {
-    RECT rect = CaptureRect;
-    if (!settings.SS_ACTIVE) {
-        rect = VirtualScreenRect;
-    } else if (!settings.SS_CLIENT) {
-        GetWindowRect(GetForegroundWindow(), &rect);
-    } else {
-        HWND foreground = GetForegroundWindow();
-        if (GetClientRect(foreground, &rect)) {
-            POINT topLeft = {rect.left, rect.top};
-            POINT bottomRight = {rect.right, rect.bottom};
-            ClientToScreen(foreground, &topLeft);
-            ClientToScreen(foreground, &bottomRight);
-            rect = {topLeft.x, topLeft.y, bottomRight.x, bottomRight.y};
-        }
-    }
-    return clipToScreen(rect, VirtualScreenRect);
-}
 
 // A store in its file grows by this much at a time while a recording goes on, so that a
 // long recording, which may be stopped at any time, holds the disk only for what it has
@@ -140,6 +124,25 @@ StepOutcome samplingOver(int samplesTaken) {
 
 }  // namespace
 
+RECT chooseCaptureRect() {
+    RECT rect = CaptureRect;
+    if (!settings.SS_ACTIVE) {
+        rect = VirtualScreenRect;
+    } else if (!settings.SS_CLIENT) {
+        GetWindowRect(GetForegroundWindow(), &rect);
+    } else {
+        HWND foreground = GetForegroundWindow();
+        if (GetClientRect(foreground, &rect)) {
+            POINT topLeft = {rect.left, rect.top};
+            POINT bottomRight = {rect.right, rect.bottom};
+            ClientToScreen(foreground, &topLeft);
+            ClientToScreen(foreground, &bottomRight);
+            rect = {topLeft.x, topLeft.y, bottomRight.x, bottomRight.y};
+        }
+    }
+    return clipToScreen(rect, VirtualScreenRect);
+}
+
 int screenshotSampleCount(int fps, float seconds) {
     // The single-precision shutter time is widened, not the product rounded to float:
     // 10 x 0.7f is 6.99999988..., which must give 6.
@@ -176,7 +179,7 @@ bool prepareNextSample(int pageBudget) {
     return prepareSampleSpan(app.sampleCounter, w, h, pageBudget);
 }
 
-void endCapture() {
+void endCapture(bool restartRing) {
     cadenceFlush();
     // The disk gets back what a recording took, and what a screenshot took past one of the
     // whole screen (its settings since made smaller); a store a screenshot of today's
@@ -188,12 +191,23 @@ void endCapture() {
     app.sampleLimit = 0;
     app.captureBusy = 0;
     if (mainWindow) SendMessageW(mainWindow, WM_PAINT, 0, 0);
-    setCaption(kCaptionReady);
+    // The ring starts afresh: its samples would otherwise span the capture's time as if
+    // no time had passed.
+    retroFollowSettings(restartRing);
+    setReadyCaption();
     clearHotKeyLatches();
     app.aviOnlyMode = 0;
 }
 
 StepOutcome captureStep() {
+    if (app.sampleCounter == 0 && hookRetroPressed()) {
+        // A press with no ring to composite starts nothing; a screenshot key pressed with
+        // it is still latched for the next step.
+        hookSetRetroPressed(0);
+        StepOutcome outcome;
+        outcome.retroAsked = retroRunning() && ringSampleCount() > 0;
+        if (outcome.retroAsked) return outcome;
+    }
     if (app.sampleCounter == 0) {
         app.sampleCounter = hookShotPressed();
         if (app.sampleCounter != 0) {

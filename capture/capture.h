@@ -10,6 +10,10 @@ int screenshotSampleCount(int fps, float seconds);
 // N for an AVI-only recording: AVI_TIME x AVI_FPS, saturating at INT_MAX.
 int aviSampleCount(int seconds, int fps);
 
+// The rectangle a capture takes now, as the options say: the virtual screen, the
+// foreground window, or its client area, clipped to the virtual screen.
+RECT chooseCaptureRect();
+
 // Intersects a capture rectangle with the virtual screen (every monitor): parts on no
 // monitor cannot be grabbed, and the result always fits the screen-sized slots.
 RECT clipToScreen(const RECT& wanted, const RECT& screen);
@@ -32,11 +36,13 @@ bool prepareNextSample(int pageBudget);
 struct StepOutcome {
     bool samplingOver = false;
     int samplesTaken = 0;
+    bool retroAsked = false;  // the key that composites the ring of the last seconds was pressed
 };
 
 // One engine step. Called by the main loop once per interval.
 StepOutcome captureStep();
 
 // The end of every capture, whatever path it took: flags cleared, window repainted,
-// caption restored, all three latches reset.
-void endCapture();
+// caption restored, every latch reset, and the ring of the last seconds started afresh
+// (not after a composite of the ring itself, which took nothing from the screen).
+void endCapture(bool restartRing = true);

@@ -173,20 +173,9 @@ bool composite(CompositeMode mode, const Real* weights, int n, int storeWidth, i
         compositeImages(nullptr, weights, 0, 0, width, height, weightSum, result, resultStride);
         return true;
     }
-    // Lighten and darken take the weights scaled so that the largest is 1.
     std::vector<Real> scaled;
-    if (mode == CompositeMode::Lighten || mode == CompositeMode::Darken) {
-        try {
-            scaled.assign(weights, weights + n);
-        } catch (...) {
-            return false;
-        }
-        const Real largest = *std::max_element(scaled.begin(), scaled.end());
-        if (largest > 0) {
-            for (Real& weight : scaled) weight = weight / largest;
-        }
-        weights = scaled.data();
-    }
+    if (!weightsForMode(mode, weights, n, scaled)) return false;
+    if (!scaled.empty()) weights = scaled.data();
     // The store holds all n samples, so a sample's row and size fit their types.
     const int storeStride = storeWidth * 3;
     const long long sampleSize = static_cast<long long>(storeStride) * height;
@@ -203,25 +192,52 @@ bool composite(CompositeMode mode, const Real* weights, int n, int storeWidth, i
     const uint8_t* all = storeBytes(0, sampleSize * n);
     if (!all) return false;
     for (int k = 0; k < n; ++k) images[k] = all + k * sampleSize;
-    switch (mode) {
-    case CompositeMode::Mean:
-        compositeImages(images.data(), weights, n, storeStride, width, height, weightSum, result, resultStride);
-        break;
-    case CompositeMode::Lighten:
-    case CompositeMode::Darken:
-        lightenImages(images.data(), weights, n, storeStride, width, height, mode == CompositeMode::Darken, result,
-                      resultStride);
-        break;
-    case CompositeMode::Median:
-        medianImages(images.data(), n, storeStride, width, height, result, resultStride);
-        break;
-    }
+    compositeInMode(mode, images.data(), weights, n, storeStride, width, height, weightSum, result, resultStride);
     return true;
 }
 
 }  // namespace
 
 long long medianGatherBytes = 1024LL * 1024 * 1024;
+
+template <typename Real>
+bool weightsForMode(CompositeMode mode, const Real* weights, int n, std::vector<Real>& scaled) {
+    scaled.clear();
+    if (mode != CompositeMode::Lighten && mode != CompositeMode::Darken) return true;
+    try {
+        scaled.assign(weights, weights + n);
+    } catch (...) {
+        return false;
+    }
+    const Real largest = n > 0 ? *std::max_element(scaled.begin(), scaled.end()) : Real(0);
+    if (largest > 0) {
+        for (Real& weight : scaled) weight = weight / largest;
+    }
+    return true;
+}
+template bool weightsForMode<float>(CompositeMode, const float*, int, std::vector<float>&);
+template bool weightsForMode<double>(CompositeMode, const double*, int, std::vector<double>&);
+
+template <typename Real>
+void compositeInMode(CompositeMode mode, const uint8_t* const* images, const Real* weights, int n, int stride,
+                     int width, int height, Real weightSum, uint8_t* result, int resultStride) {
+    switch (mode) {
+    case CompositeMode::Mean:
+        compositeImages(images, weights, n, stride, width, height, weightSum, result, resultStride);
+        break;
+    case CompositeMode::Lighten:
+    case CompositeMode::Darken:
+        lightenImages(images, weights, n, stride, width, height, mode == CompositeMode::Darken, result, resultStride);
+        break;
+    case CompositeMode::Median:
+        medianImages(images, n, stride, width, height, result, resultStride);
+        break;
+    }
+}
+template void compositeInMode<float>(CompositeMode, const uint8_t* const*, const float*, int, int, int, int, float,
+                                     uint8_t*, int);
+template void compositeInMode<double>(CompositeMode, const uint8_t* const*, const double*, int, int, int, int, double,
+                                      uint8_t*, int);
 
 CompositeMode compositeModeOf(int setting) {
     switch (setting) {

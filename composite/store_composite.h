@@ -7,6 +7,7 @@
 // folded window by window, and the median gathers the band's rows of every sample first.
 // Both ways give the same bytes.
 #include <cstdint>
+#include <vector>
 
 // The most the median gathers into through windows (a band of rows of every sample),
 // when the memory has that much free: 1 GB takes a thousand 4K samples (25 GB) in 24
@@ -28,3 +29,15 @@ bool compositeFromStore(CompositeMode mode, const float* weights, int n, int sto
                         float weightSum, uint8_t* result, int resultStride);
 bool compositeFromStore(CompositeMode mode, const double* weights, int n, int storeWidth, int width, int height,
                         double weightSum, uint8_t* result, int resultStride);
+
+// The weights a mode composites with: lighten and darken take them scaled so that the
+// largest is 1, into `scaled`; the mean and the median use them as given (`scaled` left
+// empty). False when the scaled copy cannot be had.
+template <typename Real>
+bool weightsForMode(CompositeMode mode, const Real* weights, int n, std::vector<Real>& scaled);
+
+// Composites n images (oldest first, rows `stride` apart) in `mode` with the weights
+// weightsForMode gave: the kernel of each family over plain memory.
+template <typename Real>
+void compositeInMode(CompositeMode mode, const uint8_t* const* images, const Real* weights, int n, int stride,
+                     int width, int height, Real weightSum, uint8_t* result, int resultStride);

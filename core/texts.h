@@ -22,6 +22,9 @@ inline constexpr char kCaptionSampling[] = "%s Ver %s ( %d / %d )";
 inline constexpr char kCaptionCompositing[] = "%s Ver %s ( 合成中： %d / %d )";
 inline constexpr char kCaptionShuttingDown[] = "%s Ver %s (終了処理中）";
 inline constexpr char kCaptionReleasing[] = "%s Ver %s (終了処理中 : 解放(%d / %d) )";
+// While the ring keeps the screen (takes its seconds), and while it is composited.
+inline constexpr char kCaptionRetro[] = "%s Ver %s（直前 %d 秒を記録中）";
+inline constexpr char kCaptionRetroCompositing[] = "%s Ver %s（直前 %d 枚を合成中）";
 
 // Titles of the message boxes.
 inline constexpr char kErrorTitle[] = "エラー";
@@ -103,3 +106,7 @@ inline constexpr char kMedianCurveNote[] = "中央値の合成では\nサンプ�
 inline constexpr char kAutoSaveFolderTitle[] = "ＳＳ自動セーブフォルダ設定";
 inline constexpr char kAviFolderTitle[] = "ＡＶＩセーブフォルダ設定";
 inline constexpr char kTempFolderTitle[] = "テンポラリファイル生成フォルダ設定";
+
+// The ring of the last seconds.
+inline constexpr char kRetroShortMessage[] =
+    "メモリが足りないため、直前の画面を設定どおりには記録出来ません。\n記録出来る分だけを記録します。";

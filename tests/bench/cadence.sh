@@ -144,6 +144,39 @@ INI
   stop_kestrin
 }
 
+# The ring of the last seconds at 10 per second, kept while idle: what Kestrin and
+# wineserver spend on it for 15 s once it is full, and the private memory it then holds,
+# on a still desktop and with the moving square (a 40 x 40 square crossing 640 x 480 at
+# 300 pixels a second), beside the same Kestrin with the ring off.
+ring_cost() {
+  local scene scene_pid pid server before after sbefore safter ready=$KESTRIN_CAPTION_READY
+  for scene in off still moving; do
+    e2e_prepare
+    e2e_write_ini <<INI
+[OPTION]
+AUTO_SAVE=0
+RETRO=$([ $scene = off ] && echo 0 || echo 1)
+RETRO_FPS=10
+RETRO_TIME=5
+INI
+    scene_pid=""
+    if [ $scene = moving ]; then start_scene moving 100 100 640 480 300; scene_pid=${e2e_pids[-1]}; fi
+    [ $scene = off ] || KESTRIN_CAPTION_READY="$ready（直前 5 秒を記録中）"
+    start_kestrin
+    sleep 7
+    pid=$(kestrin_linux_pid)
+    server=$(our_wineserver)
+    before=$(cpu_seconds "$pid"); sbefore=$(cpu_seconds "$server")
+    sleep 15
+    after=$(cpu_seconds "$pid"); safter=$(cpu_seconds "$server")
+    awk -v a="$before" -v b="$after" -v c="$sbefore" -v d="$safter" -v s="$scene" -v m="$(again procprobe usage Kestrin.exe)" \
+      'BEGIN { printf "ring %s, 10/s over 15 s: Kestrin %.1f%% of one core, wineserver %.1f%%; %s\n", s, (b - a) * 100 / 15, (d - c) * 100 / 15, m }'
+    stop_kestrin
+    [ -z "$scene_pid" ] || { kill "$scene_pid" 2>/dev/null; wait "$scene_pid" 2>/dev/null || true; }
+    KESTRIN_CAPTION_READY=$ready
+  done
+}
+
 # A 10 s AVI-only recording of the desktop at 15 per second, stopped by its key: the
 # time from the key to the last file closed (the caption back to ready), beside dd
 # writing the same bytes with fsync to the same folder.
@@ -198,5 +231,7 @@ run_case "desktop S_FPS=15, no pointer" desktop 15
 run_case "desktop S_FPS=15, pointer" desktop 15 "" CURSOR_CAPTURE=1
 echo "== idle cost"
 idle_cost
+echo "== the ring of the last seconds"
+ring_cost
 echo "== AVI-only recording, stop to last file closed"
 avi_stop_cost
