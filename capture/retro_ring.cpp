@@ -214,11 +214,41 @@ void visitTilesIn(RingChange* change, const RingRect& r, Visit visit) {
     }
 }
 
-// Lays the change's tiles over a frame of the rectangle: the sample after it becomes it.
-void applyChange(RingChange* change, const RingRect& r, uint8_t* frame) {
-    visitTilesIn(change, r, [&](const RingChangeTile& tile, const uint8_t* pixels) {
-        copyTilePart(pixels, tileWidth(tile.index) * 3, tile.index, r, frame);
-    });
+// Columns [x0, x1) of rows [y0, y1) (the ring's coordinates) from one frame of the
+// rectangle into another.
+void copyFramePart(const uint8_t* from, uint8_t* to, const RingRect& r, int x0, int x1, int y0, int y1) {
+    if (x0 >= x1) return;
+    const int stride = r.cols * 3;
+    const ptrdiff_t at = static_cast<ptrdiff_t>(y0 - r.top) * stride + (x0 - r.left) * 3;
+    copyRows(from + at, stride, to + at, stride, (x1 - x0) * 3, y1 - y0);
+}
+
+// The older sample's frame of the rectangle from the newer one's: its changed tiles from
+// the change, every run of unchanged tiles from the newer frame, each byte written once.
+void olderFrame(RingChange* change, const RingRect& r, const uint8_t* newer, uint8_t* frame) {
+    if (!change) {
+        memcpy(frame, newer, static_cast<size_t>(r.cols) * r.rows * 3);
+        return;
+    }
+    const uint32_t across = static_cast<uint32_t>(ring.tilesAcross);
+    const uint32_t firstColumn = static_cast<uint32_t>(r.left / kRingTile);
+    const uint32_t lastColumn = static_cast<uint32_t>((r.left + r.cols - 1) / kRingTile);
+    RingChangeTile* tiles = changeTiles(change);
+    RingChangeTile* end = tiles + change->tileCount;
+    for (int ty = r.top / kRingTile; ty <= (r.top + r.rows - 1) / kRingTile; ++ty) {
+        const int y0 = std::max(ty * kRingTile, r.top), y1 = std::min(ty * kRingTile + kRingTile, r.top + r.rows);
+        const uint32_t rowStart = static_cast<uint32_t>(ty) * across;
+        RingChangeTile* tile = std::lower_bound(tiles, end, rowStart + firstColumn,
+                                                [](const RingChangeTile& t, uint32_t index) { return t.index < index; });
+        int unchangedFrom = r.left;
+        for (; tile != end && tile->index <= rowStart + lastColumn; ++tile) {
+            const int x = tileLeft(tile->index);
+            copyFramePart(newer, frame, r, unchangedFrom, std::max(x, r.left), y0, y1);
+            copyTilePart(changePixels(change) + tile->offset, tileWidth(tile->index) * 3, tile->index, r, frame);
+            unchangedFrom = std::min(x + tileWidth(tile->index), r.left + r.cols);
+        }
+        copyFramePart(newer, frame, r, unchangedFrom, r.left + r.cols, y0, y1);
+    }
 }
 
 }  // namespace
@@ -291,13 +321,12 @@ bool ringRebuild(int left, int top, int cols, int rows, uint8_t* out) {
     const RingRect r = {left, top, cols, rows};
     if (!insideRing(r) || !out) return false;
     const size_t frameBytes = static_cast<size_t>(cols) * rows * 3;
-    // Newest first, each older sample its newer one with its change laid over it.
+    // Newest first, each older sample from its newer one and its change.
     uint8_t* frame = out + frameBytes * ring.changeCount;
     copyNewestRect(r, frame);
     for (int k = ring.changeCount - 1; k >= 0; --k) {
         frame -= frameBytes;
-        memcpy(frame, frame + frameBytes, frameBytes);
-        applyChange(ring.changes[k], r, frame);
+        olderFrame(ring.changes[k], r, frame + frameBytes, frame);
     }
     return true;
 }
