@@ -88,7 +88,10 @@ void benchSize(int width, int height) {
     std::vector<uint8_t> bands(static_cast<size_t>(kSamples) * kBand * width * 3), frame(whole);
 
     // The references: a plain copy of one sample, and 50 whole samples read once.
-    const double copyMs = timeRuns(9, [] {}, [&] { memcpy(copy.data(), background.data(), whole); sink = sink + copy[7]; }).medianMs;
+    const double copyMs = timeRuns(9, [] {}, [&] {
+        memcpy(copy.data(), background.data(), whole);
+        sink = sink + copy[7];
+    }).medianMs;
     // A ring of whole samples would copy each into memory of its own, new to the process.
     const double freshMs = timeRuns(9, [] {}, [&] {
         uint8_t* block = static_cast<uint8_t*>(malloc(whole));
@@ -105,8 +108,8 @@ void benchSize(int width, int height) {
     samples = std::vector<uint64_t>();
     printf("== %d x %d, %d samples; one sample %.2f MB, 50 whole samples %.1f MB\n", width, height, kSamples,
            whole / 1e6, whole * kSamples / 1e6);
-    printf("plain copy of one sample %5.2f ms (into a new malloc'd block %5.2f ms); reading 50 whole samples once %6.2f ms\n",
-           copyMs, freshMs, readMs);
+    printf("plain copy of one sample %5.2f ms (into a new malloc'd block %5.2f ms); "
+           "reading 50 whole samples once %6.2f ms\n", copyMs, freshMs, readMs);
 
     for (Scene scene : {kStill, kMoving, kInPlace, kEverything}) {
         if (!ringStart(width, height)) {

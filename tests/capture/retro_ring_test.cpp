@@ -21,7 +21,9 @@ bool push(const Image& sample, int width, int height, std::mt19937& random) {
     const int stride = stride24(width) + 4;
     Image padded(static_cast<size_t>(stride) * height);
     for (int y = 0; y < height; ++y) {
-        for (int x = width * 3; x < stride; ++x) padded[static_cast<size_t>(y) * stride + x] = static_cast<uint8_t>(random());
+        for (int x = width * 3; x < stride; ++x) {
+            padded[static_cast<size_t>(y) * stride + x] = static_cast<uint8_t>(random());
+        }
     }
     copyRows(sample.data(), width * 3, padded.data(), stride, width * 3, height);
     return ringPush(padded.data(), stride);
@@ -35,13 +37,17 @@ Image changed(Image sample, int width, int height, std::mt19937& random) {
     switch (random() % 6) {
     case 0: return sample;
     case 1: x1 = x0 + 1, y1 = y0 + 1; break;
-    case 2: x0 -= x0 % kRingTile, y0 -= y0 % kRingTile, x1 = std::min(width, x0 + kRingTile), y1 = std::min(height, y0 + 2 * kRingTile); break;
+    case 2:
+        x0 -= x0 % kRingTile, y0 -= y0 % kRingTile;
+        x1 = std::min(width, x0 + kRingTile), y1 = std::min(height, y0 + 2 * kRingTile);
+        break;
     case 3: x1 = width, y1 = height; break;
     case 4: x0 = 0, y0 = 0, x1 = width, y1 = height; break;
     }
     const uint8_t shade = static_cast<uint8_t>(random());
     for (int y = y0; y < y1; ++y) {
-        for (int x = 3 * x0; x < 3 * x1; ++x) sample[static_cast<size_t>(y) * width * 3 + x] = static_cast<uint8_t>(shade + x * y);
+        uint8_t* row = &sample[static_cast<size_t>(y) * width * 3];
+        for (int x = 3 * x0; x < 3 * x1; ++x) row[x] = static_cast<uint8_t>(shade + x * y);
     }
     return sample;
 }
@@ -70,8 +76,8 @@ void expectHeldAsPushed(const std::vector<Image>& pushed, int width, int height,
         for (int k = 0; k < held; ++k) {
             const Image& sample = pushed[pushed.size() - held + k];
             for (int y = 0; y < rows; ++y) {
-                ASSERT_EQ(memcmp(&out[frameBytes * k + static_cast<size_t>(y) * cols * 3],
-                                 &sample[(static_cast<size_t>(top + y) * width + left) * 3], static_cast<size_t>(cols) * 3), 0)
+                const uint8_t* row = &out[frameBytes * k + static_cast<size_t>(y) * cols * 3];
+                ASSERT_EQ(memcmp(row, &sample[(static_cast<size_t>(top + y) * width + left) * 3], cols * 3u), 0)
                     << (walk ? "walk" : "rebuild") << ": sample " << k << " of " << held << ", rectangle " << left << ","
                     << top << " " << cols << "x" << rows << ", row " << y;
             }
