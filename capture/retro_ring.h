@@ -22,8 +22,8 @@ void ringStop();
 
 // Adds the newest sample (rows `stride` bytes apart, the padding ignored). When a
 // change's memory is refused it drops the oldest samples until it has it; false when even
-// the last change cannot be had (the ring then holds only what it held before the push,
-// as far as it was not dropped) or the ring is not started: the caller starts it again.
+// then it cannot be had (the ring then holds only the sample pushed before) or the ring is
+// not started: the caller starts it again.
 bool ringPush(const uint8_t* image, int stride);
 
 // Samples held, the newest included.
