@@ -77,8 +77,10 @@ void armHookLibrary() {
 const int kFineWaitTicks = 20;
 
 void sleepUntilNear(int remainingTicks) {
-    if (remainingTicks <= kFineWaitTicks) return;
-    const DWORD milliseconds = static_cast<DWORD>((remainingTicks - kFineWaitTicks) / 10);
+    // Idle, nothing is timed finely: the whole wait is slept, rounded up, never spun.
+    const int fine = app.captureBusy ? kFineWaitTicks : 0;
+    if (remainingTicks <= fine) return;
+    const DWORD milliseconds = static_cast<DWORD>((remainingTicks - fine + (fine ? 0 : 9)) / 10);
     if (milliseconds == 0) return;
     MsgWaitForMultipleObjectsEx(0, nullptr, milliseconds, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
 }

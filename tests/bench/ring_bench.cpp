@@ -14,6 +14,8 @@
 #include <vector>
 
 #include "capture/retro_ring.h"
+#include "composite/mean_kernel.h"
+#include "composite/ring_composite.h"
 #include "core/pixel_rows.h"
 
 #include "bench/bench_clock.h"
@@ -78,6 +80,39 @@ void walkAll(int width, int height, uint8_t* frame) {
     while (ringWalkNext(frame)) sink = sink + frame[0];
 }
 
+// What the ring's key costs past the composite itself: each mode composited from the
+// ring, a band at a time, beside the same composite of the 50 whole samples in memory.
+void benchComposites(int width, int height) {
+    const size_t whole = static_cast<size_t>(width) * height * 3;
+    std::vector<uint8_t> all(whole * kSamples), result(static_cast<size_t>(stride24(width)) * height);
+    if (!ringRebuild(0, 0, width, height, all.data())) return;
+    std::vector<const uint8_t*> images;
+    std::vector<float> weights;
+    float weightSum = 0;
+    for (int k = 0; k < kSamples; ++k) {
+        images.push_back(all.data() + whole * k);
+        weights.push_back(sampleWeight<float>(k + 1, kSamples, 1.0f, 0, 0, 100));
+        weightSum += weights.back();
+    }
+    const char* names[] = {"mean", "lighten", "darken", "median"};
+    const CompositeMode modes[] = {CompositeMode::Mean, CompositeMode::Lighten, CompositeMode::Darken,
+                                   CompositeMode::Median};
+    for (int m = 0; m < 4; ++m) {
+        const double fromRing = timeRuns(3, [] {}, [&] {
+            compositeFromRing(modes[m], weights.data(), kSamples, 0, 0, width, height, weightSum, result.data(),
+                              stride24(width));
+        }).medianMs;
+        const double fromMemory = timeRuns(3, [] {}, [&] {
+            std::vector<float> scaled;
+            weightsForMode(modes[m], weights.data(), kSamples, scaled);
+            compositeInMode(modes[m], images.data(), scaled.empty() ? weights.data() : scaled.data(), kSamples,
+                            width * 3, width, height, weightSum, result.data(), stride24(width));
+        }).medianMs;
+        printf("    %-8s from the ring %7.2f ms, of whole samples in memory %7.2f ms (%4.2fx)\n", names[m], fromRing,
+               fromMemory, fromRing / fromMemory);
+    }
+}
+
 void benchSize(int width, int height) {
     const size_t whole = static_cast<size_t>(width) * height * 3;
     const int stride = stride24(width);
@@ -131,6 +166,7 @@ void benchSize(int width, int height) {
                "rebuild in bands %7.2f ms (%4.2fx the read) | walk %7.2f ms\n",
                kSceneNames[scene], bytes / 1e6, bytes / whole, 100.0 * bytes / (static_cast<double>(whole) * kSamples),
                medianOf(pushMs), medianOf(pushMs) / copyMs, rebuildMs, rebuildMs / readMs, walkMs);
+        if (scene == kMoving || scene == kEverything) benchComposites(width, height);
         ringStop();
     }
 }
