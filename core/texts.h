@@ -98,6 +98,15 @@ inline constexpr char kAviRemovedMessage[] =
 inline constexpr char kDuplicateKeyMessage[] =
     "スクリーンショットキーと録画開始キーと録画終了キーのどれかで\n同じキーが設定されています。\n"
     "同じキーにならないように設定して下さい。";
+// The same while the ring of the last seconds is on and its key counts too.
+inline constexpr char kDuplicateRetroKeyMessage[] =
+    "スクリーンショットキー、録画開始キー、録画終了キー、\n直前の画面を合成するキーのどれかで"
+    "同じキーが設定されています。\n同じキーにならないように設定して下さい。";
+// What the ring takes on this desktop: the most and a still screen's, in MB; then, when
+// its cap shortens it, the cap in MB and the seconds left, or that it holds no exposure.
+inline constexpr char kRetroCostFormat[] = "使用メモリは最大 %d MB（静止画面なら約 %d MB）";
+inline constexpr char kRetroCappedFormat[] = "上限 %d MB のため最長 %.1f 秒";
+inline constexpr char kRetroNoRoomFormat[] = "上限 %d MB のため記録できません";
 
 // The decay-curve preview when the median is chosen.
 inline constexpr char kMedianCurveNote[] = "中央値の合成では\nサンプルの重みを\n使いません。";

@@ -46,6 +46,12 @@
 #define IDC_MODE_LIGHTEN     1045
 #define IDC_MODE_DARKEN      1046
 #define IDC_MODE_MEDIAN      1047
+#define IDC_RETRO            1048
+#define IDC_RETRO_TIME       1049
+#define IDC_RETRO_FPS        1050
+#define IDC_RETRO_KEY        1051
+#define IDC_RETRO_COST       1052
+#define IDC_RETRO_CAP        1053
 
 // Folder settings dialog controls
 #define IDC_AUTOSAVE_FOLDER  1028

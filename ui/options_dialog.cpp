@@ -12,6 +12,7 @@
 #include "core/text.h"
 #include "core/texts.h"
 #include "capture/hot_keys.h"
+#include "capture/retro_cost.h"
 #include "composite/store_composite.h"
 #include "hook/hook_api.h"
 #include "resources/resource.h"
@@ -26,7 +27,9 @@ const int kTextSize = 1024;
 // One 640 x 480 sample: 3 bytes a pixel as the dialog opens, 4 once an edit changes.
 const double kSampleBytesOpening = 921600.0;
 const double kSampleBytesEdited = 1228800.0;
-
+// The ring's rates the dialog offers, and Apply keeps; the INI file may hold more.
+const int kMaxRetroFpsOffered = 60;
+const long long kBytesPerMB = 1048576;
 
 struct TextBuffer {
     char text[kTextSize] = "";
@@ -61,7 +64,10 @@ void setMemoryLabel(HWND dialog, int megabytes) {
     SetWindowTextW(GetDlgItem(dialog, IDC_MEMORY_LABEL), wideFromShiftJis(text).c_str());
 }
 
-const int kKeyCombos[3] = {IDC_SHOT_KEY, IDC_START_KEY, IDC_STOP_KEY};
+// In the order of KEY_CODE, KEY_CODE2, KEY_CODE3 and KEY_CODE4.
+const int kKeyCombos[4] = {IDC_SHOT_KEY, IDC_START_KEY, IDC_STOP_KEY, IDC_RETRO_KEY};
+// Greyed while the ring's check box is off.
+const int kRetroControls[5] = {IDC_RETRO_TIME, IDC_RETRO_FPS, IDC_RETRO_KEY, IDC_RETRO_COST, IDC_RETRO_CAP};
 // The composite modes' buttons, in the order of COMPOSITE_MODE's values.
 const int kModeButtons[4] = {IDC_MODE_MEAN, IDC_MODE_LIGHTEN, IDC_MODE_DARKEN, IDC_MODE_MEDIAN};
 
@@ -72,11 +78,42 @@ void fillKeyCombos(HWND dialog) {
             SendDlgItemMessageW(dialog, combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
         }
     }
-    const int codes[3] = {settings.KEY_CODE, settings.KEY_CODE2, settings.KEY_CODE3};
-    for (int i = 0; i < 3; ++i) {
+    const int codes[4] = {settings.KEY_CODE, settings.KEY_CODE2, settings.KEY_CODE3, settings.KEY_CODE4};
+    for (int i = 0; i < 4; ++i) {
         const int row = keyRowOfCode(codes[i]);
         if (row >= 0) SendDlgItemMessageW(dialog, kKeyCombos[i], CB_SETCURSEL, static_cast<WPARAM>(row), 0);
     }
+}
+
+void enableRetroControls(HWND dialog, bool on) {
+    for (int id : kRetroControls) enable(dialog, id, on);
+}
+
+void setItemTextShiftJis(HWND dialog, int id, const char* text) {
+    SetWindowTextW(GetDlgItem(dialog, id), wideFromShiftJis(text).c_str());
+}
+
+// What the ring would take on this desktop with the seconds and rate as typed, counted
+// as Apply would store them, within the INI file's cap.
+void showRetroCost(HWND dialog) {
+    const RECT screen = currentVirtualScreen();
+    const long long capBytes = settings.RETRO_MB * kBytesPerMB;
+    const RetroCost cost = retroCost(screen.right - screen.left, screen.bottom - screen.top,
+                                     countFromText(itemText(dialog, IDC_RETRO_FPS).text, kMaxRetroFpsOffered),
+                                     countFromText(itemText(dialog, IDC_RETRO_TIME).text, kMaxRetroSeconds), capBytes);
+    char text[128];
+    // The most rounded up, since no more is ever taken; a still screen's is only about.
+    snprintf(text, sizeof text, kRetroCostFormat, static_cast<int>((cost.mostBytes + kBytesPerMB - 1) / kBytesPerMB),
+             static_cast<int>((cost.stillBytes + kBytesPerMB / 2) / kBytesPerMB));
+    setItemTextShiftJis(dialog, IDC_RETRO_COST, text);
+    text[0] = '\0';
+    if (cost.shortened && cost.seconds > 0.0) {
+        // Tenths cut, not rounded: the exposure is at most this long.
+        snprintf(text, sizeof text, kRetroCappedFormat, settings.RETRO_MB, std::floor(cost.seconds * 10.0 + 1e-9) / 10.0);
+    } else if (cost.shortened) {
+        snprintf(text, sizeof text, kRetroNoRoomFormat, settings.RETRO_MB);
+    }
+    setItemTextShiftJis(dialog, IDC_RETRO_CAP, text);
 }
 
 BOOL onInitDialog(HWND dialog) {
@@ -132,6 +169,12 @@ BOOL onInitDialog(HWND dialog) {
     setItemInt(dialog, IDC_AVI_FPS, "%01d", settings.AVI_FPS);
     setItemInt(dialog, IDC_AVI_TIME, "%01d", settings.AVI_TIME);
 
+    if (settings.RETRO) check(dialog, IDC_RETRO);
+    setItemInt(dialog, IDC_RETRO_TIME, "%d", settings.RETRO_TIME);
+    setItemInt(dialog, IDC_RETRO_FPS, "%d", settings.RETRO_FPS);
+    showRetroCost(dialog);
+    enableRetroControls(dialog, settings.RETRO != 0);
+
     SetWindowPos(dialog, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     keepDecayCurveOnRepaint(dialog);
     fitTextsToControls(dialog);
@@ -167,6 +210,8 @@ void onChange(HWND dialog, HWND sender) {
         onShutterChanged(dialog);
     } else if (sender == GetDlgItem(dialog, IDC_EMPHASIS_LEVEL)) {
         onEmphasisChanged(dialog);
+    } else if (sender == GetDlgItem(dialog, IDC_RETRO_TIME) || sender == GetDlgItem(dialog, IDC_RETRO_FPS)) {
+        showRetroCost(dialog);
     }
 }
 
@@ -181,20 +226,32 @@ void closeOptions(HWND dialog) {
     app.optionsOpen = 0;
 }
 
+bool anyCodeRepeats(const int* codes, int count) {
+    for (int i = 0; i < count; ++i) {
+        for (int j = i + 1; j < count; ++j) {
+            if (codes[i] == codes[j]) return true;
+        }
+    }
+    return false;
+}
+
 void onApply(HWND dialog) {
-    int codes[3];
-    const int keptCodes[3] = {settings.KEY_CODE, settings.KEY_CODE2, settings.KEY_CODE3};
-    for (int i = 0; i < 3; ++i) {
+    int codes[4];
+    const int keptCodes[4] = {settings.KEY_CODE, settings.KEY_CODE2, settings.KEY_CODE3, settings.KEY_CODE4};
+    for (int i = 0; i < 4; ++i) {
         const LRESULT row = SendDlgItemMessageW(dialog, kKeyCombos[i], CB_GETCURSEL, 0, 0);
         codes[i] = keyCodeOfRow(static_cast<int>(row), keptCodes[i]);
     }
-    if (codes[0] == codes[1] || codes[0] == codes[2] || codes[1] == codes[2]) {
-        showMessage(dialog, kDuplicateKeyMessage, kSettingErrorTitle, MB_OK);
+    // The ring's key is armed only while the ring is on: only then may it clash.
+    const bool retro = isChecked(dialog, IDC_RETRO);
+    if (anyCodeRepeats(codes, retro ? 4 : 3)) {
+        showMessage(dialog, retro ? kDuplicateRetroKeyMessage : kDuplicateKeyMessage, kSettingErrorTitle, MB_OK);
         return;
     }
     settings.KEY_CODE = codes[0];
     settings.KEY_CODE2 = codes[1];
     settings.KEY_CODE3 = codes[2];
+    settings.KEY_CODE4 = codes[3];
 
     settings.REDUCE_PER = static_cast<float>(decayHundredths(itemText(dialog, IDC_DECAY_TEXT).text) * 0.01);
     settings.COLOR_DOUBLE = checkState(dialog, IDC_COLOR_DOUBLE);
@@ -217,6 +274,9 @@ void onApply(HWND dialog) {
     settings.REDUCE_FIXED = checkState(dialog, IDC_NO_DECAY);
     settings.AVI_FPS = countFromText(itemText(dialog, IDC_AVI_FPS).text, kMaxSampleRate);
     settings.AVI_TIME = countFromText(itemText(dialog, IDC_AVI_TIME).text, kMaxAviSeconds);
+    settings.RETRO = checkState(dialog, IDC_RETRO);
+    settings.RETRO_TIME = countFromText(itemText(dialog, IDC_RETRO_TIME).text, kMaxRetroSeconds);
+    settings.RETRO_FPS = countFromText(itemText(dialog, IDC_RETRO_FPS).text, kMaxRetroFpsOffered);
     saveSettings();
 
     armHotKeys();  // presses made while the dialog was open start nothing
@@ -243,6 +303,9 @@ void onCommand(HWND dialog, int id, int notification, HWND sender) {
         break;
     case IDC_CAPTURE_ACTIVE:
         enable(dialog, IDC_CAPTURE_CLIENT, isChecked(dialog, IDC_CAPTURE_ACTIVE));
+        break;
+    case IDC_RETRO:
+        enableRetroControls(dialog, isChecked(dialog, IDC_RETRO));
         break;
     case IDC_EMPHASIS_ON: {
         const bool on = isChecked(dialog, IDC_EMPHASIS_ON);

@@ -1,7 +1,7 @@
 #pragma once
 // The modeless options dialog (template 117): edits every setting but the window
-// rectangle, SAVEPATH and MAP_SIZE; Apply stores, saves and re-arms the hook library,
-// Cancel and the close box reload the INI file.
+// rectangle, SAVEPATH, MAP_SIZE and RETRO_MB; Apply stores, saves and re-arms the hook
+// library, Cancel and the close box reload the INI file.
 #include <windows.h>
 
 INT_PTR CALLBACK optionsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
@@ -30,5 +30,5 @@ bool emphasisTextInRange(const char* text);
 
 // The numbers Apply stores, each brought into its range.
 float shutterTimeFromText(const char* text);       // 0.1 ... kMaxShutterSeconds; no number gives 0.1
-int countFromText(const char* text, int maximum);  // S_FPS, AVI_FPS, AVI_TIME: 1 ... maximum
+int countFromText(const char* text, int maximum);  // S_FPS, AVI_FPS, AVI_TIME, RETRO_TIME, RETRO_FPS: 1 ... maximum
 int emphasisLevelFromText(const char* text);       // 0 ... 200

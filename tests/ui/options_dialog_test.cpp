@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "core/texts.h"
 #include "hook/hook_api.h"
 #include "support/dialog_watcher.h"
 #include "support/gdi_objects.h"
@@ -71,6 +72,8 @@ TEST_F(OptionsDialogTest, OpensWithTheRecordAndOnTop) {
     EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, IDC_EMPHASIS_LEVEL)));
     click(dialog, IDC_CAPTURE_ACTIVE);
     EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, IDC_CAPTURE_CLIENT)));
+
+    EXPECT_EQ(SendDlgItemMessageW(dialog, IDC_RETRO_KEY, CB_GETCURSEL, 0, 0), 1);  // ScrollLock
     holdForScreenshot(true);
 }
 
@@ -83,6 +86,31 @@ TEST_F(OptionsDialogTest, MemoryLabelCountsThreeBytesOnOpeningAndFourAfterAnEdit
     EXPECT_EQ(label(dialog), L"約 1 ");
     typeInto(dialog, IDC_SHUTTER_TIME, "1e300");  // no overflow, just the largest figure
     EXPECT_EQ(label(dialog), L"約 2147483647 ");
+}
+
+// The figures are the suite's display's: 1024 x 768, 2.25 MB a whole sample.
+TEST_F(OptionsDialogTest, TheRingsCostFollowsTheEditsAndSaysWhenItsCapShortensIt) {
+    ASSERT_EQ(GetSystemMetrics(SM_CXVIRTUALSCREEN) * GetSystemMetrics(SM_CYVIRTUALSCREEN), 1024 * 768);
+    HWND dialog = open();
+    EXPECT_EQ(itemTextW(dialog, IDC_RETRO_COST), L"使用メモリは最大 115 MB（静止画面なら約 2 MB）");  // 10/s, 5 s
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_RETRO_FPS))) << "greyed while the ring is off";
+    click(dialog, IDC_RETRO);
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, IDC_RETRO_FPS)));
+    typeInto(dialog, IDC_RETRO_FPS, "600");  // counted as Apply stores it, 60: 512 MB holds 227 of 301
+    EXPECT_EQ(itemTextW(dialog, IDC_RETRO_COST), L"使用メモリは最大 511 MB（静止画面なら約 2 MB）");
+    EXPECT_EQ(itemTextW(dialog, IDC_RETRO_CAP), L"上限 512 MB のため最長 3.7 秒");
+    holdForScreenshot(true);
+    typeInto(dialog, IDC_RETRO_TIME, "1");
+    EXPECT_EQ(itemTextW(dialog, IDC_RETRO_CAP), L"");
+    click(dialog, IDC_APPLY);
+    EXPECT_EQ(iniValue("OPTION", "RETRO_TIME"), "1");
+    EXPECT_EQ(iniValue("OPTION", "RETRO_FPS"), "60");
+
+    writeIni("OPTION", "RETRO_MB", "4");  // one sample, no exposure
+    loadSettings(false);
+    dialog = open();
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, IDC_RETRO_FPS))) << "Apply saved the ring on";
+    EXPECT_EQ(itemTextW(dialog, IDC_RETRO_CAP), L"上限 4 MB のため記録できません");
 }
 
 TEST_F(OptionsDialogTest, DecayTextRoundsToHundredthsForTheTrackbarAndApply) {
@@ -232,6 +260,17 @@ TEST_F(OptionsDialogTest, DuplicateKeysChangeNothingAndKeepTheDialogOpen) {
     EXPECT_EQ(settings.S_FPS, 30);
     EXPECT_EQ(iniValue("AVIMODE_OPTION", "KEY_CODE3"), "113");
     EXPECT_EQ(hookShotPressed() + hookStartPressed() + hookStopPressed(), 0);
+
+    // The ring's key may share F1 while the ring is off, not once it is on.
+    dialog = open();
+    selectKey(dialog, IDC_RETRO_KEY, VK_F1);
+    click(dialog, IDC_RETRO);
+    DialogWatcher watcher;
+    click(dialog, IDC_APPLY);
+    EXPECT_TRUE(watcher.sawMessage("設定エラー", kDuplicateRetroKeyMessage));
+    click(dialog, IDC_RETRO);
+    click(dialog, IDC_APPLY);
+    EXPECT_EQ(iniValue("OPTION", "KEY_CODE4"), "112");
 }
 
 TEST_F(OptionsDialogTest, CancelAndCloseClearOnlyTheScreenshotLatch) {
@@ -241,6 +280,7 @@ TEST_F(OptionsDialogTest, CancelAndCloseClearOnlyTheScreenshotLatch) {
         hookSetStopPressed(1);
         HWND dialog = open();
         typeInto(dialog, IDC_SAMPLE_RATE, "99");
+        click(dialog, IDC_RETRO);
         if (how == 0) {
             click(dialog, IDC_CANCEL_OPTIONS);
         } else {
@@ -249,6 +289,7 @@ TEST_F(OptionsDialogTest, CancelAndCloseClearOnlyTheScreenshotLatch) {
         EXPECT_FALSE(IsWindow(dialog));
         EXPECT_EQ(app.optionsOpen, 0);
         EXPECT_EQ(settings.S_FPS, 15);
+        EXPECT_EQ(settings.RETRO, 0);
         EXPECT_EQ(hookShotPressed(), 0);
         EXPECT_EQ(hookStartPressed(), 1);
         EXPECT_EQ(hookStopPressed(), 1);
