@@ -4,11 +4,8 @@
 // is over the step says so and leaves the compositing to its caller.
 #include <windows.h>
 
-// N for a screenshot: the integer rate times the single-precision shutter time,
-// truncated toward zero; saturates at INT_MAX instead of overflowing.
-int screenshotSampleCount(int fps, float seconds);
-// N for an AVI-only recording: AVI_TIME x AVI_FPS, saturating at INT_MAX.
-int aviSampleCount(int seconds, int fps);
+#include "capture/sample_counts.h"
+
 
 // The rectangle a capture takes now, as the options say: the virtual screen, the
 // foreground window, or its client area, clipped to the virtual screen.

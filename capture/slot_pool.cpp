@@ -7,7 +7,7 @@
 #include "core/settings.h"
 #include "core/text.h"
 #include "core/texts.h"
-#include "capture/capture.h"
+#include "capture/sample_counts.h"
 #include "core/pixel_rows.h"
 
 BitmapSlot SlotPool[kSlotCount];
