@@ -8,7 +8,9 @@ namespace {
 const int kHistogramBins = 1 << 18;  // 6 bits per channel
 const int kCells = 1 << 15;          // 5 bits per channel
 const int kCacheSlots = 1 << 16;
+const int kExactColours = 8192;  // up to this many distinct colours are clustered as they are
 const int kRefinePasses = 2;
+const int kRefinePassesFewColours = 8;
 
 int distance2(const uint8_t* entry, int red, int green, int blue) {
     const int dr = entry[0] - red, dg = entry[1] - green, db = entry[2] - blue;
@@ -92,7 +94,8 @@ uint8_t clampByte(double v) { return static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 
 void refine(const std::vector<HistogramColour>& colours, GifPalette& palette) {
     NearestColour nearest;
     std::vector<double> sums(static_cast<size_t>(palette.count) * 4);
-    for (int pass = 0; pass < kRefinePasses; ++pass) {
+    const int passes = colours.size() <= kExactColours ? kRefinePassesFewColours : kRefinePasses;
+    for (int pass = 0; pass < passes; ++pass) {
         prepareNearest(nearest, palette);
         std::fill(sums.begin(), sums.end(), 0.0);
         for (const HistogramColour& c : colours) {
@@ -107,6 +110,34 @@ void refine(const std::vector<HistogramColour>& colours, GifPalette& palette) {
             for (int k = 0; k < 3; ++k) palette.rgb[i * 3 + k] = clampByte(sums[i * 4 + k] / sums[i * 4 + 3]);
         }
     }
+}
+
+// The distinct colours of the region with their counts, when there are at most
+// kExactColours; false when there are more.
+bool exactColours(const uint8_t* bgr, int stride, int width, int height, std::vector<HistogramColour>& list) {
+    const uint32_t kSlots = 4 * kExactColours;
+    std::vector<uint32_t> keys(kSlots, 0xffffffffu), slotOf;
+    std::vector<uint32_t> counts(kSlots, 0);
+    for (int y = 0; y < height; ++y) {
+        const uint8_t* p = bgr + static_cast<size_t>(y) * static_cast<size_t>(stride);
+        for (int x = 0; x < width; ++x, p += 3) {
+            const uint32_t colour = static_cast<uint32_t>(p[2]) << 16 | p[1] << 8 | p[0];
+            uint32_t h = (colour * 2654435761u) >> 17;
+            while (keys[h] != 0xffffffffu && keys[h] != colour) h = (h + 1) & (kSlots - 1);
+            if (keys[h] != colour) {
+                if (slotOf.size() == static_cast<size_t>(kExactColours)) return false;
+                keys[h] = colour;
+                slotOf.push_back(h);
+            }
+            ++counts[h];
+        }
+    }
+    list.clear();
+    for (uint32_t h : slotOf) {
+        list.push_back({static_cast<double>(keys[h] >> 16), static_cast<double>((keys[h] >> 8) & 255),
+                        static_cast<double>(keys[h] & 255), counts[h]});
+    }
+    return true;
 }
 
 // Builds the candidate list of one 5-bit cell: the entries whose nearest point in the
@@ -167,28 +198,30 @@ bool exactPalette(const uint8_t* bgr, int stride, int width, int height, int lim
 
 void quantisePalette(ColourHistogram& histogram, const uint8_t* bgr, int stride, int width, int height,
                      int colours, GifPalette& out) {
-    if (histogram.bins.empty()) histogram.bins.assign(static_cast<size_t>(kHistogramBins) * 4, 0);
-    uint32_t* bins = histogram.bins.data();
-    for (int y = 0; y < height; ++y) {
-        const uint8_t* p = bgr + static_cast<size_t>(y) * static_cast<size_t>(stride);
-        for (int x = 0; x < width; ++x, p += 3) {
-            const uint32_t bin = static_cast<uint32_t>(p[2] >> 2) << 12 | (p[1] >> 2) << 6 | p[0] >> 2;
-            uint32_t* b = bins + bin * 4;
-            if (b[0]++ == 0) histogram.touched.push_back(bin);
-            b[1] += p[2];
-            b[2] += p[1];
-            b[3] += p[0];
-        }
-    }
     std::vector<HistogramColour> list;
-    list.reserve(histogram.touched.size());
-    for (uint32_t bin : histogram.touched) {
-        uint32_t* b = bins + bin * 4;
-        const double n = b[0];
-        list.push_back({b[1] / n, b[2] / n, b[3] / n, b[0]});
-        b[0] = b[1] = b[2] = b[3] = 0;
+    if (!exactColours(bgr, stride, width, height, list)) {
+        if (histogram.bins.empty()) histogram.bins.assign(static_cast<size_t>(kHistogramBins) * 4, 0);
+        uint32_t* bins = histogram.bins.data();
+        for (int y = 0; y < height; ++y) {
+            const uint8_t* p = bgr + static_cast<size_t>(y) * static_cast<size_t>(stride);
+            for (int x = 0; x < width; ++x, p += 3) {
+                const uint32_t bin = static_cast<uint32_t>(p[2] >> 2) << 12 | (p[1] >> 2) << 6 | p[0] >> 2;
+                uint32_t* b = bins + bin * 4;
+                if (b[0]++ == 0) histogram.touched.push_back(bin);
+                b[1] += p[2];
+                b[2] += p[1];
+                b[3] += p[0];
+            }
+        }
+        list.reserve(histogram.touched.size());
+        for (uint32_t bin : histogram.touched) {
+            uint32_t* b = bins + bin * 4;
+            const double n = b[0];
+            list.push_back({b[1] / n, b[2] / n, b[3] / n, b[0]});
+            b[0] = b[1] = b[2] = b[3] = 0;
+        }
+        histogram.touched.clear();
     }
-    histogram.touched.clear();
 
     std::vector<Box> boxes{{0, static_cast<int>(list.size()), boxError(list, 0, static_cast<int>(list.size()))}};
     while (static_cast<int>(boxes.size()) < colours) {

@@ -1,8 +1,8 @@
 #pragma once
 // The colours of an animated GIF: at most 256 entries per table. A region with that few
-// colours keeps them exactly; a region with more gets a quantised table (median cut over
-// a histogram at 6 bits per channel, each box the mean of its exact colours, refined by
-// k-means passes). Pixels are 24-bit blue, green, red, rows `stride` bytes apart; tables
+// colours keeps them exactly; a region with more gets a quantised table: median cut over
+// its exact colours (up to 8192 of them) or else a histogram at 6 bits per channel, each
+// box the mean of the colours it holds, refined by k-means passes. Pixels are 24-bit blue, green, red, rows `stride` bytes apart; tables
 // hold red, green, blue, as the file does. Pure computation: no window types.
 #include <cstdint>
 #include <vector>
