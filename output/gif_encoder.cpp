@@ -7,6 +7,7 @@ namespace {
 const int kMaxDelay = 65535;   // hundredths: the delay field is 16 bits
 const int kShortestDelay = 2;  // viewers slow down anything shorter
 const int kLzwSlots = 1 << 14;
+const size_t kLzwCheckGap = 256;  // symbols between checks of a full table's compression
 
 struct Rect {
     int left, top, width, height;
@@ -35,7 +36,8 @@ void putTable(std::vector<uint8_t>& out, const GifPalette& palette, int bits) {
 }
 
 // The image data: the minimum code size, then LZW codes (least significant bit first,
-// widths growing from minCodeSize + 1 to 12, a clear code when the table is full) in
+// widths growing from minCodeSize + 1 to 12, a clear code once a full table compresses
+// worse than it did) in
 // sub-blocks of up to 255 bytes, then the empty block.
 void putLzw(std::vector<uint8_t>& out, const uint8_t* indices, size_t count, int minCodeSize, GifEncoder& gif) {
     std::vector<int32_t>& keys = gif.lzwKeys;
@@ -47,6 +49,9 @@ void putLzw(std::vector<uint8_t>& out, const uint8_t* indices, size_t count, int
     uint32_t bits = 0;
     int bitCount = 0;
     size_t blockAt = 0;
+    // Symbols taken and bits written since the last clear code, checked every so often.
+    size_t clearedAt = 0, checkAt = 0;
+    double outBits = 0, lastRatio = 0;
     put8(out, static_cast<unsigned int>(minCodeSize));
     auto emit = [&](int code) {
         bits |= static_cast<uint32_t>(code) << bitCount;
@@ -73,16 +78,28 @@ void putLzw(std::vector<uint8_t>& out, const uint8_t* indices, size_t count, int
             continue;
         }
         emit(prefix);
+        outBits += width;
         if (next < 4096) {
             keys[slot] = key;
             codes[slot] = static_cast<uint16_t>(next++);
             // The reader widens its codes one code later than the table grows.
             if (next > (1 << width) && width < 12) ++width;
-        } else {
-            emit(clear);
-            keys.assign(kLzwSlots, -1);
-            next = end + 1;
-            width = minCodeSize + 1;
+        } else if (i >= checkAt) {
+            // A full table is kept while it compresses as well as it did; once it
+            // does worse, a fresh one adapts to what the image has become.
+            const double ratio = static_cast<double>(i - clearedAt) / outBits;
+            checkAt = i + kLzwCheckGap;
+            if (ratio < lastRatio) {
+                emit(clear);
+                keys.assign(kLzwSlots, -1);
+                next = end + 1;
+                width = minCodeSize + 1;
+                clearedAt = i;
+                outBits = 0;
+                lastRatio = 0;
+            } else {
+                lastRatio = ratio;
+            }
         }
         prefix = indices[i];
     }
