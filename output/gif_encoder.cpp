@@ -149,6 +149,39 @@ double mapTarget(GifEncoder& gif, NearestColour& nearest, int pixels) {
     return error;
 }
 
+// The image data of the rectangle mapped to `table` (in gif.indices), unchanged pixels
+// transparent where that is smaller: returns whether they are, leaves the indices
+// written in gif.indices, the data in `data` and the table's size field in `bits`.
+bool packRect(GifEncoder& gif, const GifPalette& table, const Rect& rect, bool first, std::vector<uint8_t>& data,
+              int& bits) {
+    // Unchanged pixels may become transparent, in the table's first free entry.
+    const int transparentIndex = table.count < 256 ? table.count : -1;
+    bits = tableBits(transparentIndex >= 0 ? table.count + 1 : table.count);
+    const int minCodeSize = bits + 1 < 2 ? 2 : bits + 1;
+    const size_t row = static_cast<size_t>(gif.width) * 3;
+    gif.opaque.clear();
+    putLzw(gif.opaque, gif.indices.data(), gif.indices.size(), minCodeSize, gif);
+    bool useTransparency = false;
+    if (!first && transparentIndex >= 0) {
+        std::vector<uint8_t> withHoles(gif.indices);
+        for (int y = 0; y < rect.height; ++y) {
+            const size_t at = (rect.top + y) * row + static_cast<size_t>(rect.left) * 3;
+            for (int x = 0; x < rect.width; ++x) {
+                if (std::memcmp(gif.target.data() + (static_cast<size_t>(y) * rect.width + x) * 3,
+                                gif.shown.data() + at + x * 3, 3) == 0) {
+                    withHoles[static_cast<size_t>(y) * rect.width + x] = static_cast<uint8_t>(transparentIndex);
+                }
+            }
+        }
+        gif.transparent.clear();
+        putLzw(gif.transparent, withHoles.data(), withHoles.size(), minCodeSize, gif);
+        useTransparency = gif.transparent.size() < gif.opaque.size();
+        if (useTransparency) gif.indices.swap(withHoles);
+    }
+    data.swap(useTransparency ? gif.transparent : gif.opaque);
+    return useTransparency;
+}
+
 void writeHeader(GifEncoder& gif, int globalBits) {
     std::vector<uint8_t>& out = gif.bytes;
     out.insert(out.end(), {'G', 'I', 'F', '8', '9', 'a'});
@@ -206,6 +239,7 @@ void writeFrame(GifEncoder& gif, const uint8_t* pixels, int stride, int delay) {
     const GifPalette* table = &gif.global;
     NearestColour* nearest = &gif.globalNearest;
     const uint8_t* t = gif.target.data();
+    bool fewInGlobal = false;  // the rectangle's exact colours, all in the global table
     if (exactPalette(t, rect.width * 3, rect.width, rect.height, 256, gif.local)) {
         if (first) {
             gif.global = gif.local;
@@ -218,6 +252,7 @@ void writeFrame(GifEncoder& gif, const uint8_t* pixels, int stride, int delay) {
                 const int g = nearestIndex(gif.globalNearest, c[0], c[1], c[2]);
                 inGlobal = std::memcmp(gif.global.rgb + g * 3, c, 3) == 0;
             }
+            fewInGlobal = inGlobal && tableBits(gif.local.count + 1) < 7;
             if (!inGlobal) {
                 table = &gif.local;
                 nearest = &gif.localNearest;
@@ -246,29 +281,26 @@ void writeFrame(GifEncoder& gif, const uint8_t* pixels, int stride, int delay) {
     }
     if (first) writeHeader(gif, tableBits(gif.global.count < 256 ? gif.global.count + 1 : 256));
 
-    // Unchanged pixels may become transparent, in the table's first free entry.
-    const int transparentIndex = table->count < 256 ? table->count : -1;
-    const int bits = tableBits(transparentIndex >= 0 ? table->count + 1 : table->count);
-    const int minCodeSize = bits + 1 < 2 ? 2 : bits + 1;
-    gif.opaque.clear();
-    putLzw(gif.opaque, gif.indices.data(), gif.indices.size(), minCodeSize, gif);
-    bool useTransparency = false;
-    if (!first && transparentIndex >= 0) {
-        std::vector<uint8_t> withHoles(gif.indices);
-        for (int y = 0; y < rect.height; ++y) {
-            const size_t at = (rect.top + y) * row + static_cast<size_t>(rect.left) * 3;
-            for (int x = 0; x < rect.width; ++x) {
-                if (std::memcmp(gif.target.data() + (static_cast<size_t>(y) * rect.width + x) * 3,
-                                gif.shown.data() + at + x * 3, 3) == 0) {
-                    withHoles[static_cast<size_t>(y) * rect.width + x] = static_cast<uint8_t>(transparentIndex);
-                }
-            }
+    std::vector<uint8_t> data;
+    int bits = 0;
+    bool useTransparency = packRect(gif, *table, rect, first, data, bits);
+    if (fewInGlobal) {
+        // A few colours may cost less as a small table of their own with shorter codes.
+        std::vector<uint8_t> globalIndices(gif.indices), localData;
+        int localBits = 0;
+        prepareNearest(gif.localNearest, gif.local);
+        mapTarget(gif, gif.localNearest, pixelCount);
+        const bool localTransparency = packRect(gif, gif.local, rect, first, localData, localBits);
+        if (localData.size() + (static_cast<size_t>(3) << (localBits + 1)) < data.size()) {
+            table = &gif.local;
+            data.swap(localData);
+            bits = localBits;
+            useTransparency = localTransparency;
+        } else {
+            gif.indices.swap(globalIndices);
         }
-        gif.transparent.clear();
-        putLzw(gif.transparent, withHoles.data(), withHoles.size(), minCodeSize, gif);
-        useTransparency = gif.transparent.size() < gif.opaque.size();
-        if (useTransparency) gif.indices.swap(withHoles);
     }
+    const int transparentIndex = table->count;
 
     std::vector<uint8_t>& out = gif.bytes;
     out.insert(out.end(), {0x21, 0xf9, 4});  // graphic control extension, 4 bytes
@@ -285,7 +317,6 @@ void writeFrame(GifEncoder& gif, const uint8_t* pixels, int stride, int delay) {
     const bool localTable = table == &gif.local;
     put8(out, localTable ? 0x80u | static_cast<unsigned int>(bits) : 0u);
     if (localTable) putTable(out, gif.local, bits);
-    const std::vector<uint8_t>& data = useTransparency ? gif.transparent : gif.opaque;
     out.insert(out.end(), data.begin(), data.end());
 
     // What the viewer now shows, and the sample the next one is compared with.
@@ -293,7 +324,7 @@ void writeFrame(GifEncoder& gif, const uint8_t* pixels, int stride, int delay) {
         const size_t at = (rect.top + y) * row + static_cast<size_t>(rect.left) * 3;
         for (int x = 0; x < rect.width; ++x) {
             const int index = gif.indices[static_cast<size_t>(y) * rect.width + x];
-            if (index == transparentIndex && useTransparency) continue;
+            if (useTransparency && index == transparentIndex) continue;
             uint8_t* s = gif.shown.data() + at + x * 3;
             s[0] = table->rgb[index * 3 + 2];
             s[1] = table->rgb[index * 3 + 1];
