@@ -234,8 +234,9 @@ void writeFrame(GifEncoder& gif, const uint8_t* pixels, int stride, int delay) {
         }
     }
 
-    // The table: the global one when it holds the rectangle's colours exactly, else the
-    // rectangle's own colours, else the better of the global and a quantised local table.
+    // The table: the global one when it holds the rectangle's colours exactly (or, for a
+    // few colours, a small table of their own when that is smaller), else the rectangle's
+    // own colours, else the better of the global and a quantised local table.
     const GifPalette* table = &gif.global;
     NearestColour* nearest = &gif.globalNearest;
     const uint8_t* t = gif.target.data();
