@@ -1,5 +1,5 @@
 """The 32-bit build's figures beside the 64-bit build's, from the reports scripts/bench kept
-in its folder (composite-, write- and cadence-<build>.txt): one line a figure, with the
+in its folder (composite-, write-, gif- and cadence-<build>.txt): one line a figure, with the
 ratio 32-bit / 64-bit, marked where it passes 1.25."""
 import re
 import sys
@@ -46,6 +46,10 @@ def figures(build):
         m = re.match(r"serial search.*?: ([\d.]+) ms", line)
         if m:
             found["serial search, 9,999 names taken"] = float(m[1])
+    for line in read(f"gif-{build}.txt").splitlines():
+        m = re.match(r"clip (\w): Kestrin GIF +\d+ bytes +([\d.]+) ms", line)
+        if m:
+            found[f"GIF of clip {m[1]}, 15 frames"] = float(m[2])
     for line in read(f"cadence-{build}.txt").splitlines():
         m = re.match(r"(.+?) +samples +\d+ +interval median +([\d.]+) p99 +([\d.]+).*grab median +([\d.]+).*copy median +([\d.]+)", line)
         if m:

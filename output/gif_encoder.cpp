@@ -1,0 +1,388 @@
+#include "output/gif_encoder.h"
+
+#include <cstring>
+
+namespace {
+
+const int kMaxDelay = 65535;   // hundredths: the delay field is 16 bits
+const int kShortestDelay = 2;  // viewers slow down anything shorter
+const int kLzwSlots = 1 << 14;
+const size_t kLzwCheckGap = 256;  // symbols between checks of a full table's compression
+
+struct Rect {
+    int left, top, width, height;
+};
+
+void put8(std::vector<uint8_t>& out, unsigned int value) { out.push_back(static_cast<uint8_t>(value)); }
+void put16(std::vector<uint8_t>& out, unsigned int value) {
+    out.push_back(static_cast<uint8_t>(value));
+    out.push_back(static_cast<uint8_t>(value >> 8));
+}
+
+// The hundredth a point on the clip's clock (0.1 ms) falls in, rounded: differences of
+// these carry each frame's remainder into the next.
+long long hundredths(long long ticks) { return (ticks + 50) / 100; }
+
+// The table-size field n of a table of 2^(n+1) entries holding `entries` (1 to 256).
+int tableBits(int entries) {
+    int n = 0;
+    while ((2 << n) < entries) ++n;
+    return n;
+}
+
+void putTable(std::vector<uint8_t>& out, const GifPalette& palette, int bits) {
+    out.insert(out.end(), palette.rgb, palette.rgb + palette.count * 3);
+    out.insert(out.end(), static_cast<size_t>((2 << bits) - palette.count) * 3, 0);
+}
+
+// The image data: the minimum code size, then LZW codes (least significant bit first,
+// widths growing from minCodeSize + 1 to 12, a clear code once a full table compresses
+// worse than it did) in
+// sub-blocks of up to 255 bytes, then the empty block.
+void putLzw(std::vector<uint8_t>& out, const uint8_t* indices, size_t count, int minCodeSize, GifEncoder& gif) {
+    std::vector<int32_t>& keys = gif.lzwKeys;
+    std::vector<uint16_t>& codes = gif.lzwCodes;
+    keys.assign(kLzwSlots, -1);
+    codes.resize(kLzwSlots);
+    const int clear = 1 << minCodeSize, end = clear + 1;
+    int next = end + 1, width = minCodeSize + 1;
+    uint32_t bits = 0;
+    int bitCount = 0;
+    size_t blockAt = 0;
+    // Symbols taken and bits written since the last clear code, checked every so often.
+    size_t clearedAt = 0, checkAt = 0;
+    double outBits = 0, lastRatio = 0;
+    put8(out, static_cast<unsigned int>(minCodeSize));
+    auto emit = [&](int code) {
+        bits |= static_cast<uint32_t>(code) << bitCount;
+        bitCount += width;
+        while (bitCount >= 8) {
+            if (blockAt == 0 || out.size() - blockAt == 256) {
+                blockAt = out.size();
+                out.push_back(0);
+            }
+            out.push_back(static_cast<uint8_t>(bits));
+            ++out[blockAt];
+            bits >>= 8;
+            bitCount -= 8;
+        }
+    };
+    emit(clear);
+    int prefix = indices[0];
+    for (size_t i = 1; i < count; ++i) {
+        const int32_t key = prefix << 8 | indices[i];
+        uint32_t slot = (static_cast<uint32_t>(key) * 2654435761u) >> 18;
+        while (keys[slot] != -1 && keys[slot] != key) slot = (slot + 1) & (kLzwSlots - 1);
+        if (keys[slot] == key) {
+            prefix = codes[slot];
+            continue;
+        }
+        emit(prefix);
+        outBits += width;
+        if (next < 4096) {
+            keys[slot] = key;
+            codes[slot] = static_cast<uint16_t>(next++);
+            // The reader widens its codes one code later than the table grows.
+            if (next > (1 << width) && width < 12) ++width;
+        } else if (i >= checkAt) {
+            // A full table is kept while it compresses as well as it did; once it
+            // does worse, a fresh one adapts to what the image has become.
+            const double ratio = static_cast<double>(i - clearedAt) / outBits;
+            checkAt = i + kLzwCheckGap;
+            if (ratio < lastRatio) {
+                emit(clear);
+                keys.assign(kLzwSlots, -1);
+                next = end + 1;
+                width = minCodeSize + 1;
+                clearedAt = i;
+                outBits = 0;
+                lastRatio = 0;
+            } else {
+                lastRatio = ratio;
+            }
+        }
+        prefix = indices[i];
+    }
+    emit(prefix);
+    emit(end);
+    if (bitCount > 0) {
+        width = 8 - bitCount;  // pads the last byte
+        emit(0);
+    }
+    put8(out, 0);
+}
+
+// The smallest rectangle holding every pixel where `now` differs from `before`; width 0
+// when none does.
+Rect changedRect(const uint8_t* now, int stride, const uint8_t* before, int width, int height) {
+    const size_t row = static_cast<size_t>(width) * 3;
+    auto nowRow = [&](int y) { return now + static_cast<size_t>(y) * static_cast<size_t>(stride); };
+    int top = 0, bottom = height - 1;
+    while (top < height && std::memcmp(nowRow(top), before + top * row, row) == 0) ++top;
+    if (top == height) return {0, 0, 0, 0};
+    while (std::memcmp(nowRow(bottom), before + bottom * row, row) == 0) --bottom;
+    int left = width, right = -1;
+    for (int y = top; y <= bottom; ++y) {
+        const uint8_t* a = nowRow(y);
+        const uint8_t* b = before + y * row;
+        int x = 0;
+        while (x < left && std::memcmp(a + x * 3, b + x * 3, 3) == 0) ++x;
+        left = x < left ? x : left;
+        int r = width - 1;
+        while (r > right && std::memcmp(a + r * 3, b + r * 3, 3) == 0) --r;
+        right = r > right ? r : right;
+    }
+    return {left, top, right - left + 1, bottom - top + 1};
+}
+
+// Maps the target to the table; returns the squared error.
+double mapTarget(GifEncoder& gif, NearestColour& nearest, int pixels) {
+    const uint8_t* t = gif.target.data();
+    const uint8_t* rgb = nearest.palette->rgb;
+    double error = 0;
+    for (int i = 0; i < pixels; ++i, t += 3) {
+        const int index = nearestIndex(nearest, t[2], t[1], t[0]);
+        gif.indices[i] = static_cast<uint8_t>(index);
+        const int dr = rgb[index * 3] - t[2], dg = rgb[index * 3 + 1] - t[1], db = rgb[index * 3 + 2] - t[0];
+        error += dr * dr + dg * dg + db * db;
+    }
+    return error;
+}
+
+// The image data of the rectangle mapped to `table` (in gif.indices), unchanged pixels
+// transparent where that is smaller: returns whether they are, leaves the indices
+// written in gif.indices, the data in `data` and the table's size field in `bits`.
+bool packRect(GifEncoder& gif, const GifPalette& table, const Rect& rect, bool first, std::vector<uint8_t>& data,
+              int& bits) {
+    // Unchanged pixels may become transparent, in the table's first free entry.
+    const int transparentIndex = table.count < 256 ? table.count : -1;
+    bits = tableBits(transparentIndex >= 0 ? table.count + 1 : table.count);
+    const int minCodeSize = bits + 1 < 2 ? 2 : bits + 1;
+    const size_t row = static_cast<size_t>(gif.width) * 3;
+    gif.opaque.clear();
+    putLzw(gif.opaque, gif.indices.data(), gif.indices.size(), minCodeSize, gif);
+    bool useTransparency = false;
+    if (!first && transparentIndex >= 0) {
+        std::vector<uint8_t> withHoles(gif.indices);
+        for (int y = 0; y < rect.height; ++y) {
+            const size_t at = (rect.top + y) * row + static_cast<size_t>(rect.left) * 3;
+            for (int x = 0; x < rect.width; ++x) {
+                if (std::memcmp(gif.target.data() + (static_cast<size_t>(y) * rect.width + x) * 3,
+                                gif.shown.data() + at + x * 3, 3) == 0) {
+                    withHoles[static_cast<size_t>(y) * rect.width + x] = static_cast<uint8_t>(transparentIndex);
+                }
+            }
+        }
+        gif.transparent.clear();
+        putLzw(gif.transparent, withHoles.data(), withHoles.size(), minCodeSize, gif);
+        useTransparency = gif.transparent.size() < gif.opaque.size();
+        if (useTransparency) gif.indices.swap(withHoles);
+    }
+    data.swap(useTransparency ? gif.transparent : gif.opaque);
+    return useTransparency;
+}
+
+void writeHeader(GifEncoder& gif, int globalBits) {
+    std::vector<uint8_t>& out = gif.bytes;
+    out.insert(out.end(), {'G', 'I', 'F', '8', '9', 'a'});
+    put16(out, static_cast<unsigned int>(gif.width));   // logical screen width
+    put16(out, static_cast<unsigned int>(gif.height));  // logical screen height
+    put8(out, 0x80u | 7u << 4 | static_cast<unsigned int>(globalBits));  // global table, 8-bit colour
+    put8(out, 0);                                                        // background colour index
+    put8(out, 0);                                                        // no aspect ratio
+    putTable(out, gif.global, globalBits);
+    // The application extension that makes viewers loop the animation for ever.
+    out.insert(out.end(), {0x21, 0xff, 11, 'N', 'E', 'T', 'S', 'C', 'A', 'P', 'E', '2', '.', '0'});
+    put8(out, 3);   // sub-block size
+    put8(out, 1);   // loop sub-block
+    put16(out, 0);  // loop count 0: for ever
+    put8(out, 0);   // block terminator
+}
+
+// Writes one frame: the sample `pixels` shown for `delay` hundredths.
+void writeFrame(GifEncoder& gif, const uint8_t* pixels, int stride, int delay) {
+    const bool first = gif.lastDelayAt == 0;
+    const size_t row = static_cast<size_t>(gif.width) * 3;
+    Rect rect = {0, 0, gif.width, gif.height};
+    if (!first) {
+        rect = changedRect(pixels, stride, gif.source.data(), gif.width, gif.height);
+        if (rect.width == 0) {
+            const int lengthened = (gif.bytes[gif.lastDelayAt] | gif.bytes[gif.lastDelayAt + 1] << 8) + delay;
+            if (lengthened <= kMaxDelay) {
+                gif.bytes[gif.lastDelayAt] = static_cast<uint8_t>(lengthened);
+                gif.bytes[gif.lastDelayAt + 1] = static_cast<uint8_t>(lengthened >> 8);
+                return;
+            }
+            rect = {0, 0, 1, 1};  // a frame that changes nothing carries the time on
+        }
+    }
+    // What the rectangle should show: the sample where it changed, the shown image elsewhere.
+    const int pixelCount = rect.width * rect.height;
+    gif.target.resize(static_cast<size_t>(pixelCount) * 3);
+    gif.indices.resize(static_cast<size_t>(pixelCount));
+    for (int y = 0; y < rect.height; ++y) {
+        const size_t at = (rect.top + y) * row + static_cast<size_t>(rect.left) * 3;
+        const uint8_t* now = pixels + static_cast<size_t>(rect.top + y) * static_cast<size_t>(stride) + rect.left * 3;
+        uint8_t* t = gif.target.data() + static_cast<size_t>(y) * rect.width * 3;
+        if (first) {
+            std::memcpy(t, now, static_cast<size_t>(rect.width) * 3);
+            continue;
+        }
+        for (int x = 0; x < rect.width * 3; x += 3) {
+            const bool changed = std::memcmp(now + x, gif.source.data() + at + x, 3) != 0;
+            std::memcpy(t + x, changed ? now + x : gif.shown.data() + at + x, 3);
+        }
+    }
+
+    // The table: the global one when it holds the rectangle's colours exactly (or, for a
+    // few colours, a small table of their own when that is smaller), else the rectangle's
+    // own colours, else the better of the global and a quantised local table.
+    const GifPalette* table = &gif.global;
+    NearestColour* nearest = &gif.globalNearest;
+    const uint8_t* t = gif.target.data();
+    bool fewInGlobal = false;  // the rectangle's exact colours, all in the global table
+    if (exactPalette(t, rect.width * 3, rect.width, rect.height, 256, gif.local)) {
+        if (first) {
+            gif.global = gif.local;
+            prepareNearest(gif.globalNearest, gif.global);
+            mapTarget(gif, gif.globalNearest, pixelCount);
+        } else {
+            bool inGlobal = true;
+            for (int i = 0; i < gif.local.count && inGlobal; ++i) {
+                const uint8_t* c = gif.local.rgb + i * 3;
+                const int g = nearestIndex(gif.globalNearest, c[0], c[1], c[2]);
+                inGlobal = std::memcmp(gif.global.rgb + g * 3, c, 3) == 0;
+            }
+            fewInGlobal = inGlobal && tableBits(gif.local.count + 1) < 7;
+            if (!inGlobal) {
+                table = &gif.local;
+                nearest = &gif.localNearest;
+                prepareNearest(gif.localNearest, gif.local);
+            }
+            mapTarget(gif, *nearest, pixelCount);
+        }
+    } else if (first) {
+        // One entry stays free for the transparency later frames use.
+        quantisePalette(gif.histogram, t, rect.width * 3, rect.width, rect.height, 255, gif.global);
+        prepareNearest(gif.globalNearest, gif.global);
+        mapTarget(gif, gif.globalNearest, pixelCount);
+    } else {
+        const double globalError = mapTarget(gif, gif.globalNearest, pixelCount);
+        quantisePalette(gif.histogram, t, rect.width * 3, rect.width, rect.height, 255, gif.local);
+        prepareNearest(gif.localNearest, gif.local);
+        std::vector<uint8_t> globalIndices;
+        globalIndices.swap(gif.indices);
+        gif.indices.resize(static_cast<size_t>(pixelCount));
+        if (mapTarget(gif, gif.localNearest, pixelCount) < globalError) {
+            table = &gif.local;
+            nearest = &gif.localNearest;
+        } else {
+            gif.indices.swap(globalIndices);
+        }
+    }
+    if (first) writeHeader(gif, tableBits(gif.global.count < 256 ? gif.global.count + 1 : 256));
+
+    std::vector<uint8_t> data;
+    int bits = 0;
+    bool useTransparency = packRect(gif, *table, rect, first, data, bits);
+    if (fewInGlobal) {
+        // A few colours may cost less as a small table of their own with shorter codes.
+        std::vector<uint8_t> globalIndices(gif.indices), localData;
+        int localBits = 0;
+        prepareNearest(gif.localNearest, gif.local);
+        mapTarget(gif, gif.localNearest, pixelCount);
+        const bool localTransparency = packRect(gif, gif.local, rect, first, localData, localBits);
+        if (localData.size() + (static_cast<size_t>(3) << (localBits + 1)) < data.size()) {
+            table = &gif.local;
+            data.swap(localData);
+            bits = localBits;
+            useTransparency = localTransparency;
+        } else {
+            gif.indices.swap(globalIndices);
+        }
+    }
+    const int transparentIndex = table->count;
+
+    std::vector<uint8_t>& out = gif.bytes;
+    out.insert(out.end(), {0x21, 0xf9, 4});  // graphic control extension, 4 bytes
+    put8(out, 1u << 2 | (useTransparency ? 1u : 0u));  // disposal 1: left in place for the next frame
+    gif.lastDelayAt = out.size();
+    put16(out, static_cast<unsigned int>(delay));
+    put8(out, useTransparency ? static_cast<unsigned int>(transparentIndex) : 0u);
+    put8(out, 0);  // block terminator
+    put8(out, 0x2c);  // image descriptor
+    put16(out, static_cast<unsigned int>(rect.left));
+    put16(out, static_cast<unsigned int>(rect.top));
+    put16(out, static_cast<unsigned int>(rect.width));
+    put16(out, static_cast<unsigned int>(rect.height));
+    const bool localTable = table == &gif.local;
+    put8(out, localTable ? 0x80u | static_cast<unsigned int>(bits) : 0u);
+    if (localTable) putTable(out, gif.local, bits);
+    out.insert(out.end(), data.begin(), data.end());
+
+    // What the viewer now shows, and the sample the next one is compared with.
+    for (int y = 0; y < rect.height; ++y) {
+        const size_t at = (rect.top + y) * row + static_cast<size_t>(rect.left) * 3;
+        for (int x = 0; x < rect.width; ++x) {
+            const int index = gif.indices[static_cast<size_t>(y) * rect.width + x];
+            if (useTransparency && index == transparentIndex) continue;
+            uint8_t* s = gif.shown.data() + at + x * 3;
+            s[0] = table->rgb[index * 3 + 2];
+            s[1] = table->rgb[index * 3 + 1];
+            s[2] = table->rgb[index * 3];
+        }
+        std::memcpy(gif.source.data() + at,
+                    pixels + static_cast<size_t>(rect.top + y) * static_cast<size_t>(stride) + rect.left * 3,
+                    static_cast<size_t>(rect.width) * 3);
+    }
+}
+
+void writePending(GifEncoder& gif) {
+    const long long delay = hundredths(gif.pendingEnd) - hundredths(gif.pendingStart);
+    writeFrame(gif, gif.pending.data(), gif.width * 3, static_cast<int>(delay < kMaxDelay ? delay : kMaxDelay));
+    gif.hasPending = false;
+}
+
+}  // namespace
+
+void gifBegin(GifEncoder& gif, int width, int height) {
+    gif.width = width;
+    gif.height = height;
+    gif.bytes.clear();
+    const size_t size = static_cast<size_t>(width) * static_cast<size_t>(height) * 3;
+    gif.pending.resize(size);
+    gif.source.resize(size);
+    gif.shown.resize(size);
+    gif.hasPending = false;
+    gif.pendingStart = gif.pendingEnd = 0;
+    gif.lastDelayAt = 0;
+}
+
+void gifAddFrame(GifEncoder& gif, const uint8_t* bgr, int stride, int durationTicks) {
+    const bool merge = gif.hasPending && hundredths(gif.pendingEnd) - hundredths(gif.pendingStart) < kShortestDelay;
+    if (gif.hasPending && !merge) writePending(gif);
+    if (!merge) gif.pendingStart = gif.pendingEnd;
+    gif.pendingEnd += durationTicks;
+    const size_t row = static_cast<size_t>(gif.width) * 3;
+    for (int y = 0; y < gif.height; ++y) {
+        std::memcpy(gif.pending.data() + y * row, bgr + static_cast<size_t>(y) * static_cast<size_t>(stride), row);
+    }
+    gif.hasPending = true;
+}
+
+const std::vector<uint8_t>& gifFinish(GifEncoder& gif) {
+    if (gif.hasPending) {
+        const long long delay = hundredths(gif.pendingEnd) - hundredths(gif.pendingStart);
+        if (delay < kShortestDelay && gif.lastDelayAt != 0) {
+            const long long lengthened = (gif.bytes[gif.lastDelayAt] | gif.bytes[gif.lastDelayAt + 1] << 8) + delay;
+            if (lengthened <= kMaxDelay) {
+                gif.bytes[gif.lastDelayAt] = static_cast<uint8_t>(lengthened);
+                gif.bytes[gif.lastDelayAt + 1] = static_cast<uint8_t>(lengthened >> 8);
+                gif.hasPending = false;
+            }
+        }
+        if (gif.hasPending) writePending(gif);
+    }
+    if (gif.lastDelayAt != 0) put8(gif.bytes, 0x3b);  // trailer
+    return gif.bytes;
+}

@@ -1,0 +1,46 @@
+#pragma once
+// The animated GIF of a capture's samples (GIF89a), built in memory; the caller decides
+// where its bytes go. Samples are 24-bit blue, green, red, rows top-down, `stride` bytes
+// apart. The file loops for ever; each frame lasts as long as its sample did, counted in
+// hundredths with the remainder carried, so the frames sum to the exposure; samples
+// shorter than two hundredths are merged (the newest shown), since viewers slow such
+// frames down. A frame stores only the rectangle that changes what a viewer shows,
+// unchanged pixels inside it transparent where that is smaller; a sample that changes
+// nothing only lengthens the frame before it. A frame of at most 256 colours is kept
+// exactly; one with more gets a quantised table (gif_palette.h).
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "output/gif_palette.h"
+
+struct GifEncoder {
+    int width = 0, height = 0;
+    std::vector<uint8_t> bytes;  // the file so far
+    // The sample not yet written, and its start and end on the clip's clock (0.1 ms).
+    std::vector<uint8_t> pending;
+    bool hasPending = false;
+    long long pendingStart = 0, pendingEnd = 0;
+    std::vector<uint8_t> source;  // the last sample written
+    std::vector<uint8_t> shown;   // what a viewer shows after the frames written
+    size_t lastDelayAt = 0;       // where the last frame's delay is, 0 before the first
+    GifPalette global;
+    NearestColour globalNearest;
+    ColourHistogram histogram;
+    // Scratch kept between frames.
+    GifPalette local;
+    NearestColour localNearest;
+    std::vector<uint8_t> target, indices, opaque, transparent;
+    std::vector<int32_t> lzwKeys;
+    std::vector<uint16_t> lzwCodes;
+};
+
+// Starts a file of width x height (1 to 65535 each); forgets any earlier file.
+void gifBegin(GifEncoder& gif, int width, int height);
+
+// Adds a sample lasting `durationTicks` (0.1 ms, not negative).
+void gifAddFrame(GifEncoder& gif, const uint8_t* bgr, int stride, int durationTicks);
+
+// Writes what is pending and the trailer; returns the whole file (empty when no sample
+// was added). A last sample too short to stand alone lengthens the frame before it.
+const std::vector<uint8_t>& gifFinish(GifEncoder& gif);

@@ -1,0 +1,210 @@
+// The animated GIF read back by a small reader written from the format alone: every
+// frame as a viewer composes it, its delay, and the loop extension.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "output/gif_encoder.h"
+
+namespace {
+
+struct Decoded {
+    std::vector<std::vector<uint8_t>> frames;  // the whole screen after each frame, blue, green, red
+    std::vector<int> delays;
+    bool loops = false;
+};
+
+// Reads the file; a malformed one fails the test where it goes wrong.
+Decoded decodeGif(const std::vector<uint8_t>& f) {
+    Decoded d;
+    size_t at = 6;
+    const int w = f[at] | f[at + 1] << 8, h = f[at + 2] | f[at + 3] << 8;
+    std::vector<uint8_t> global, canvas(static_cast<size_t>(w) * h * 3, 0);
+    if (f[at + 4] & 0x80) global.assign(f.begin() + 13, f.begin() + 13 + (2 << (f[at + 4] & 7)) * 3);
+    at = 13 + global.size();
+    int transparent = -1, delay = 0;
+    while (at < f.size() && f[at] != 0x3b) {
+        if (f[at] == 0x21) {
+            const int label = f[at + 1];
+            if (label == 0xf9) {
+                delay = f[at + 4] | f[at + 5] << 8;
+                transparent = (f[at + 3] & 1) ? f[at + 6] : -1;
+            }
+            if (label == 0xff && std::string(f.begin() + at + 3, f.begin() + at + 14) == "NETSCAPE2.0") {
+                d.loops = f[at + 15] == 1 && f[at + 16] == 0 && f[at + 17] == 0;
+            }
+            at += 2;
+            while (f[at] != 0) at += f[at] + 1;
+            ++at;
+            continue;
+        }
+        EXPECT_EQ(f[at], 0x2c) << "at byte " << at;
+        if (f[at] != 0x2c) return d;
+        const int left = f[at + 1] | f[at + 2] << 8, top = f[at + 3] | f[at + 4] << 8;
+        const int rw = f[at + 5] | f[at + 6] << 8, rh = f[at + 7] | f[at + 8] << 8;
+        std::vector<uint8_t> table = global;
+        if (f[at + 9] & 0x80) table.assign(f.begin() + at + 10, f.begin() + at + 10 + (2 << (f[at + 9] & 7)) * 3);
+        at += 10 + ((f[at + 9] & 0x80) ? table.size() : 0);
+        const int minCode = f[at++];
+        std::vector<uint8_t> data;
+        while (f[at] != 0) {
+            data.insert(data.end(), f.begin() + at + 1, f.begin() + at + 1 + f[at]);
+            at += f[at] + 1;
+        }
+        ++at;
+        // LZW: each entry is its prefix's entry plus one index.
+        std::vector<std::vector<uint8_t>> dict;
+        std::vector<uint8_t> indices, previous;
+        const int clear = 1 << minCode;
+        int width = minCode + 1;
+        size_t bit = 0;
+        while (bit + width <= data.size() * 8) {
+            int code = 0;
+            for (int i = 0; i < width; ++i, ++bit) code |= ((data[bit / 8] >> (bit % 8)) & 1) << i;
+            if (code == clear) {
+                dict.assign(clear + 2, {});
+                for (int i = 0; i < clear; ++i) dict[i] = {static_cast<uint8_t>(i)};
+                width = minCode + 1;
+                previous.clear();
+                continue;
+            }
+            if (code == clear + 1) break;
+            std::vector<uint8_t> entry;
+            if (code < static_cast<int>(dict.size())) {
+                entry = dict[code];
+            } else {
+                EXPECT_EQ(code, static_cast<int>(dict.size()));
+                entry = previous;
+                entry.push_back(previous.at(0));
+            }
+            if (!previous.empty() && dict.size() < 4096) {
+                previous.push_back(entry[0]);
+                dict.push_back(previous);
+                if (dict.size() == (1u << width) && width < 12) ++width;
+            }
+            indices.insert(indices.end(), entry.begin(), entry.end());
+            previous = entry;
+        }
+        EXPECT_EQ(indices.size(), static_cast<size_t>(rw) * rh);
+        indices.resize(static_cast<size_t>(rw) * rh);
+        for (int y = 0; y < rh; ++y) {
+            for (int x = 0; x < rw; ++x) {
+                const int i = indices[static_cast<size_t>(y) * rw + x];
+                if (i == transparent) continue;
+                uint8_t* p = canvas.data() + ((static_cast<size_t>(top) + y) * w + left + x) * 3;
+                p[0] = table.at(i * 3 + 2), p[1] = table.at(i * 3 + 1), p[2] = table.at(i * 3);
+            }
+        }
+        d.frames.push_back(canvas);
+        d.delays.push_back(delay);
+    }
+    return d;
+}
+
+// A frame of at most 161 colours with a 6 x 6 square at (x, y).
+std::vector<uint8_t> squareFrame(int w, int h, int x0, int y0) {
+    std::vector<uint8_t> frame(static_cast<size_t>(w) * h * 3);
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            uint8_t* p = frame.data() + (static_cast<size_t>(y) * w + x) * 3;
+            const bool inSquare = x >= x0 && x < x0 + 6 && y >= y0 && y < y0 + 6;
+            p[0] = inSquare ? 20 : static_cast<uint8_t>(x * 6);
+            p[1] = inSquare ? 200 : static_cast<uint8_t>(y / 8 * 60);
+            p[2] = inSquare ? 30 : static_cast<uint8_t>((x / 8 + y / 8) * 40);
+        }
+    }
+    return frame;
+}
+
+int sum(const std::vector<int>& v) {
+    int s = 0;
+    for (int x : v) s += x;
+    return s;
+}
+
+TEST(GifEncoder, FewColoursComeBackExactlyWithTheirTimeAndLoop) {
+    const int w = 40, h = 30;
+    GifEncoder gif;
+    gifBegin(gif, w, h);
+    std::vector<std::vector<uint8_t>> frames;
+    for (int k = 0; k < 7; ++k) {
+        frames.push_back(squareFrame(w, h, 3 * k, 2 * k));
+        gifAddFrame(gif, frames.back().data(), w * 3, 333);  // 3.33 hundredths each
+    }
+    const Decoded d = decodeGif(gifFinish(gif));
+    ASSERT_EQ(d.frames.size(), frames.size());
+    for (size_t k = 0; k < frames.size(); ++k) EXPECT_EQ(d.frames[k], frames[k]) << "frame " << k;
+    EXPECT_EQ(d.delays, (std::vector<int>{3, 4, 3, 3, 4, 3, 3}));  // remainders carried: 23.31 in all
+    EXPECT_TRUE(d.loops);
+}
+
+TEST(GifEncoder, SamplesPastFiftyASecondMergeAndAStillScreenAddsNothing) {
+    const int w = 24, h = 16;
+    GifEncoder gif;
+    gifBegin(gif, w, h);
+    for (int k = 0; k < 61; ++k) {
+        const std::vector<uint8_t> frame = squareFrame(w, h, k % 18, 5);
+        gifAddFrame(gif, frame.data(), w * 3, 167);  // 60 a second
+    }
+    const Decoded fast = decodeGif(gifFinish(gif));
+    for (int delay : fast.delays) EXPECT_GE(delay, 2);
+    EXPECT_EQ(sum(fast.delays), 102);  // 61 x 16.7 ms
+    EXPECT_LT(fast.frames.size(), 61u);
+
+    const std::vector<uint8_t> still = squareFrame(w, h, 4, 4);
+    gifBegin(gif, w, h);
+    gifAddFrame(gif, still.data(), w * 3, 1000);
+    const size_t one = gifFinish(gif).size();
+    gifBegin(gif, w, h);
+    for (int k = 0; k < 30; ++k) gifAddFrame(gif, still.data(), w * 3, 1000);
+    const std::vector<uint8_t> thirty = gifFinish(gif);
+    EXPECT_EQ(thirty.size(), one);
+    EXPECT_EQ(decodeGif(thirty).delays, std::vector<int>{300});
+}
+
+TEST(GifEncoder, ManyColoursKeepCloseToTheSource) {
+    // A smooth gradient with noise: thousands of colours, long enough to fill the LZW table.
+    const int w = 160, h = 120;
+    GifEncoder gif;
+    gifBegin(gif, w, h);
+    std::vector<std::vector<uint8_t>> frames;
+    uint32_t noise = 7;
+    for (int k = 0; k < 3; ++k) {
+        std::vector<uint8_t> frame(static_cast<size_t>(w) * h * 3);
+        for (size_t i = 0; i < frame.size(); ++i) {
+            noise = noise * 1664525u + 1013904223u;
+            const int x = static_cast<int>(i / 3 % w), y = static_cast<int>(i / 3 / w);
+            frame[i] = static_cast<uint8_t>((i % 3 == 0 ? x + 20 * k : i % 3 == 1 ? y * 2 : x + y) + (noise >> 29));
+        }
+        frames.push_back(frame);
+        gifAddFrame(gif, frame.data(), w * 3, 1000);
+    }
+    const Decoded d = decodeGif(gifFinish(gif));
+    ASSERT_EQ(d.frames.size(), frames.size());
+    for (size_t k = 0; k < frames.size(); ++k) {
+        double error = 0;
+        for (size_t i = 0; i < frames[k].size(); ++i) error += std::pow(frames[k][i] - d.frames[k][i], 2);
+        const double psnr = 10 * std::log10(255.0 * 255.0 * frames[k].size() / error);
+        EXPECT_GT(psnr, 30.0) << "frame " << k;
+    }
+}
+
+TEST(GifPalette, FastNearestAgreesWithTryingEveryEntry) {
+    GifPalette palette;
+    uint32_t noise = 99;
+    auto next = [&noise] { return static_cast<int>((noise = noise * 1664525u + 1013904223u) >> 24); };
+    palette.count = 200;
+    for (int i = 0; i < palette.count * 3; ++i) palette.rgb[i] = static_cast<uint8_t>(next());
+    palette.rgb[30] = palette.rgb[33], palette.rgb[31] = palette.rgb[34], palette.rgb[32] = palette.rgb[35];
+    NearestColour nearest;
+    prepareNearest(nearest, palette);
+    for (int i = 0; i < 200000; ++i) {
+        const int r = next(), g = next(), b = next();
+        ASSERT_EQ(nearestIndex(nearest, r, g, b), nearestIndexPlain(palette, r, g, b)) << r << " " << g << " " << b;
+    }
+}
+
+}  // namespace
