@@ -1,12 +1,17 @@
 #!/usr/bin/env bash
 # The files users run, as the release zips hold them (the 32-bit ones cannot run here):
-# HOOKDLL.dll exports ordinals 2 to 14 and no names, Kestrin.exe imports them by ordinal
+# HOOKDLL.dll exports ordinals 2 to 14 (and the later keys' after them, as hook/hookdll.def
+# lists them) and no names, Kestrin.exe imports them by ordinal
 # only and exports DLL_g_bkc, each file is PE32 (win32) or PE32+ (win64) and the program
 # large-address-aware, both carry a version resource in Japanese and English that names
 # the VERSION file's version, and no benchmark hook is built in.
 # Usage: check_release_files.sh VERSION-FILE ZIP...
 set -euo pipefail
-version=$(head -n1 "$1" | tr -d '\r'); shift
+version=$(head -n1 "$1" | tr -d '\r')
+# The thirteen operations keep ordinals 2 to 14; the program's own keys come after them.
+last=$(grep -o '@[0-9]*' "$(dirname "$1")/hook/hookdll.def" | tr -d @ | sort -n | tail -n1)
+shift
+[ "${last:-0}" -ge 14 ] || { echo "FAIL hook/hookdll.def ends at ordinal '$last', before 14"; exit 1; }
 # windres writes a resource string with non-ASCII characters as L"...\xNNNN...".
 version_rc=$(python3 -c 'import sys; v = sys.argv[1]
 print(("L" if any(ord(c) > 127 for c in v) else "") + "\"" + "".join(c if ord(c) < 128 else "\\x%04x" % ord(c) for c in v) + "\"")' "$version")
@@ -30,7 +35,7 @@ for zip in "$@"; do
 
   exported=$(awk '/^Export Address Table/ { e = 1; next } e && /^$/ { e = 0 }
     e && match($0, /base\[ *[0-9]+\]/) { printf "%d ", substr($0, RSTART + 5, RLENGTH - 6) }' <<<"$dll")
-  [ "$exported" = "$(seq -s ' ' 2 14) " ] || bad "HOOKDLL.dll exports ordinals '$exported', not 2 to 14"
+  [ "$exported" = "$(seq -s ' ' 2 "$last") " ] || bad "HOOKDLL.dll exports ordinals '$exported', not 2 to $last"
   names() { awk '/^\[Ordinal\/Name Pointer\] Table/ { n = 1; next } n && /^$/ { n = 0 } n { printf "%s ", $NF }'; }
   [ -z "$(names <<<"$dll")" ] || bad "HOOKDLL.dll exports names: $(names <<<"$dll")"
   [ "$(names <<<"$exe")" = "DLL_g_bkc " ] || bad "Kestrin.exe exports '$(names <<<"$exe")', not DLL_g_bkc alone"
@@ -40,7 +45,7 @@ for zip in "$@"; do
     while read -r entry name; do
       if [[ $entry == 8* && $name == "<none>" ]]; then echo $((16#${entry: -4})); else echo "$name"; fi
     done | sort -n | tr '\n' ' ')
-  [ "$imported" = "$(seq -s ' ' 2 14) " ] || bad "Kestrin.exe imports '$imported' from HOOKDLL.dll, not ordinals 2 to 14"
+  [ "$imported" = "$(seq -s ' ' 2 "$last") " ] || bad "Kestrin.exe imports '$imported' from HOOKDLL.dll, not ordinals 2 to $last"
 
   for file in Kestrin.exe HOOKDLL.dll; do
     [ "$file" = Kestrin.exe ] && dump=$exe || dump=$dll
