@@ -50,6 +50,7 @@ const Latch kLatches[] = {
     {"shot", VK_F9, hookShotPressed, hookSetShotPressed},
     {"start", VK_F6, hookStartPressed, hookSetStartPressed},
     {"stop", VK_F11, hookStopPressed, hookSetStopPressed},
+    {"retro", VK_F2, hookRetroPressed, hookSetRetroPressed},
 };
 
 class HookLibrary : public ::testing::Test {
@@ -78,6 +79,7 @@ protected:
         hookSetShotKey(VK_F9);
         hookSetStartKey(VK_F6);
         hookSetStopKey(VK_F11);
+        hookSetRetroKey(VK_F2);
         hookSetSwallow(0);
         keysSeen.clear();
     }
@@ -123,6 +125,8 @@ TEST_F(HookLibrary, ResettingOneLatchLeavesTheOthers) {
 TEST_F(HookLibrary, OtherKeysDoNotLatch) {
     pressKey('A');
     pressKey(VK_F8);
+    hookSetRetroKey(0);  // the ring's key is watched only while the ring is on
+    pressKey(VK_F2);
     for (const Latch& latch : kLatches) EXPECT_EQ(latch.pressed(), 0) << latch.name;
 }
 
