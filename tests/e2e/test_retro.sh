@@ -71,6 +71,22 @@ if bad:
 PY
 pass "the ring's key gave the exposure of the last 2 seconds at once: 20 samples, 10 pixels apart, composited as a screenshot's"
 
+# The foreground window's rectangle, frame and all, is cut out of the ring the same way.
+# (F9 this time: Wine presses the lock keys itself when a window of its own gains the
+# focus with their X state changed, as the focus on Kestrin that ends it just did.)
+stop_kestrin
+rm -f "$out"/*
+e2e_set_ini SS_CLIENT 0; e2e_set_ini AVI_OUT 0; e2e_set_ini KEY_CODE4 120
+start_kestrin
+sleep 1
+press scene F9
+wait_for 60 "the window's result" test -s "$out/ss0000.bmp"
+wait_for 30 "the composite to end" caption_is "$KESTRIN_CAPTION_READY"
+read -r wl wt wr wb < <(scene_rect window)
+[ "$(identify -format '%w %h' "$out/ss0000.bmp")" = "$((wr - wl)) $((wb - wt))" ] ||
+  fail "the window's result is $(identify -format '%w x %h' "$out/ss0000.bmp"), the window $((wr - wl)) x $((wb - wt))"
+pass "the foreground window's rectangle is cut out of the ring"
+
 # Killed outright: the ring was only ever in memory, and the store's file goes with the process.
 kill -9 "$kestrin_pid"
 wait_for 30 "Kestrin to be gone" kestrin_exited
