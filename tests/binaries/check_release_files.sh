@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The files users run, as the release zips hold them (the 32-bit ones cannot run here):
-# HOOKDLL.dll exports ordinals 2 to 14 and no names, Kestrin.exe imports them by ordinal
+# HOOKDLL.dll exports ordinals 2 to 20 and no names, Kestrin.exe imports them by ordinal
 # only and exports DLL_g_bkc, each file is PE32 (win32) or PE32+ (win64) and the program
 # large-address-aware, both carry a version resource in Japanese and English that names
 # the VERSION file's version, and no benchmark hook is built in.
@@ -30,7 +30,7 @@ for zip in "$@"; do
 
   exported=$(awk '/^Export Address Table/ { e = 1; next } e && /^$/ { e = 0 }
     e && match($0, /base\[ *[0-9]+\]/) { printf "%d ", substr($0, RSTART + 5, RLENGTH - 6) }' <<<"$dll")
-  [ "$exported" = "$(seq -s ' ' 2 14) " ] || bad "HOOKDLL.dll exports ordinals '$exported', not 2 to 14"
+  [ "$exported" = "$(seq -s ' ' 2 20) " ] || bad "HOOKDLL.dll exports ordinals '$exported', not 2 to 20"
   names() { awk '/^\[Ordinal\/Name Pointer\] Table/ { n = 1; next } n && /^$/ { n = 0 } n { printf "%s ", $NF }'; }
   [ -z "$(names <<<"$dll")" ] || bad "HOOKDLL.dll exports names: $(names <<<"$dll")"
   [ "$(names <<<"$exe")" = "DLL_g_bkc " ] || bad "Kestrin.exe exports '$(names <<<"$exe")', not DLL_g_bkc alone"
@@ -40,7 +40,7 @@ for zip in "$@"; do
     while read -r entry name; do
       if [[ $entry == 8* && $name == "<none>" ]]; then echo $((16#${entry: -4})); else echo "$name"; fi
     done | sort -n | tr '\n' ' ')
-  [ "$imported" = "$(seq -s ' ' 2 14) " ] || bad "Kestrin.exe imports '$imported' from HOOKDLL.dll, not ordinals 2 to 14"
+  [ "$imported" = "$(seq -s ' ' 2 20) " ] || bad "Kestrin.exe imports '$imported' from HOOKDLL.dll, not ordinals 2 to 20"
 
   for file in Kestrin.exe HOOKDLL.dll; do
     [ "$file" = Kestrin.exe ] && dump=$exe || dump=$dll
