@@ -85,6 +85,13 @@ void fillKeyCombos(HWND dialog) {
     }
 }
 
+// The stored region overrides the window and client choices while it is checked.
+void enableCaptureChoices(HWND dialog) {
+    const bool region = isChecked(dialog, IDC_CAPTURE_REGION);
+    enable(dialog, IDC_CAPTURE_ACTIVE, !region);
+    enable(dialog, IDC_CAPTURE_CLIENT, !region && isChecked(dialog, IDC_CAPTURE_ACTIVE));
+}
+
 void enableRetroControls(HWND dialog, bool on) {
     for (int id : kRetroControls) enable(dialog, id, on);
 }
@@ -135,11 +142,9 @@ BOOL onInitDialog(HWND dialog) {
 
     if (settings.COLOR_DOUBLE) check(dialog, IDC_COLOR_DOUBLE);
     if (settings.SS_CLIENT) check(dialog, IDC_CAPTURE_CLIENT);
-    if (settings.SS_ACTIVE) {
-        check(dialog, IDC_CAPTURE_ACTIVE);
-    } else {
-        enable(dialog, IDC_CAPTURE_CLIENT, false);
-    }
+    if (settings.SS_ACTIVE) check(dialog, IDC_CAPTURE_ACTIVE);
+    if (settings.SS_REGION) check(dialog, IDC_CAPTURE_REGION);
+    enableCaptureChoices(dialog);
     if (settings.AVI_OUT) check(dialog, IDC_AVI_OUT);
     if (settings.AUTO_SAVE) {
         check(dialog, IDC_AUTO_SAVE);
@@ -260,6 +265,7 @@ void onApply(HWND dialog) {
     // A disabled check box still gives its state.
     settings.SS_CLIENT = checkState(dialog, IDC_CAPTURE_CLIENT);
     settings.SS_ACTIVE = checkState(dialog, IDC_CAPTURE_ACTIVE);
+    settings.SS_REGION = checkState(dialog, IDC_CAPTURE_REGION);
     settings.AVI_OUT = checkState(dialog, IDC_AVI_OUT);
     settings.AUTO_SAVE = checkState(dialog, IDC_AUTO_SAVE);
     settings.CALLBACK_OP = checkState(dialog, IDC_SWALLOW_KEYS);
@@ -302,7 +308,8 @@ void onCommand(HWND dialog, int id, int notification, HWND sender) {
         enable(dialog, IDC_AVI_OUT, isChecked(dialog, IDC_AUTO_SAVE));
         break;
     case IDC_CAPTURE_ACTIVE:
-        enable(dialog, IDC_CAPTURE_CLIENT, isChecked(dialog, IDC_CAPTURE_ACTIVE));
+    case IDC_CAPTURE_REGION:
+        enableCaptureChoices(dialog);
         break;
     case IDC_RETRO:
         enableRetroControls(dialog, isChecked(dialog, IDC_RETRO));
