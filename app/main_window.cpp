@@ -64,6 +64,7 @@ void onPaint(HWND hwnd) {
 void onDisplayChange() { app.screenChanged = 1; }
 
 void onClose() {
+    closeRegionOverlay();
     if (app.optionsOpen && optionsDialog) {
         SendMessageW(optionsDialog, WM_CLOSE, 0, 0);
         Sleep(0);

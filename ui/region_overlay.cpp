@@ -10,6 +10,7 @@
 #include "core/text.h"
 #include "core/texts.h"
 #include "capture/capture.h"
+#include "capture/hot_keys.h"
 #include "capture/region_capture.h"
 
 namespace {
@@ -22,6 +23,10 @@ const int kLensSize = kLensPixels * kLensZoom;
 const int kGap = 20;  // between the pointer and the magnifier, the selection and its size
 // What the screen is given to repaint what the overlay covered before sample 1 is taken.
 const DWORD kRepaintMilliseconds = 60;
+// Where the system keeps the foreground from the overlay (the key was pressed over another
+// program), Esc is watched on this timer instead, so it always leaves.
+const UINT_PTR kEscapeTimer = 1;
+const UINT kEscapeCheckMilliseconds = 50;
 
 // A 32-bit top-down DIB selected into a DC of its own.
 struct Surface {
@@ -181,6 +186,8 @@ void closeOverlay(const RECT* region) {
     freeSurface(dimmed);
     freeSurface(back);
     dragging = false;
+    // Hot keys pressed over the overlay start nothing, as under the options dialog.
+    clearHotKeyLatches();
     if (region && !IsRectEmpty(region)) {
         RedrawWindow(nullptr, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
         const DWORD start = GetTickCount();
@@ -229,6 +236,10 @@ void onKey(WPARAM key) {
     SetCursorPos(at.x, at.y);  // the move comes back as WM_MOUSEMOVE
 }
 
+void onTimer() {
+    if (GetForegroundWindow() != overlay && (GetAsyncKeyState(VK_ESCAPE) & 0x8000)) closeOverlay(nullptr);
+}
+
 void onActivate(WPARAM state) {
     if (LOWORD(state) != WA_INACTIVE) {
         activated = true;
@@ -264,6 +275,9 @@ LRESULT CALLBACK overlayProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_ACTIVATE:
         if (overlay == window) onActivate(wParam);
         break;
+    case WM_TIMER:
+        if (overlay == window) onTimer();
+        return 0;
     default:
         break;
     }
@@ -314,9 +328,14 @@ bool openRegionOverlay() {
         return false;
     }
     hovered = windowRectAt(pointer);
+    SetTimer(overlay, kEscapeTimer, kEscapeCheckMilliseconds, nullptr);
     ShowWindow(overlay, SW_SHOW);
     UpdateWindow(overlay);
     SetForegroundWindow(overlay);
     SetFocus(overlay);
     return true;
+}
+
+void closeRegionOverlay() {
+    if (overlay) closeOverlay(nullptr);
 }

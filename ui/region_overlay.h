@@ -13,3 +13,6 @@
 // Freezes the screen and shows the overlay; returns at once. False (and nothing shown)
 // when it cannot be made or is already up.
 bool openRegionOverlay();
+
+// Leaves the overlay, if it is up, with nothing taken (the program is closing).
+void closeRegionOverlay();
