@@ -8,7 +8,8 @@ source "$(dirname "$0")/lib.sh"
 
 e2e_prepare
 out="$E2E_DIR/out"
-# A plain mean of identical samples is exact: the result must equal the screen.
+# A plain mean of identical samples is exact: the result must equal the screen. The scene
+# lies clear of the main window, so each window the pointer is over is the one meant.
 e2e_write_ini <<INI
 [PATH]
 AUTOSAVEPATH=$(winpath "$out")
@@ -18,7 +19,7 @@ S_TIME=2.0
 REDUCE_FIXED=1
 KEY_CODE5=19
 INI
-start_scene pattern 120 90 520 400
+start_scene pattern 10 470 600 280
 start_kestrin
 read -r cl ct cr cb < <(scene_rect client)
 read -r wl wt wr wb < <(scene_rect window)
