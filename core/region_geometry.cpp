@@ -21,8 +21,8 @@ LONG keepWithin(long long low, LONG length, LONG areaLow, LONG areaHigh) {
 }  // namespace
 
 RECT dragRect(POINT anchor, POINT pointer) {
-    return {lesser(anchor.x, pointer.x), lesser(anchor.y, pointer.y), greater(anchor.x, pointer.x),
-            greater(anchor.y, pointer.y)};
+    return {lesser(anchor.x, pointer.x), lesser(anchor.y, pointer.y), greater(anchor.x, pointer.x) + 1,
+            greater(anchor.y, pointer.y) + 1};
 }
 
 bool isClick(POINT anchor, POINT pointer, SIZE threshold) {

@@ -4,8 +4,8 @@
 // brought back onto the monitors, and where the overlay's readout and magnifier go.
 #include <windows.h>
 
-// The rectangle between the pointer's press and its position now. Its edges run along
-// the top-left corners of the two pixels, so a drag of 100 pixels selects 100.
+// The rectangle between the pointer's press and its position now, both pixels under the
+// pointer included: a drag into the screen's corner takes the corner pixel.
 RECT dragRect(POINT anchor, POINT pointer);
 
 // True when the pointer moved less than `threshold` both ways since its press: a click,

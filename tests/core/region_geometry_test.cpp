@@ -19,7 +19,7 @@ RECT usable(const RECT& stored, bool* moved) { return usableRegion(stored, kMoni
 }  // namespace
 
 TEST(RegionGeometry, DragInAnyDirectionSelectsTheSameRectangle) {
-    const RECT expected = {-10, 20, 90, 70};
+    const RECT expected = {-10, 20, 91, 71};
     EXPECT_TRUE(same(dragRect({-10, 20}, {90, 70}), expected));
     EXPECT_TRUE(same(dragRect({90, 70}, {-10, 20}), expected));
     EXPECT_TRUE(same(dragRect({-10, 70}, {90, 20}), expected));
