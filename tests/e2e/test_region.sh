@@ -30,6 +30,7 @@ open_overlay() {
   overlay=$(find_window 15 "the region overlay" --name "^$overlay_title\$") || fail "the region key showed no overlay"
   wait_for 15 "the overlay among the windows" window_present "$overlay_title"
 }
+pointer_at() { local p; p=$(xdotool getmouselocation --shell | head -n2 | cut -d= -f2 | tr '\n' ' '); [ "$p" = "$1 $2 " ] || { echo "the pointer is at $p"; return 1; }; }
 overlay_closed() { wait_for 15 "the overlay to close" window_absent "$overlay_title"; }
 # The auto-saved result SERIAL, once the capture has ended, is W x H.
 result_is() {  # result_is SERIAL W H WHAT
@@ -60,18 +61,23 @@ xdotool mousemove $((cl + 100)) $((ct + 100)) click 3
 overlay_closed
 e2e_screenshot screen-drag
 x0=$((cl + 57)); y0=$((ct + 41)); x1=$((cl + 258)); y1=$((ct + 192))
+# Dragged from the far corner back to the near one, then a pixel further each way with the
+# arrow keys: both pixels under the pointer are in.
 open_overlay
-e2e_screenshot overlay
 xdotool mousemove "$x1" "$y1" mousedown 1 mousemove $((x0 + 40)) $((y0 + 40)) mousemove "$x0" "$y0"
-e2e_screenshot overlay-drag
+xdotool windowfocus --sync "$overlay" 2>/dev/null || true
+xdotool key Left Up
+x0=$((x0 - 1)); y0=$((y0 - 1))
+wait_for 10 "the arrow keys to move the pointer to $x0 $y0" pointer_at "$x0" "$y0"
 xdotool mouseup 1
 overlay_closed
+x1=$((x1 + 1)); y1=$((y1 + 1))
 result_is 0001 $((x1 - x0)) $((y1 - y0)) "a drag after the right button"
 diff=$(compare -metric AE "$out/ss0001.bmp" \( "$E2E_DIR/screen-drag.png" -crop "$((x1 - x0))x$((y1 - y0))+$x0+$y0" +repage \) \
        null: 2>&1 || true)
 [ "$diff" = "0" ] || fail "the dragged region: $diff pixels differ from the screen"
 [ ! -e "$out/ss0002.bmp" ] || fail "the right button took something"
-pass "the right button took nothing; a drag took $((x1 - x0)) x $((y1 - y0)) equal to the screen"
+pass "the right button took nothing; a drag and the arrow keys took $((x1 - x0)) x $((y1 - y0)) equal to the screen"
 
 # The rectangle is stored, and SS_REGION makes the screenshot key take it again.
 stop_kestrin
