@@ -104,6 +104,9 @@ void waitForNextStep() {
         if ((elapsed >= interval && pumped) || !app.appRunning) return;
         pumpMessages();
         pumped = true;
+        // The region key is answered at once, not at the next interval: the overlay must
+        // show the screen as it was at the press.
+        if (ringMaySample() && hookRegionPressed()) return;
         int remaining = interval - elapsed;
         if (ringMaySample()) {
             const int ringRemaining = retroTicksUntilSample(now);
