@@ -17,6 +17,7 @@
 #include "capture/slot_pool.h"
 #include "hook/hook_api.h"
 #include "output/recording_plan.h"
+#include "ui/region_overlay.h"
 
 namespace {
 
@@ -87,7 +88,9 @@ void sleepUntilNear(int remainingTicks) {
 
 // The ring of the last seconds samples while the program is idle and nothing else holds
 // the screen or the settings.
-bool ringMaySample() { return !app.captureBusy && !app.optionsOpen && !app.saveInProgress && app.appRunning; }
+bool ringMaySample() {
+    return !app.captureBusy && !app.optionsOpen && !app.saveInProgress && !app.regionSelecting && app.appRunning;
+}
 
 void waitForNextStep() {
     // While idle at least one message is handled per step: a rate above 10000 per second
@@ -101,6 +104,9 @@ void waitForNextStep() {
         if ((elapsed >= interval && pumped) || !app.appRunning) return;
         pumpMessages();
         pumped = true;
+        // The region key is answered at once, not at the next interval: the overlay must
+        // show the screen as it was at the press.
+        if (ringMaySample() && hookRegionPressed()) return;
         int remaining = interval - elapsed;
         if (ringMaySample()) {
             const int ringRemaining = retroTicksUntilSample(now);
@@ -218,7 +224,7 @@ void runMainLoop() {
         holdFineTimer(app.captureBusy != 0);
         waitForNextStep();
         intervalTimer.mark();
-        if (!app.saveInProgress && !app.optionsOpen) {
+        if (!app.saveInProgress && !app.optionsOpen && !app.regionSelecting) {
             // A new monitor layout is taken between captures only: a capture keeps the
             // rectangle and the slots it began with.
             if (app.screenChanged && !app.captureBusy) followScreenLayout(currentVirtualScreen());
@@ -230,6 +236,7 @@ void runMainLoop() {
             const StepOutcome step = captureStep();
             if (step.samplingOver) finishSampling(step.samplesTaken);
             if (step.retroAsked) compositeRetro();
+            if (step.regionAsked) openRegionOverlay();
         }
     }
     holdFineTimer(false);

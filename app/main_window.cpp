@@ -8,6 +8,7 @@
 #include "output/clipboard_copy.h"
 #include "resources/resource.h"
 #include "ui/options_dialog.h"
+#include "ui/region_overlay.h"
 
 const wchar_t kMainWindowClass[] = L"DEFAULT";
 
@@ -63,6 +64,7 @@ void onPaint(HWND hwnd) {
 void onDisplayChange() { app.screenChanged = 1; }
 
 void onClose() {
+    closeRegionOverlay();
     if (app.optionsOpen && optionsDialog) {
         SendMessageW(optionsDialog, WM_CLOSE, 0, 0);
         Sleep(0);
@@ -81,8 +83,11 @@ void onCommand(HWND hwnd, int command) {
     case IDM_EXIT:
         SendMessageW(mainWindow, WM_CLOSE, 0, 0);
         break;
+    case IDM_SELECT_REGION:
+        if (!app.optionsOpen && !app.captureBusy && !app.saveInProgress) openRegionOverlay();
+        break;
     case IDM_OPTIONS:
-        if (!app.optionsOpen && !app.captureBusy) openOptionsDialog(hwnd);
+        if (!app.optionsOpen && !app.captureBusy && !app.regionSelecting) openOptionsDialog(hwnd);
         break;
     default:
         break;

@@ -11,6 +11,7 @@
 #include "capture/cadence_log.h"
 #include "capture/hot_keys.h"
 #include "capture/pointer.h"
+#include "capture/region_capture.h"
 #include "capture/retro_capture.h"
 #include "capture/retro_ring.h"
 #include "core/pixel_rows.h"
@@ -65,7 +66,8 @@ bool storeHoldsSample(int k, int n, int w, int h) {
 // Sample 1 fixes the rectangle and sizes the store. False when the capture cannot be
 // taken: the user is told why and the capture ends without a result.
 bool beginSampling(int sampleTotal) {
-    CaptureRect = chooseCaptureRect();
+    RECT region;
+    CaptureRect = takePendingRegion(&region) ? clipToScreen(region, VirtualScreenRect) : chooseCaptureRect();
     forgetPointerShapes();
     const int w = CaptureRect.right - CaptureRect.left;
     const int h = CaptureRect.bottom - CaptureRect.top;
@@ -126,7 +128,9 @@ StepOutcome samplingOver(int samplesTaken) {
 
 RECT chooseCaptureRect() {
     RECT rect = CaptureRect;
-    if (!settings.SS_ACTIVE) {
+    if (settings.SS_REGION) {
+        rect = storedRegion();
+    } else if (!settings.SS_ACTIVE) {
         rect = VirtualScreenRect;
     } else if (!settings.SS_CLIENT) {
         GetWindowRect(GetForegroundWindow(), &rect);
@@ -193,8 +197,15 @@ StepOutcome captureStep() {
         outcome.retroAsked = retroRunning() && ringSampleCount() > 0;
         if (outcome.retroAsked) return outcome;
     }
+    if (app.sampleCounter == 0 && hookRegionPressed()) {
+        hookSetRegionPressed(0);
+        StepOutcome outcome;
+        outcome.regionAsked = true;
+        return outcome;
+    }
     if (app.sampleCounter == 0) {
-        app.sampleCounter = hookShotPressed();
+        // A selected region starts its screenshot now; the rectangle stays for sample 1.
+        app.sampleCounter = regionWaiting() ? 1 : hookShotPressed();
         if (app.sampleCounter != 0) {
             app.aviOnlyMode = 0;
         } else {

@@ -8,7 +8,8 @@
 
 
 // The rectangle a capture takes now, as the options say: the virtual screen, the
-// foreground window, or its client area, clipped to the virtual screen.
+// foreground window, its client area, or the stored region (SS_REGION), clipped to the
+// virtual screen.
 RECT chooseCaptureRect();
 
 // Intersects a capture rectangle with the virtual screen (every monitor): parts on no
@@ -34,6 +35,7 @@ struct StepOutcome {
     bool samplingOver = false;
     int samplesTaken = 0;
     bool retroAsked = false;  // the key that composites the ring of the last seconds was pressed
+    bool regionAsked = false;  // the key that opens the region selection was pressed
 };
 
 // One engine step. Called by the main loop once per interval.

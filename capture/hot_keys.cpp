@@ -8,6 +8,7 @@ void armHotKeys() {
     hookSetStartKey(settings.KEY_CODE2);
     hookSetStopKey(settings.KEY_CODE3);
     hookSetRetroKey(settings.RETRO ? settings.KEY_CODE4 : 0);
+    hookSetRegionKey(settings.KEY_CODE5);
     hookSetSwallow(settings.CALLBACK_OP);
     clearHotKeyLatches();
 }
@@ -17,4 +18,5 @@ void clearHotKeyLatches() {
     hookSetStartPressed(0);
     hookSetStopPressed(0);
     hookSetRetroPressed(0);
+    hookSetRegionPressed(0);
 }

@@ -8,6 +8,7 @@ struct AppState {
     int captureBusy = 0;     // a capture (or the shutdown) is under way
     int optionsOpen = 0;     // the options dialog is open: no engine step
     int saveInProgress = 0;  // a save (BMP or PNG, by hand or auto) is under way: no engine step
+    int regionSelecting = 0;  // the region overlay is up: no engine step, no ring sample
     int aviOnlyMode = 0;     // the current capture (or idle polling) paces at AVI_FPS
     int aviFileOpen = 0;     // an AVI file was opened at least once in this run
     int sampleCounter = 0;   // 0 idle, else the number of the next sample to take

@@ -119,3 +119,9 @@ inline constexpr char kTempFolderTitle[] = "テンポラリファイル生成フ
 // The ring of the last seconds.
 inline constexpr char kRetroShortMessage[] =
     "メモリが足りないため、直前の画面を設定どおりには記録出来ません。\n記録出来る分だけを記録します。";
+
+// The region the user selects.
+inline constexpr char kRegionTitle[] = "範囲指定";
+inline constexpr char kRegionOverlayTitle[] = "範囲を指定して撮影";
+inline constexpr char kRegionMovedMessage[] =
+    "前回指定した範囲が画面の外にあるため、\n画面に収まる範囲をキャプチャーします。";

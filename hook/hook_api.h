@@ -26,3 +26,6 @@ HOOKAPI int __cdecl hookSetStopKey(int virtualKey);  // 14
 HOOKAPI int __cdecl hookRetroPressed();              // 15: 1 when the key that composites the last seconds is latched
 HOOKAPI int __cdecl hookSetRetroPressed(int value);  // 16
 HOOKAPI int __cdecl hookSetRetroKey(int virtualKey); // 17: 0 watches no key
+HOOKAPI int __cdecl hookRegionPressed();             // 18: 1 when the key that opens the region selection is latched
+HOOKAPI int __cdecl hookSetRegionPressed(int value); // 19
+HOOKAPI int __cdecl hookSetRegionKey(int virtualKey); // 20: 0 watches no key

@@ -19,10 +19,11 @@ HotKey shotKey = {VK_SNAPSHOT, 0, 0};
 HotKey startKey = {VK_PRIOR, 0, 0};
 HotKey stopKey = {VK_NEXT, 0, 0};
 HotKey retroKey = {0, 0, 0};  // none until the program arms one
+HotKey regionKey = {0, 0, 0};  // none until the program arms one
 volatile LONG swallowHotKeys = 0;
 
 HotKey* hotKeyFor(DWORD code) {
-    HotKey* keys[] = {&shotKey, &startKey, &stopKey, &retroKey};
+    HotKey* keys[] = {&shotKey, &startKey, &stopKey, &retroKey, &regionKey};
     for (HotKey* key : keys) {
         if (key->code != 0 && static_cast<DWORD>(key->code) == code) return key;
     }
@@ -119,5 +120,16 @@ int __cdecl hookSetRetroPressed(int value) {
 int __cdecl hookSetRetroKey(int virtualKey) {
     retroKey.code = virtualKey;
     retroKey.latched = 0;
+    return 1;
+}
+
+int __cdecl hookRegionPressed() { return regionKey.latched ? 1 : 0; }
+int __cdecl hookSetRegionPressed(int value) {
+    regionKey.latched = value ? 1 : 0;
+    return 0;
+}
+int __cdecl hookSetRegionKey(int virtualKey) {
+    regionKey.code = virtualKey;
+    regionKey.latched = 0;
     return 1;
 }

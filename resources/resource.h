@@ -12,6 +12,7 @@
 #define IDM_SAVE_TO_FILE     40006
 #define IDM_COPY             40007
 #define IDM_OPTIONS          40035
+#define IDM_SELECT_REGION    40036
 
 // Options dialog controls
 #define IDC_APPLY            1004
@@ -52,6 +53,8 @@
 #define IDC_RETRO_KEY        1051
 #define IDC_RETRO_COST       1052
 #define IDC_RETRO_CAP        1053
+#define IDC_CAPTURE_REGION   1054
+#define IDC_REGION_KEY       1055
 
 // Folder settings dialog controls
 #define IDC_AUTOSAVE_FOLDER  1028

@@ -64,8 +64,11 @@ void setMemoryLabel(HWND dialog, int megabytes) {
     SetWindowTextW(GetDlgItem(dialog, IDC_MEMORY_LABEL), wideFromShiftJis(text).c_str());
 }
 
-// In the order of KEY_CODE, KEY_CODE2, KEY_CODE3 and KEY_CODE4.
-const int kKeyCombos[4] = {IDC_SHOT_KEY, IDC_START_KEY, IDC_STOP_KEY, IDC_RETRO_KEY};
+// In the order of KEY_CODE, KEY_CODE2, KEY_CODE3, KEY_CODE4 and KEY_CODE5.
+const int kKeyCombos[5] = {IDC_SHOT_KEY, IDC_START_KEY, IDC_STOP_KEY, IDC_RETRO_KEY, IDC_REGION_KEY};
+// The region key the dialog offers while none is armed; it is armed only once chosen.
+const int kOfferedRegionKey = VK_PAUSE;
+bool regionKeyChosen = false;
 // Greyed while the ring's check box is off.
 const int kRetroControls[5] = {IDC_RETRO_TIME, IDC_RETRO_FPS, IDC_RETRO_KEY, IDC_RETRO_COST, IDC_RETRO_CAP};
 // The composite modes' buttons, in the order of COMPOSITE_MODE's values.
@@ -78,11 +81,20 @@ void fillKeyCombos(HWND dialog) {
             SendDlgItemMessageW(dialog, combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
         }
     }
-    const int codes[4] = {settings.KEY_CODE, settings.KEY_CODE2, settings.KEY_CODE3, settings.KEY_CODE4};
-    for (int i = 0; i < 4; ++i) {
+    const int codes[5] = {settings.KEY_CODE, settings.KEY_CODE2, settings.KEY_CODE3, settings.KEY_CODE4,
+                          settings.KEY_CODE5 ? settings.KEY_CODE5 : kOfferedRegionKey};
+    regionKeyChosen = false;
+    for (int i = 0; i < 5; ++i) {
         const int row = keyRowOfCode(codes[i]);
         if (row >= 0) SendDlgItemMessageW(dialog, kKeyCombos[i], CB_SETCURSEL, static_cast<WPARAM>(row), 0);
     }
+}
+
+// The stored region overrides the window and client choices while it is checked.
+void enableCaptureChoices(HWND dialog) {
+    const bool region = isChecked(dialog, IDC_CAPTURE_REGION);
+    enable(dialog, IDC_CAPTURE_ACTIVE, !region);
+    enable(dialog, IDC_CAPTURE_CLIENT, !region && isChecked(dialog, IDC_CAPTURE_ACTIVE));
 }
 
 void enableRetroControls(HWND dialog, bool on) {
@@ -135,11 +147,9 @@ BOOL onInitDialog(HWND dialog) {
 
     if (settings.COLOR_DOUBLE) check(dialog, IDC_COLOR_DOUBLE);
     if (settings.SS_CLIENT) check(dialog, IDC_CAPTURE_CLIENT);
-    if (settings.SS_ACTIVE) {
-        check(dialog, IDC_CAPTURE_ACTIVE);
-    } else {
-        enable(dialog, IDC_CAPTURE_CLIENT, false);
-    }
+    if (settings.SS_ACTIVE) check(dialog, IDC_CAPTURE_ACTIVE);
+    if (settings.SS_REGION) check(dialog, IDC_CAPTURE_REGION);
+    enableCaptureChoices(dialog);
     if (settings.AVI_OUT) check(dialog, IDC_AVI_OUT);
     if (settings.AUTO_SAVE) {
         check(dialog, IDC_AUTO_SAVE);
@@ -236,15 +246,22 @@ bool anyCodeRepeats(const int* codes, int count) {
 }
 
 void onApply(HWND dialog) {
-    int codes[4];
-    const int keptCodes[4] = {settings.KEY_CODE, settings.KEY_CODE2, settings.KEY_CODE3, settings.KEY_CODE4};
-    for (int i = 0; i < 4; ++i) {
+    int codes[5];
+    const int keptCodes[5] = {settings.KEY_CODE, settings.KEY_CODE2, settings.KEY_CODE3, settings.KEY_CODE4,
+                              settings.KEY_CODE5};
+    for (int i = 0; i < 5; ++i) {
         const LRESULT row = SendDlgItemMessageW(dialog, kKeyCombos[i], CB_GETCURSEL, 0, 0);
         codes[i] = keyCodeOfRow(static_cast<int>(row), keptCodes[i]);
     }
-    // The ring's key is armed only while the ring is on: only then may it clash.
+    if (!settings.KEY_CODE5 && !regionKeyChosen) codes[4] = 0;  // the offered key was left alone
+    // The ring's key is armed only while the ring is on, the region key once chosen: only
+    // then may they clash.
     const bool retro = isChecked(dialog, IDC_RETRO);
-    if (anyCodeRepeats(codes, retro ? 4 : 3)) {
+    int armed[5] = {codes[0], codes[1], codes[2]};
+    int armedCount = 3;
+    if (retro) armed[armedCount++] = codes[3];
+    if (codes[4]) armed[armedCount++] = codes[4];
+    if (anyCodeRepeats(armed, armedCount)) {
         showMessage(dialog, retro ? kDuplicateRetroKeyMessage : kDuplicateKeyMessage, kSettingErrorTitle, MB_OK);
         return;
     }
@@ -252,6 +269,7 @@ void onApply(HWND dialog) {
     settings.KEY_CODE2 = codes[1];
     settings.KEY_CODE3 = codes[2];
     settings.KEY_CODE4 = codes[3];
+    settings.KEY_CODE5 = codes[4];
 
     settings.REDUCE_PER = static_cast<float>(decayHundredths(itemText(dialog, IDC_DECAY_TEXT).text) * 0.01);
     settings.COLOR_DOUBLE = checkState(dialog, IDC_COLOR_DOUBLE);
@@ -260,6 +278,7 @@ void onApply(HWND dialog) {
     // A disabled check box still gives its state.
     settings.SS_CLIENT = checkState(dialog, IDC_CAPTURE_CLIENT);
     settings.SS_ACTIVE = checkState(dialog, IDC_CAPTURE_ACTIVE);
+    settings.SS_REGION = checkState(dialog, IDC_CAPTURE_REGION);
     settings.AVI_OUT = checkState(dialog, IDC_AVI_OUT);
     settings.AUTO_SAVE = checkState(dialog, IDC_AUTO_SAVE);
     settings.CALLBACK_OP = checkState(dialog, IDC_SWALLOW_KEYS);
@@ -297,12 +316,14 @@ void onCommand(HWND dialog, int id, int notification, HWND sender) {
         onChange(dialog, sender);
         return;
     }
+    if (id == IDC_REGION_KEY && notification == CBN_SELCHANGE) regionKeyChosen = true;
     switch (id) {
     case IDC_AUTO_SAVE:
         enable(dialog, IDC_AVI_OUT, isChecked(dialog, IDC_AUTO_SAVE));
         break;
     case IDC_CAPTURE_ACTIVE:
-        enable(dialog, IDC_CAPTURE_CLIENT, isChecked(dialog, IDC_CAPTURE_ACTIVE));
+    case IDC_CAPTURE_REGION:
+        enableCaptureChoices(dialog);
         break;
     case IDC_RETRO:
         enableRetroControls(dialog, isChecked(dialog, IDC_RETRO));
