@@ -55,6 +55,7 @@
 #define IDC_RETRO_CAP        1053
 #define IDC_CAPTURE_REGION   1054
 #define IDC_REGION_KEY       1055
+#define IDC_GIF_OUT          1056
 
 // Folder settings dialog controls
 #define IDC_AUTOSAVE_FOLDER  1028
