@@ -21,6 +21,7 @@ REDUCE_PER=1.0
 COLOR_DOUBLE=1
 AUTO_SAVE=1
 AVI_OUT=1
+GIF_OUT=1
 INI
 start_scene moving 300 500 640 120 150
 start_kestrin
@@ -39,6 +40,21 @@ pass "AVI: one rawvideo bgr24 stream, ${w}x$h, 15 fps, 15 frames"
 
 ffmpeg -v error -i "$out/savi0000.avi" -f rawvideo -pix_fmt rgb24 "$E2E_DIR/frames.rgb"
 convert "$out/ss0000.bmp" -depth 8 rgb:"$E2E_DIR/result.rgb"
+
+# The GIF beside them: a frame per sample lasting 1/15 s in hundredths (7 or 6, a second in
+# all), looping for ever, its last frame the last sample's pixels (the scene has few colours).
+gif="$out/sgif0000.gif"
+[ -s "$gif" ] || fail "no GIF beside the BMP with GIF_OUT and AUTO_SAVE on"
+frames=$(ffprobe -v error -count_frames -show_entries stream=nb_read_frames -of csv=p=0 "$gif")
+delays=$(ffprobe -v error -show_entries packet=duration -of csv=p=0 "$gif" | tr '\n' ' ')
+read -r magick_frames magick_delays < <(identify -format '%T ' "$gif" | awk '{ s = 0; ok = 1; for (i = 1; i <= NF; i++) { s += $i; if ($i != 6 && $i != 7) ok = 0 } print NF, (ok ? s : "bad:" $0) }')
+loop=$(identify -verbose "$gif[0]" | awk '/Iterations:/ { print $2; exit }')
+[ "$frames,$magick_frames,$magick_delays,$loop" = "15,15,100,0" ] ||
+  fail "the GIF reads as $frames frames (ImageMagick $magick_frames, delays $delays summing to $magick_delays), loop '$loop'"
+convert "$gif" -coalesce -delete 0--2 -depth 8 rgb:"$E2E_DIR/gif-last.rgb"
+tail -c $((w * h * 3)) "$E2E_DIR/frames.rgb" | cmp -s - "$E2E_DIR/gif-last.rgb" ||
+  fail "the GIF's last frame differs from the last AVI frame"
+pass "GIF: 15 frames of 1/15 s ($delays), looping, the last one the last sample"
 python3 - "$E2E_DIR/frames.rgb" "$E2E_DIR/result.rgb" "$w" "$h" <<'PY' || fail "the composite differs from the recomputation"
 import sys
 frames_path, result_path, w, h = sys.argv[1], sys.argv[2], int(sys.argv[3]), int(sys.argv[4])
