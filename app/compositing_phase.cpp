@@ -136,6 +136,7 @@ void compositeSamples(int n, const CompositeExtent& extent, CompositeMode mode) 
                                                weightSum, result->bits, result->stride);
     if (composited) {
         showResult(result, extent);
+        keptSamples = {n, extent.storeWidth, extent.width, extent.height, gifRate};
         if (settings.AUTO_SAVE) autoSaveResult();
         if (settings.AUTO_COPY) autoCopyResult();
     } else if (!readable || result) {
@@ -201,6 +202,7 @@ void compositeRing(int n, CompositeMode mode) {
 void compositeRetro() {
     app.captureBusy = 1;
     app.aviOnlyMode = 0;
+    keptSamples = KeptSamples();  // the ring's result is not the store's samples
     const int n = ringSampleCount();
     // The ring holds the virtual screen as it was when it started; the cut lies inside it.
     const RECT ring = {VirtualScreenRect.left, VirtualScreenRect.top, VirtualScreenRect.left + ringWidth(),

@@ -60,6 +60,8 @@ inline constexpr char kSaveFilterName[] = "ビットマップファイル（*.bm
 inline constexpr char kSavePngFilterName[] = "PNGファイル（*.png）";
 inline constexpr char kSaveDialogTitle[] = "ビットマップファイルを保存";
 inline constexpr char kSavePngDialogTitle[] = "PNGファイルを保存";
+inline constexpr char kSaveGifFilterName[] = "GIFファイル（*.gif）";
+inline constexpr char kSaveGifDialogTitle[] = "GIFファイルを保存";
 
 // The clipboard.
 inline constexpr char kCopyErrorTitle[] = "コピーエラー";

@@ -1,6 +1,7 @@
 #pragma once
 // Animated GIF files of a capture's samples: the next free sgif0000.gif … sgif9999.gif in
-// AVISAVEPATH beside a screenshot. The encoder (gif_encoder.h) builds the whole file in
+// AVISAVEPATH beside a screenshot, and the samples of the result shown under a name the
+// user chooses (saveGifToFile). The encoder (gif_encoder.h) builds the whole file in
 // memory; only the finished bytes go to the disk, so no cut-off GIF is ever left.
 #include <windows.h>
 
@@ -28,3 +29,8 @@ int gifSampleTicks(int index, int rate);
 // folder first; a write that fails removes the claimed name and tells the user. Frees `gif`.
 // Does nothing for a null output.
 void finishNumberedGif(GifOutput* gif);
+
+// The main window's "save as GIF" command: the kept samples (keptSamples) read back from the
+// store, written under a name chosen in the save dialog; a file already there is replaced
+// only once the new one is whole.
+void saveGifToFile();

@@ -13,6 +13,7 @@
 #define IDM_COPY             40007
 #define IDM_OPTIONS          40035
 #define IDM_SELECT_REGION    40036
+#define IDM_SAVE_GIF         40037
 
 // Options dialog controls
 #define IDC_APPLY            1004

@@ -55,6 +55,16 @@ convert "$gif" -coalesce -delete 0--2 -depth 8 rgb:"$E2E_DIR/gif-last.rgb"
 tail -c $((w * h * 3)) "$E2E_DIR/frames.rgb" | cmp -s - "$E2E_DIR/gif-last.rgb" ||
   fail "the GIF's last frame differs from the last AVI frame"
 pass "GIF: 15 frames of 1/15 s ($delays), looping, the last one the last sample"
+
+# The menu's GIF save reads the same samples back from the store: the same file's bytes.
+again winprobe command DEFAULT 40037  # GIFで保存
+wait_for 20 "the GIF save dialog" window_present 'GIFファイルを保存'
+sleep 0.5
+dialog=$(titled_window 'GIFファイルを保存') || fail "no GIF save dialog to type into"
+xdotool type --window "$dialog" --delay 20 "$(winpath "$E2E_DIR/mine.gif")"
+xdotool key --window "$dialog" Return
+wait_for 30 "the saved GIF equal to sgif0000.gif" cmp "$gif" "$E2E_DIR/mine.gif"
+pass "GIFで保存 writes the shown result's samples under the chosen name"
 python3 - "$E2E_DIR/frames.rgb" "$E2E_DIR/result.rgb" "$w" "$h" <<'PY' || fail "the composite differs from the recomputation"
 import sys
 frames_path, result_path, w, h = sys.argv[1], sys.argv[2], int(sys.argv[3]), int(sys.argv[4])
