@@ -124,11 +124,6 @@ void compositeSamples(int n, const CompositeExtent& extent, CompositeMode mode) 
         closeNumberedAvi(writer);
         delete writer;
     }
-    if (readable) {
-        finishNumberedGif(gif);
-    } else {
-        delete gif;
-    }
     // No pixels in the result slot: the previous result stays on display.
     BitmapSlot* result = aviOnly ? nullptr : slotFor(resultSlot, extent.width, extent.height);
     const bool composited = readable && result &&
@@ -137,6 +132,15 @@ void compositeSamples(int n, const CompositeExtent& extent, CompositeMode mode) 
     if (composited) {
         showResult(result, extent);
         keptSamples = {n, extent.storeWidth, extent.width, extent.height, gifRate};
+        addGifResult(gif, extent.width, extent.height);
+    }
+    // The GIF is written whole once its samples are read, whether or not the composite was made.
+    if (readable) {
+        finishNumberedGif(gif);
+    } else {
+        delete gif;
+    }
+    if (composited) {
         if (settings.AUTO_SAVE) autoSaveResult();
         if (settings.AUTO_COPY) autoCopyResult();
     } else if (!readable || result) {

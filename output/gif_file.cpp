@@ -11,6 +11,7 @@
 #include "core/text.h"
 #include "core/texts.h"
 #include "capture/sample_store.h"
+#include "capture/slot_pool.h"
 #include "output/bmp_export.h"
 #include "output/folder_path.h"
 #include "output/serial_name.h"
@@ -33,6 +34,13 @@ void addGifSample(GifOutput* gif, const BYTE* bgr, int stride, int durationTicks
     } catch (const std::bad_alloc&) {
         gif->lost = true;
     }
+}
+
+void addGifResult(GifOutput* gif, int width, int height) {
+    if (!settings.GIF_WITH_RESULT) return;
+    const BitmapSlot* slot = usableSlot(resultSlot);
+    if (!slot || slot->stride <= 0 || width > slot->width || height > slot->height) return;
+    addGifSample(gif, slot->bits, slot->stride, 10000);
 }
 
 int gifSampleTicks(int index, int rate) {
@@ -101,6 +109,7 @@ GifOutput* gifOfKeptSamples() {
         }
         addGifSample(gif, sample, kept.storeWidth * 3, gifSampleTicks(i, kept.rate));
     }
+    addGifResult(gif, kept.width, kept.height);
     return gif;
 }
 

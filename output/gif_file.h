@@ -20,6 +20,10 @@ GifOutput* beginGifOutput(int width, int height);
 // Does nothing for a null or lost output.
 void addGifSample(GifOutput* gif, const BYTE* bgr, int stride, int durationTicks);
 
+// With GIF_WITH_RESULT, adds the composite in the result slot (width x height of it) as a
+// last frame held for a second. Does nothing for a null or lost output.
+void addGifResult(GifOutput* gif, int width, int height);
+
 // The ticks sample `index` (from 0) of a clip at `rate` per second lasts: the differences of
 // the samples' start times, so however the rate divides a second the clip's frames sum to
 // its length.

@@ -131,6 +131,7 @@ stop_kestrin
 [ "$KESTRIN_EXIT" -eq 0 ] || fail "exit code $KESTRIN_EXIT"
 
 e2e_set_ini AVI_OUT 0; e2e_set_ini CURSOR_CAPTURE 1; e2e_set_ini COMPOSITE_MODE 1; e2e_set_ini AUTO_COPY 1
+e2e_set_ini GIF_WITH_RESULT 1
 echo -n | xclip -selection clipboard >/dev/null 2>&1 || true
 start_kestrin
 # A capture with the pointer moved along a line a third of the way down the client area,
@@ -164,6 +165,14 @@ spread=$(awk 'NR == 1 { first = $1 } { last = $1; n++ } END { print (n ? last - 
 read -r span columns <<<"$spread"
 [ "$span" -ge 300 ] || fail "the pointer's trail spans $span pixels (of about 500 travelled)"
 pass "the pointer drawn into each sample leaves a bright trail of $span pixels; the result was copied as it was shown"
+
+# With GIF_WITH_RESULT the GIF ends with the long exposure (many colours: within the palette's fidelity), held a second.
+last_delay=$(identify -format '%T\n' "$out/sgif0001.gif" | tail -1)
+[ "$last_delay" = 100 ] || fail "the GIF's last frame lasts $last_delay hundredths"
+convert "$out/sgif0001.gif" -coalesce -delete 0--2 "$E2E_DIR/gif-result.png"
+psnr=$(compare -metric PSNR "$out/ss0001.bmp" "$E2E_DIR/gif-result.png" null: 2>&1 || true)
+awk -v p="$psnr" 'BEGIN { exit !(p == "inf" || p + 0 >= 30) }' || fail "the GIF's last frame is not the result (PSNR $psnr)"
+pass "GIF_WITH_RESULT: the GIF ends with the result held a second (PSNR $psnr dB)"
 
 # A window that sets no pointer shape has hidden the pointer: nothing stands in for it.
 : > "$E2E_DIR/hide-pointer"
