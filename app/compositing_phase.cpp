@@ -21,6 +21,7 @@
 #include "output/avi_writer.h"
 #include "output/bmp_export.h"
 #include "output/clipboard_copy.h"
+#include "output/gif_file.h"
 
 namespace {
 
@@ -93,6 +94,11 @@ void compositeSamples(int n, const CompositeExtent& extent, CompositeMode mode) 
         return;
     }
     openCaptureAvi(writer, n);
+    // The GIF beside a screenshot goes with the AVI's condition, its frames as long as the samples.
+    const int gifRate = settings.S_FPS;
+    GifOutput* gif = !aviOnly && n > 0 && settings.GIF_OUT && settings.AUTO_SAVE
+                         ? beginGifOutput(extent.width, extent.height)
+                         : nullptr;
     // With samples the store holds them all, so a sample's size fits; with none the
     // rectangle may be any size and it is not used.
     const long long sampleSize = n > 0 ? sampleBytes(extent.storeWidth, extent.storeHeight) : 0;
@@ -103,6 +109,8 @@ void compositeSamples(int n, const CompositeExtent& extent, CompositeMode mode) 
         readable = sample != nullptr;
         if (!readable) break;
         replaySample(sample, extent);
+        // Before any message is answered: the sample's window holds only until the store is read again.
+        addGifSample(gif, sample, extent.storeWidth * 3, gifSampleTicks(i - 1, gifRate));
         if (!aviOnly) {
             weights[i - 1] = sampleWeight<Real>(i, n, settings.REDUCE_PER, settings.REDUCE_FIXED, settings.EMPHASIS_ON,
                                                 settings.EMPHASIS_LEVEL);
@@ -123,6 +131,16 @@ void compositeSamples(int n, const CompositeExtent& extent, CompositeMode mode) 
                                                weightSum, result->bits, result->stride);
     if (composited) {
         showResult(result, extent);
+        keptSamples = {n, extent.storeWidth, extent.width, extent.height, gifRate};
+        addGifResult(gif, extent.width, extent.height);
+    }
+    // The GIF is written whole once its samples are read, whether or not the composite was made.
+    if (readable) {
+        finishNumberedGif(gif);
+    } else {
+        delete gif;
+    }
+    if (composited) {
         if (settings.AUTO_SAVE) autoSaveResult();
         if (settings.AUTO_COPY) autoCopyResult();
     } else if (!readable || result) {
@@ -188,6 +206,7 @@ void compositeRing(int n, CompositeMode mode) {
 void compositeRetro() {
     app.captureBusy = 1;
     app.aviOnlyMode = 0;
+    keptSamples = KeptSamples();  // the ring's result is not the store's samples
     const int n = ringSampleCount();
     // The ring holds the virtual screen as it was when it started; the cut lies inside it.
     const RECT ring = {VirtualScreenRect.left, VirtualScreenRect.top, VirtualScreenRect.left + ringWidth(),

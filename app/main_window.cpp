@@ -6,6 +6,7 @@
 #include "core/settings.h"
 #include "output/bmp_export.h"
 #include "output/clipboard_copy.h"
+#include "output/gif_file.h"
 #include "resources/resource.h"
 #include "ui/options_dialog.h"
 #include "ui/region_overlay.h"
@@ -72,10 +73,18 @@ void onClose() {
     app.appRunning = 0;
 }
 
+// The GIF save has something to write only while the store keeps the result's samples.
+void onInitMenuPopup(HMENU menu) {
+    EnableMenuItem(menu, IDM_SAVE_GIF, MF_BYCOMMAND | (keptSamples.count > 0 ? MF_ENABLED : MF_GRAYED));
+}
+
 void onCommand(HWND hwnd, int command) {
     switch (command) {
     case IDM_SAVE_TO_FILE:
         saveToFile();
+        break;
+    case IDM_SAVE_GIF:
+        saveGifToFile();
         break;
     case IDM_COPY:
         copyToClipboard();
@@ -123,6 +132,9 @@ LRESULT CALLBACK mainWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
         return 0;
     case WM_COMMAND:
         onCommand(hwnd, LOWORD(wParam));
+        break;
+    case WM_INITMENUPOPUP:
+        onInitMenuPopup(reinterpret_cast<HMENU>(wParam));
         break;
     default:
         break;

@@ -176,7 +176,10 @@ void endCapture(bool restartRing) {
     const long long screenshotSamples = static_cast<long long>(screenshotSampleCount(settings.S_FPS, settings.S_TIME)) + 1;
     const long long screenBytes = sampleBytes(virtualScreenWidth(), virtualScreenHeight());
     const long long screenshotStore = screenBytes > LLONG_MAX / screenshotSamples ? LLONG_MAX : screenBytes * screenshotSamples;
-    if (app.aviOnlyMode || store.capacity > screenshotStore) shrinkStoreToStartupSize();
+    if (app.aviOnlyMode || store.capacity > screenshotStore) {
+        shrinkStoreToStartupSize();
+        keptSamples = KeptSamples();  // a store made smaller may not keep what it held
+    }
     app.sampleLimit = 0;
     app.captureBusy = 0;
     if (mainWindow) SendMessageW(mainWindow, WM_PAINT, 0, 0);
@@ -229,6 +232,7 @@ StepOutcome captureStep() {
     }
 
     const int k = app.sampleCounter;
+    if (k == 1) keptSamples = KeptSamples();  // the store is about to be written over
     if (k == 1 && !beginSampling(sampleTotal)) {
         app.sampleCounter = 0;
         endCapture();

@@ -9,6 +9,7 @@
 #include "core/texts.h"
 
 AppState app;
+KeptSamples keptSamples;
 
 HINSTANCE appInstance = nullptr;
 HWND mainWindow = nullptr;

@@ -19,6 +19,17 @@ struct AppState {
 };
 extern AppState app;
 
+// The samples of the result shown, while the store still holds them, for the menu's GIF
+// save. A count of 0: none (before the first capture, after a recording or the ring).
+struct KeptSamples {
+    int count = 0;
+    int storeWidth = 0;  // the width the store lays the samples out at
+    int width = 0;       // the part of it the result shows
+    int height = 0;
+    int rate = 0;        // samples a second they were taken at
+};
+extern KeptSamples keptSamples;
+
 extern HINSTANCE appInstance;
 extern HWND mainWindow;
 extern HACCEL accelerators;

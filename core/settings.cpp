@@ -75,6 +75,8 @@ const Field kFields[] = {
     FIELD(kSectionOption, REGION_TOP, Int, "0", 0),
     FIELD(kSectionOption, REGION_RIGHT, Int, "0", 0),
     FIELD(kSectionOption, REGION_BOTTOM, Int, "0", 0),
+    FIELD(kSectionOption, GIF_OUT, Int, "0", 0),
+    FIELD(kSectionOption, GIF_WITH_RESULT, Int, "0", 0),
     FIELD(kSectionAviMode, AVI_FPS, Int, "15", 0),
     FIELD(kSectionAviMode, AVI_TIME, Int, "60", 0),
     FIELD(kSectionAviMode, KEY_CODE2, Int, "33", 0),

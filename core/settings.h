@@ -44,6 +44,8 @@ struct Settings {
     int REGION_TOP = 0;
     int REGION_RIGHT = 0;
     int REGION_BOTTOM = 0;
+    int GIF_OUT = 0;         // 1: with AUTO_SAVE, a screenshot's samples also become sgif####.gif
+    int GIF_WITH_RESULT = 0;  // 1: a GIF's last sample is followed by the long exposure, held a second
     // Section "AVIMODE_OPTION".
     int AVI_FPS = 15;
     int AVI_TIME = 60;

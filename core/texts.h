@@ -54,11 +54,14 @@ inline constexpr char kUnusableNameMessage[] = "このファイル名では保�
 inline constexpr char kNoRootMessage[] =
     "自動保存フォルダの指定が正しくないため保存出来ませんでした。\n"
     "ドライブ名（C:\\ など）から始まるフォルダを指定して下さい。";
+inline constexpr char kGifFullMessage[] = "スクリーンショットGIFが一杯です。";
 inline constexpr char kPngEncodeFailedMessage[] = "PNG形式の画像を作成出来ませんでした。";
 inline constexpr char kSaveFilterName[] = "ビットマップファイル（*.bmp）";
 inline constexpr char kSavePngFilterName[] = "PNGファイル（*.png）";
 inline constexpr char kSaveDialogTitle[] = "ビットマップファイルを保存";
 inline constexpr char kSavePngDialogTitle[] = "PNGファイルを保存";
+inline constexpr char kSaveGifFilterName[] = "GIFファイル（*.gif）";
+inline constexpr char kSaveGifDialogTitle[] = "GIFファイルを保存";
 
 // The clipboard.
 inline constexpr char kCopyErrorTitle[] = "コピーエラー";

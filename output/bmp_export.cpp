@@ -171,6 +171,12 @@ int writeChunkToFile(void* file, const BYTE* data, int size) {
 
 ChunkWriter resultFileWriter = writeChunkToFile;
 
+SaveOutcome writeEncodedFile(const char* path, const BYTE* data, int size) {
+    OpenedFile opened = openForWriting(path);
+    if (!opened.file) return SaveOutcome::NotOpened;
+    return closeWhole(opened, path, writeBytesInChunks(data, size, opened.file), size);
+}
+
 bool noResultYet() { return ResultRect.right == 1 && ResultRect.bottom == 1; }
 
 const BitmapSlot* exportResult() {

@@ -22,6 +22,10 @@ enum class SaveOutcome {
 extern ChunkWriter resultFileWriter;
 int writeChunkToFile(void* file, const BYTE* data, int size);
 
+// Writes `size` bytes encoded elsewhere (a GIF) to `path` the way an image is written: into
+// a new file beside a target that holds something, removed and told when not whole.
+SaveOutcome writeEncodedFile(const char* path, const BYTE* data, int size);
+
 // True while no capture has produced a result (ResultRect is still 1 x 1).
 bool noResultYet();
 

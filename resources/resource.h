@@ -13,6 +13,7 @@
 #define IDM_COPY             40007
 #define IDM_OPTIONS          40035
 #define IDM_SELECT_REGION    40036
+#define IDM_SAVE_GIF         40037
 
 // Options dialog controls
 #define IDC_APPLY            1004
@@ -55,6 +56,7 @@
 #define IDC_RETRO_CAP        1053
 #define IDC_CAPTURE_REGION   1054
 #define IDC_REGION_KEY       1055
+#define IDC_GIF_OUT          1056
 
 // Folder settings dialog controls
 #define IDC_AUTOSAVE_FOLDER  1028

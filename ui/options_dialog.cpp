@@ -151,10 +151,12 @@ BOOL onInitDialog(HWND dialog) {
     if (settings.SS_REGION) check(dialog, IDC_CAPTURE_REGION);
     enableCaptureChoices(dialog);
     if (settings.AVI_OUT) check(dialog, IDC_AVI_OUT);
+    if (settings.GIF_OUT) check(dialog, IDC_GIF_OUT);
     if (settings.AUTO_SAVE) {
         check(dialog, IDC_AUTO_SAVE);
     } else {
         enable(dialog, IDC_AVI_OUT, false);
+        enable(dialog, IDC_GIF_OUT, false);
     }
     if (settings.CALLBACK_OP) check(dialog, IDC_SWALLOW_KEYS);
     check(dialog, settings.SAVE_TYPE == 1 ? IDC_SAVE_PNG : IDC_SAVE_BMP);
@@ -280,6 +282,7 @@ void onApply(HWND dialog) {
     settings.SS_ACTIVE = checkState(dialog, IDC_CAPTURE_ACTIVE);
     settings.SS_REGION = checkState(dialog, IDC_CAPTURE_REGION);
     settings.AVI_OUT = checkState(dialog, IDC_AVI_OUT);
+    settings.GIF_OUT = checkState(dialog, IDC_GIF_OUT);
     settings.AUTO_SAVE = checkState(dialog, IDC_AUTO_SAVE);
     settings.CALLBACK_OP = checkState(dialog, IDC_SWALLOW_KEYS);
     settings.SAVE_TYPE = checkState(dialog, IDC_SAVE_PNG);
@@ -320,6 +323,7 @@ void onCommand(HWND dialog, int id, int notification, HWND sender) {
     switch (id) {
     case IDC_AUTO_SAVE:
         enable(dialog, IDC_AVI_OUT, isChecked(dialog, IDC_AUTO_SAVE));
+        enable(dialog, IDC_GIF_OUT, isChecked(dialog, IDC_AUTO_SAVE));
         break;
     case IDC_CAPTURE_ACTIVE:
     case IDC_CAPTURE_REGION:

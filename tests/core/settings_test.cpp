@@ -109,7 +109,7 @@ TEST_F(IniFile, FileWrittenFromScratchHasTheExactLayout) {
                                  "EMPHASIS_LEVEL=-3\r\nAVI_OUT=0\r\nSAVE_TYPE=0\r\nAUTO_COPY=0\r\nCURSOR_CAPTURE=0\r\nCOMPOSITE_MODE=0\r\n"
                                  "RETRO=0\r\nRETRO_TIME=5\r\nRETRO_FPS=10\r\nRETRO_MB=512\r\nKEY_CODE4=145\r\n"
                                  "KEY_CODE5=0\r\nSS_REGION=0\r\nREGION_LEFT=0\r\nREGION_TOP=0\r\n"
-                                 "REGION_RIGHT=0\r\nREGION_BOTTOM=0\r\n"
+                                 "REGION_RIGHT=0\r\nREGION_BOTTOM=0\r\nGIF_OUT=0\r\nGIF_WITH_RESULT=0\r\n"
                                  "[AVIMODE_OPTION]\r\n"
                                  "AVI_FPS=15\r\nAVI_TIME=60\r\nKEY_CODE2=33\r\nKEY_CODE3=34\r\n";
     EXPECT_EQ(readFile(), expected);
@@ -139,6 +139,8 @@ TEST_F(IniFile, EveryFieldSurvivesSaveAndLoad) {
     s.EMPHASIS_ON = 1;
     s.EMPHASIS_LEVEL = 199;
     s.AVI_OUT = 1;
+    s.GIF_OUT = 1;
+    s.GIF_WITH_RESULT = 1;
     s.SAVE_TYPE = 1;
     s.AUTO_COPY = 1;
     s.CURSOR_CAPTURE = 1;
@@ -169,7 +171,7 @@ TEST_F(IniFile, EveryFieldSurvivesSaveAndLoad) {
                                    &Settings::EMPHASIS_ON,  &Settings::EMPHASIS_LEVEL, &Settings::AVI_OUT,
                                    &Settings::SAVE_TYPE,    &Settings::AVI_FPS,      &Settings::AVI_TIME,    &Settings::KEY_CODE2,
                                    &Settings::KEY_CODE3,    &Settings::AUTO_COPY,    &Settings::CURSOR_CAPTURE,
-                                   &Settings::COMPOSITE_MODE};
+                                   &Settings::COMPOSITE_MODE, &Settings::GIF_OUT, &Settings::GIF_WITH_RESULT};
     for (size_t i = 0; i < sizeof ints / sizeof ints[0]; ++i) {
         EXPECT_EQ(settings.*ints[i], s.*ints[i]) << "integer field " << i;
     }

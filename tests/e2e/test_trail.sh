@@ -21,6 +21,7 @@ REDUCE_PER=1.0
 COLOR_DOUBLE=1
 AUTO_SAVE=1
 AVI_OUT=1
+GIF_OUT=1
 INI
 start_scene moving 300 500 640 120 150
 start_kestrin
@@ -39,6 +40,31 @@ pass "AVI: one rawvideo bgr24 stream, ${w}x$h, 15 fps, 15 frames"
 
 ffmpeg -v error -i "$out/savi0000.avi" -f rawvideo -pix_fmt rgb24 "$E2E_DIR/frames.rgb"
 convert "$out/ss0000.bmp" -depth 8 rgb:"$E2E_DIR/result.rgb"
+
+# The GIF beside them: a frame per sample lasting 1/15 s in hundredths (7 or 6, a second in
+# all), looping for ever, its last frame the last sample's pixels (the scene has few colours).
+gif="$out/sgif0000.gif"
+[ -s "$gif" ] || fail "no GIF beside the BMP with GIF_OUT and AUTO_SAVE on"
+frames=$(ffprobe -v error -count_frames -show_entries stream=nb_read_frames -of csv=p=0 "$gif")
+delays=$(ffprobe -v error -show_entries packet=duration -of csv=p=0 "$gif" | tr '\n' ' ')
+read -r magick_frames magick_delays < <(identify -format '%T ' "$gif" | awk '{ s = 0; ok = 1; for (i = 1; i <= NF; i++) { s += $i; if ($i != 6 && $i != 7) ok = 0 } print NF, (ok ? s : "bad:" $0) }')
+loop=$(identify -verbose "$gif[0]" | awk '/Iterations:/ { print $2; exit }')
+[ "$frames,$magick_frames,$magick_delays,$loop" = "15,15,100,0" ] ||
+  fail "the GIF reads as $frames frames (ImageMagick $magick_frames, delays $delays summing to $magick_delays), loop '$loop'"
+convert "$gif" -coalesce -delete 0--2 -depth 8 rgb:"$E2E_DIR/gif-last.rgb"
+tail -c $((w * h * 3)) "$E2E_DIR/frames.rgb" | cmp -s - "$E2E_DIR/gif-last.rgb" ||
+  fail "the GIF's last frame differs from the last AVI frame"
+pass "GIF: 15 frames of 1/15 s ($delays), looping, the last one the last sample"
+
+# The menu's GIF save reads the same samples back from the store: the same file's bytes.
+again winprobe command DEFAULT 40037  # GIFで保存
+wait_for 20 "the GIF save dialog" window_present 'GIFファイルを保存'
+sleep 0.5
+dialog=$(titled_window 'GIFファイルを保存') || fail "no GIF save dialog to type into"
+xdotool type --window "$dialog" --delay 20 "$(winpath "$E2E_DIR/mine.gif")"
+xdotool key --window "$dialog" Return
+wait_for 30 "the saved GIF equal to sgif0000.gif" cmp "$gif" "$E2E_DIR/mine.gif"
+pass "GIFで保存 writes the shown result's samples under the chosen name"
 python3 - "$E2E_DIR/frames.rgb" "$E2E_DIR/result.rgb" "$w" "$h" <<'PY' || fail "the composite differs from the recomputation"
 import sys
 frames_path, result_path, w, h = sys.argv[1], sys.argv[2], int(sys.argv[3]), int(sys.argv[4])
@@ -105,6 +131,7 @@ stop_kestrin
 [ "$KESTRIN_EXIT" -eq 0 ] || fail "exit code $KESTRIN_EXIT"
 
 e2e_set_ini AVI_OUT 0; e2e_set_ini CURSOR_CAPTURE 1; e2e_set_ini COMPOSITE_MODE 1; e2e_set_ini AUTO_COPY 1
+e2e_set_ini GIF_WITH_RESULT 1
 echo -n | xclip -selection clipboard >/dev/null 2>&1 || true
 start_kestrin
 # A capture with the pointer moved along a line a third of the way down the client area,
@@ -138,6 +165,14 @@ spread=$(awk 'NR == 1 { first = $1 } { last = $1; n++ } END { print (n ? last - 
 read -r span columns <<<"$spread"
 [ "$span" -ge 300 ] || fail "the pointer's trail spans $span pixels (of about 500 travelled)"
 pass "the pointer drawn into each sample leaves a bright trail of $span pixels; the result was copied as it was shown"
+
+# With GIF_WITH_RESULT the GIF ends with the long exposure (many colours: within the palette's fidelity), held a second.
+last_delay=$(identify -format '%T\n' "$out/sgif0001.gif" | tail -1)
+[ "$last_delay" = 100 ] || fail "the GIF's last frame lasts $last_delay hundredths"
+convert "$out/sgif0001.gif" -coalesce -delete 0--2 "$E2E_DIR/gif-result.png"
+psnr=$(compare -metric PSNR "$out/ss0001.bmp" "$E2E_DIR/gif-result.png" null: 2>&1 || true)
+awk -v p="$psnr" 'BEGIN { exit !(p == "inf" || p + 0 >= 30) }' || fail "the GIF's last frame is not the result (PSNR $psnr)"
+pass "GIF_WITH_RESULT: the GIF ends with the result held a second (PSNR $psnr dB)"
 
 # A window that sets no pointer shape has hidden the pointer: nothing stands in for it.
 : > "$E2E_DIR/hide-pointer"

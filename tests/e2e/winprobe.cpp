@@ -6,6 +6,7 @@
 //   winprobe.exe click TITLE ID           clicks a dialog's button (WM_COMMAND, BN_CLICKED)
 //   winprobe.exe gettext TITLE ID         prints the text of a dialog's control as UTF-8
 //   winprobe.exe select TITLE ID          gives a dialog's edit box the focus and selects its text
+//   winprobe.exe command CLASS ID         chooses a menu command of the window (WM_COMMAND)
 #include <windows.h>
 #include <shellapi.h>
 
@@ -56,6 +57,12 @@ int main() {
         Count count = {argv[2], argv[3], 0};
         EnumWindows(countWindow, reinterpret_cast<LPARAM>(&count));
         printf("%d\n", count.found);
+        return 0;
+    }
+    if (lstrcmpW(verb, L"command") == 0 && argc >= 4) {
+        HWND window = FindWindowW(argv[2], nullptr);
+        if (!window) return 1;
+        PostMessageW(window, WM_COMMAND, MAKEWPARAM(_wtoi(argv[3]), 0), 0);
         return 0;
     }
     if (argc < 4) return 2;

@@ -356,11 +356,14 @@ TEST_F(OptionsDialogTest, KeyCodeOutsideTheTableOpensEmptyAndApplyKeepsIt) {
 
 TEST_F(OptionsDialogTest, DisabledCheckBoxesStillGiveTheirState) {
     writeIni("OPTION", "AVI_OUT", "1");
+    writeIni("OPTION", "GIF_OUT", "1");
     loadSettings(false);
     HWND dialog = open();
-    click(dialog, IDC_AUTO_SAVE);      // off: the AVI box greys out, keeping its mark
+    EXPECT_TRUE(IsDlgButtonChecked(dialog, IDC_GIF_OUT));
+    click(dialog, IDC_AUTO_SAVE);      // off: the AVI and GIF boxes grey out, keeping their marks
     click(dialog, IDC_CAPTURE_ACTIVE);  // off: the client-area box greys out
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_AVI_OUT)));
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_GIF_OUT)));
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_CAPTURE_CLIENT)));
     click(dialog, IDC_APPLY);
     EXPECT_EQ(settings.AUTO_SAVE, 0);
@@ -368,6 +371,7 @@ TEST_F(OptionsDialogTest, DisabledCheckBoxesStillGiveTheirState) {
     EXPECT_EQ(settings.SS_ACTIVE, 0);
     EXPECT_EQ(settings.SS_CLIENT, 1);
     EXPECT_EQ(iniValue("OPTION", "AVI_OUT"), "1");
+    EXPECT_EQ(iniValue("OPTION", "GIF_OUT"), "1");
 }
 
 TEST_F(OptionsDialogTest, TheSaveTypeAndTheCompositeModeOpenAsStoredAreSavedByApplyAndRestoredByCancel) {
@@ -383,8 +387,10 @@ TEST_F(OptionsDialogTest, TheSaveTypeAndTheCompositeModeOpenAsStoredAreSavedByAp
     EXPECT_TRUE(IsDlgButtonChecked(dialog, IDC_SAVE_PNG)) << "the modes are a group of their own";
     click(dialog, IDC_AUTO_COPY);
     click(dialog, IDC_CURSOR_CAPTURE);
+    click(dialog, IDC_GIF_OUT);
     click(dialog, IDC_APPLY);
     EXPECT_EQ(settings.SAVE_TYPE, 1);
+    EXPECT_EQ(iniValue("OPTION", "GIF_OUT"), "1");
     EXPECT_EQ(iniValue("OPTION", "SAVE_TYPE"), "1");
     EXPECT_EQ(iniValue("OPTION", "COMPOSITE_MODE"), "3");
     EXPECT_EQ(iniValue("OPTION", "AUTO_COPY"), "1");
@@ -394,10 +400,13 @@ TEST_F(OptionsDialogTest, TheSaveTypeAndTheCompositeModeOpenAsStoredAreSavedByAp
     EXPECT_TRUE(IsDlgButtonChecked(dialog, IDC_SAVE_PNG));
     EXPECT_TRUE(IsDlgButtonChecked(dialog, IDC_MODE_MEDIAN));
     click(dialog, IDC_SAVE_BMP);
+    EXPECT_TRUE(IsDlgButtonChecked(dialog, IDC_GIF_OUT));
     click(dialog, IDC_MODE_LIGHTEN);
+    click(dialog, IDC_GIF_OUT);
     click(dialog, IDC_CANCEL_OPTIONS);
     EXPECT_EQ(settings.SAVE_TYPE, 1);
     EXPECT_EQ(settings.COMPOSITE_MODE, 3);
+    EXPECT_EQ(settings.GIF_OUT, 1);
 }
 
 // A dialog that cannot be made leaves nothing waiting for it.

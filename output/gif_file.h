@@ -1,0 +1,40 @@
+#pragma once
+// Animated GIF files of a capture's samples: the next free sgif0000.gif … sgif9999.gif in
+// AVISAVEPATH beside a screenshot, and the samples of the result shown under a name the
+// user chooses (saveGifToFile). The encoder (gif_encoder.h) builds the whole file in
+// memory; only the finished bytes go to the disk, so no cut-off GIF is ever left.
+#include <windows.h>
+
+#include "output/gif_encoder.h"
+
+struct GifOutput {
+    GifEncoder encoder;
+    bool lost = false;  // memory ran out while encoding: nothing is written
+};
+
+// A GIF of width x height to add samples to; null, with the user told, when there is no
+// memory for it.
+GifOutput* beginGifOutput(int width, int height);
+
+// Adds a top-down 24-bit sample (rows `stride` bytes apart) lasting `durationTicks` (0.1 ms).
+// Does nothing for a null or lost output.
+void addGifSample(GifOutput* gif, const BYTE* bgr, int stride, int durationTicks);
+
+// With GIF_WITH_RESULT, adds the composite in the result slot (width x height of it) as a
+// last frame held for a second. Does nothing for a null or lost output.
+void addGifResult(GifOutput* gif, int width, int height);
+
+// The ticks sample `index` (from 0) of a clip at `rate` per second lasts: the differences of
+// the samples' start times, so however the rate divides a second the clip's frames sum to
+// its length.
+int gifSampleTicks(int index, int rate);
+
+// Finishes the GIF and writes it as the next free sgif####.gif in AVISAVEPATH, making the
+// folder first; a write that fails removes the claimed name and tells the user. Frees `gif`.
+// Does nothing for a null output.
+void finishNumberedGif(GifOutput* gif);
+
+// The main window's "save as GIF" command: the kept samples (keptSamples) read back from the
+// store, written under a name chosen in the save dialog; a file already there is replaced
+// only once the new one is whole.
+void saveGifToFile();
