@@ -22,10 +22,8 @@ enum class SaveChoice { Chosen, Cancelled, Unusable };
 
 const wchar_t* extensionOf(ImageType type) { return type == ImageType::Png ? L"png" : L"bmp"; }
 
-// The save dialog is the wide one, so its texts read right whatever the ANSI code
-// page; the path it returns goes back to the ANSI code page of the file functions.
-// It offers both types, SAVE_TYPE's first selected; `type` is the one the name's
-// extension names, else the one selected.
+// Offers both types, SAVE_TYPE's first selected; `type` is the one the name's extension
+// names, else the one selected.
 SaveChoice askSavePath(char* path, ImageType* type) {
     std::wstring filter = wideFromShiftJis(kSaveFilterName);
     filter += L'\0';
@@ -36,26 +34,13 @@ SaveChoice askSavePath(char* path, ImageType* type) {
     filter += L"*.png";
     filter += L'\0';  // c_str() adds the second NUL that ends the list
     const ImageType offered = savedImageType();
-    const std::wstring title = wideFromShiftJis(offered == ImageType::Png ? kSavePngDialogTitle : kSaveDialogTitle);
-    wchar_t initialFolder[MAX_PATH] = L"";
-    if (!MultiByteToWideChar(CP_ACP, 0, settings.SAVEPATH, -1, initialFolder, MAX_PATH)) initialFolder[0] = L'\0';
-    wchar_t chosen[MAX_PATH] = L"";
-
-    OPENFILENAMEW dialog = {};
-    dialog.lStructSize = OPENFILENAME_SIZE_VERSION_400W;
-    dialog.hwndOwner = mainWindow;
-    dialog.lpstrFilter = filter.c_str();
-    dialog.nFilterIndex = offered == ImageType::Png ? 2 : 1;
-    dialog.lpstrFile = chosen;
-    dialog.nMaxFile = MAX_PATH;
-    dialog.lpstrInitialDir = initialFolder;
-    dialog.lpstrTitle = title.c_str();
-    dialog.Flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY;
-    // A name typed without an extension gets the selected type's.
-    dialog.lpstrDefExt = extensionOf(offered);
-    if (!GetSaveFileNameW(&dialog)) return SaveChoice::Cancelled;
-    if (!ansiPathFromWide(chosen, path, MAX_PATH)) return SaveChoice::Unusable;
-    *type = imageTypeOfPath(path, dialog.nFilterIndex == 2 ? ImageType::Png : ImageType::Bmp);
+    bool usable = false;
+    const int row = askSaveName(filter, offered == ImageType::Png ? 2 : 1,
+                                offered == ImageType::Png ? kSavePngDialogTitle : kSaveDialogTitle,
+                                extensionOf(offered), path, &usable);
+    if (row == 0) return SaveChoice::Cancelled;
+    if (!usable) return SaveChoice::Unusable;
+    *type = imageTypeOfPath(path, row == 2 ? ImageType::Png : ImageType::Bmp);
     return SaveChoice::Chosen;
 }
 
@@ -175,6 +160,30 @@ SaveOutcome writeEncodedFile(const char* path, const BYTE* data, int size) {
     OpenedFile opened = openForWriting(path);
     if (!opened.file) return SaveOutcome::NotOpened;
     return closeWhole(opened, path, writeBytesInChunks(data, size, opened.file), size);
+}
+
+int askSaveName(const std::wstring& filter, int offeredRow, const char* title, const wchar_t* extension, char* path,
+                bool* usable) {
+    const std::wstring wideTitle = wideFromShiftJis(title);
+    wchar_t initialFolder[MAX_PATH] = L"";
+    if (!MultiByteToWideChar(CP_ACP, 0, settings.SAVEPATH, -1, initialFolder, MAX_PATH)) initialFolder[0] = L'\0';
+    wchar_t chosen[MAX_PATH] = L"";
+
+    OPENFILENAMEW dialog = {};
+    dialog.lStructSize = OPENFILENAME_SIZE_VERSION_400W;
+    dialog.hwndOwner = mainWindow;
+    dialog.lpstrFilter = filter.c_str();
+    dialog.nFilterIndex = static_cast<DWORD>(offeredRow);
+    dialog.lpstrFile = chosen;
+    dialog.nMaxFile = MAX_PATH;
+    dialog.lpstrInitialDir = initialFolder;
+    dialog.lpstrTitle = wideTitle.c_str();
+    dialog.Flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY;
+    // A name typed without an extension gets the offered type's.
+    dialog.lpstrDefExt = extension;
+    if (!GetSaveFileNameW(&dialog)) return 0;
+    *usable = ansiPathFromWide(chosen, path, MAX_PATH);
+    return dialog.nFilterIndex > 0 ? static_cast<int>(dialog.nFilterIndex) : 1;
 }
 
 bool noResultYet() { return ResultRect.right == 1 && ResultRect.bottom == 1; }

@@ -5,6 +5,8 @@
 // two types of one result hold the same pixels.
 #include <windows.h>
 
+#include <string>
+
 #include "output/bmp_file.h"
 
 enum class ImageType { Bmp, Png };
@@ -49,6 +51,14 @@ ImageType imageTypeOfPath(const char* path, ImageType chosen);
 // functions. False when a character has no ANSI form or the result does not fit in
 // `size` bytes; `out` is then empty.
 bool ansiPathFromWide(const wchar_t* path, char* out, int size);
+
+// The save dialog, starting in SAVEPATH: the wide one, so its texts read right whatever
+// the ANSI code page. `filter` is its list of name and pattern pairs (each NUL-ended),
+// `offeredRow` the one selected first (from 1), `title` in Shift-JIS. Returns the row
+// chosen, 0 when cancelled; `usable` says whether the name has a form in the ANSI code
+// page of the file functions (`path`, MAX_PATH bytes; empty when it has none).
+int askSaveName(const std::wstring& filter, int offeredRow, const char* title, const wchar_t* extension, char* path,
+                bool* usable);
 
 // The main window's save-to-file command.
 void saveToFile();

@@ -1,6 +1,5 @@
 #include "output/gif_file.h"
 
-#include <commdlg.h>
 #include <climits>
 #include <cstring>
 #include <new>
@@ -67,30 +66,13 @@ const std::vector<uint8_t>* finishedBytes(GifOutput* gif) {
     return bytes;
 }
 
-// The wide save dialog, as for images, so its texts read right whatever the ANSI code page.
+// The save dialog the images have, offering GIF only.
 bool askGifPath(char* path, bool* usable) {
     std::wstring filter = wideFromShiftJis(kSaveGifFilterName);
     filter += L'\0';
     filter += L"*.gif";
     filter += L'\0';  // c_str() adds the second NUL that ends the list
-    const std::wstring title = wideFromShiftJis(kSaveGifDialogTitle);
-    wchar_t initialFolder[MAX_PATH] = L"";
-    if (!MultiByteToWideChar(CP_ACP, 0, settings.SAVEPATH, -1, initialFolder, MAX_PATH)) initialFolder[0] = L'\0';
-    wchar_t chosen[MAX_PATH] = L"";
-    OPENFILENAMEW dialog = {};
-    dialog.lStructSize = OPENFILENAME_SIZE_VERSION_400W;
-    dialog.hwndOwner = mainWindow;
-    dialog.lpstrFilter = filter.c_str();
-    dialog.nFilterIndex = 1;
-    dialog.lpstrFile = chosen;
-    dialog.nMaxFile = MAX_PATH;
-    dialog.lpstrInitialDir = initialFolder;
-    dialog.lpstrTitle = title.c_str();
-    dialog.Flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY;
-    dialog.lpstrDefExt = L"gif";
-    if (!GetSaveFileNameW(&dialog)) return false;
-    *usable = ansiPathFromWide(chosen, path, MAX_PATH);
-    return true;
+    return askSaveName(filter, 1, kSaveGifDialogTitle, L"gif", path, usable) != 0;
 }
 
 // The kept samples read back from the store and encoded; null when the store no longer
