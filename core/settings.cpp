@@ -81,6 +81,7 @@ const Field kFields[] = {
     FIELD(kSectionAviMode, AVI_TIME, Int, "60", 0),
     FIELD(kSectionAviMode, KEY_CODE2, Int, "33", 0),
     FIELD(kSectionAviMode, KEY_CODE3, Int, "34", 0),
+    FIELD(kSectionAviMode, REC_GIF, Int, "0", 0),
 };
 
 #undef FIELD

@@ -51,6 +51,7 @@ struct Settings {
     int AVI_TIME = 60;
     int KEY_CODE2 = 33;
     int KEY_CODE3 = 34;
+    int REC_GIF = 0;         // 1: an AVI-only recording is written as sgif####.gif instead of AVI
 };
 extern Settings settings;
 extern char iniPath[MAX_PATH];

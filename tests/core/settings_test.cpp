@@ -111,7 +111,7 @@ TEST_F(IniFile, FileWrittenFromScratchHasTheExactLayout) {
                                  "KEY_CODE5=0\r\nSS_REGION=0\r\nREGION_LEFT=0\r\nREGION_TOP=0\r\n"
                                  "REGION_RIGHT=0\r\nREGION_BOTTOM=0\r\nGIF_OUT=0\r\nGIF_WITH_RESULT=0\r\n"
                                  "[AVIMODE_OPTION]\r\n"
-                                 "AVI_FPS=15\r\nAVI_TIME=60\r\nKEY_CODE2=33\r\nKEY_CODE3=34\r\n";
+                                 "AVI_FPS=15\r\nAVI_TIME=60\r\nKEY_CODE2=33\r\nKEY_CODE3=34\r\nREC_GIF=0\r\n";
     EXPECT_EQ(readFile(), expected);
 }
 
@@ -141,6 +141,7 @@ TEST_F(IniFile, EveryFieldSurvivesSaveAndLoad) {
     s.AVI_OUT = 1;
     s.GIF_OUT = 1;
     s.GIF_WITH_RESULT = 1;
+    s.REC_GIF = 1;
     s.SAVE_TYPE = 1;
     s.AUTO_COPY = 1;
     s.CURSOR_CAPTURE = 1;
@@ -171,7 +172,8 @@ TEST_F(IniFile, EveryFieldSurvivesSaveAndLoad) {
                                    &Settings::EMPHASIS_ON,  &Settings::EMPHASIS_LEVEL, &Settings::AVI_OUT,
                                    &Settings::SAVE_TYPE,    &Settings::AVI_FPS,      &Settings::AVI_TIME,    &Settings::KEY_CODE2,
                                    &Settings::KEY_CODE3,    &Settings::AUTO_COPY,    &Settings::CURSOR_CAPTURE,
-                                   &Settings::COMPOSITE_MODE, &Settings::GIF_OUT, &Settings::GIF_WITH_RESULT};
+                                   &Settings::COMPOSITE_MODE, &Settings::GIF_OUT, &Settings::GIF_WITH_RESULT,
+                                   &Settings::REC_GIF};
     for (size_t i = 0; i < sizeof ints / sizeof ints[0]; ++i) {
         EXPECT_EQ(settings.*ints[i], s.*ints[i]) << "integer field " << i;
     }
