@@ -82,23 +82,26 @@ void showResult(const BitmapSlot* slot, const CompositeExtent& extent) {
 template <typename Real>
 void compositeSamples(int n, const CompositeExtent& extent, CompositeMode mode) {
     const bool aviOnly = app.aviOnlyMode != 0;
+    const bool recordingGif = aviOnly && app.recordingGif;
     // A recording is written, not composited: it needs no weights.
     Real* weights = aviOnly ? nullptr : static_cast<Real*>(calloc(static_cast<size_t>(n) + 1, sizeof(Real)));
-    // AVI-only recordings always record; a screenshot only with both AVI_OUT and AUTO_SAVE.
+    // AVI-only recordings record as AVI unless written as GIF; a screenshot only with both
+    // AVI_OUT and AUTO_SAVE.
     AviWriter* writer = nullptr;
-    if (aviOnly || (settings.AVI_OUT && settings.AUTO_SAVE)) writer = new (std::nothrow) AviWriter();
-    if ((!aviOnly && !weights) || (aviOnly && !writer)) {
+    if (aviOnly ? !recordingGif : settings.AVI_OUT && settings.AUTO_SAVE) writer = new (std::nothrow) AviWriter();
+    if ((!aviOnly && !weights) || (aviOnly && !recordingGif && !writer)) {
         showMessage(mainWindow, kNoMemoryMessage, aviOnly ? kAviErrorTitle : kErrorTitle);
         delete writer;
         free(weights);
         return;
     }
     openCaptureAvi(writer, n);
-    // The GIF beside a screenshot goes with the AVI's condition, its frames as long as the samples.
-    const int gifRate = settings.S_FPS;
-    GifOutput* gif = !aviOnly && n > 0 && settings.GIF_OUT && settings.AUTO_SAVE
-                         ? beginGifOutput(extent.width, extent.height)
-                         : nullptr;
+    // The GIF beside a screenshot goes with the AVI's condition; a recording's is the
+    // recording. Its frames last as long as the samples.
+    const int gifRate = aviOnly ? settings.AVI_FPS : settings.S_FPS;
+    const bool gifWanted = n > 0 && (recordingGif || (!aviOnly && settings.GIF_OUT && settings.AUTO_SAVE));
+    GifOutput* gif = gifWanted ? beginGifOutput(extent.width, extent.height) : nullptr;
+    if (recordingGif && gifWanted && !gif) return;  // the user has been told
     // With samples the store holds them all, so a sample's size fits; with none the
     // rectangle may be any size and it is not used.
     const long long sampleSize = n > 0 ? sampleBytes(extent.storeWidth, extent.storeHeight) : 0;
@@ -135,7 +138,11 @@ void compositeSamples(int n, const CompositeExtent& extent, CompositeMode mode) 
         addGifResult(gif, extent.width, extent.height);
     }
     // The GIF is written whole once its samples are read, whether or not the composite was made.
-    if (readable) {
+    if (readable && recordingGif) {
+        // The samples are read: on one disk the file may need the room the store took.
+        shrinkStoreToStartupSize();
+        finishRecordingGif(gif);
+    } else if (readable) {
         finishNumberedGif(gif);
     } else {
         delete gif;
@@ -149,16 +156,18 @@ void compositeSamples(int n, const CompositeExtent& extent, CompositeMode mode) 
     free(weights);
 }
 
-// The ring's samples of CaptureRect, oldest first, as the frames of an AVI at RETRO_FPS:
-// one frame at a time, each rebuilt from the one before and what changed.
-void recordRing(int n, int left, int top, int width, int height) {
-    AviWriter* writer = new (std::nothrow) AviWriter();
+// The ring's samples of CaptureRect, oldest first, as the frames of an AVI at RETRO_FPS
+// (with `avi`) and of `gif` (when not null): one frame at a time, each rebuilt from the
+// one before and what changed.
+void recordRing(int n, int left, int top, int width, int height, bool avi, GifOutput* gif) {
+    AviWriter* writer = avi ? new (std::nothrow) AviWriter() : nullptr;
     BYTE* frame = static_cast<BYTE*>(malloc(static_cast<size_t>(width) * height * 3));
-    if (writer && frame) {
+    if ((writer || !avi) && frame) {
         openNumberedAvi(writer, settings.RETRO_FPS, n, width, height);
         bool more = ringWalkBegin(left, top, width, height, frame);
         for (int i = 0; i < n && more; ++i) {
             writeCaptureFrame(writer, i, frame, width * 3, width, height);
+            addGifSample(gif, frame, width * 3, gifSampleTicks(i, settings.RETRO_FPS));
             keepAnswering();
             more = ringWalkNext(frame);
         }
@@ -188,10 +197,15 @@ void compositeRing(int n, CompositeMode mode) {
                                             settings.EMPHASIS_LEVEL);
         weightSum += weights[i - 1];
     }
-    if (settings.AVI_OUT && settings.AUTO_SAVE) recordRing(n, left, top, extent.width, extent.height);
+    const bool avi = settings.AVI_OUT && settings.AUTO_SAVE;
+    GifOutput* gif = settings.GIF_OUT && settings.AUTO_SAVE ? beginGifOutput(extent.width, extent.height) : nullptr;
+    if (avi || gif) recordRing(n, left, top, extent.width, extent.height, avi, gif);
     BitmapSlot* result = slotFor(resultSlot, extent.width, extent.height);
-    if (result && compositeFromRing(mode, weights, n, left, top, extent.width, extent.height, weightSum, result->bits,
-                                    result->stride)) {
+    const bool composited = result && compositeFromRing(mode, weights, n, left, top, extent.width, extent.height,
+                                                        weightSum, result->bits, result->stride);
+    if (composited) addGifResult(gif, extent.width, extent.height);
+    finishNumberedGif(gif);
+    if (composited) {
         showResult(result, extent);
         if (settings.AUTO_SAVE) autoSaveResult();
         if (settings.AUTO_COPY) autoCopyResult();

@@ -72,6 +72,7 @@ bool beginSampling(int sampleTotal) {
     const int w = CaptureRect.right - CaptureRect.left;
     const int h = CaptureRect.bottom - CaptureRect.top;
     const char* problem = nullptr;
+    app.recordingGif = app.aviOnlyMode && settings.REC_GIF;  // the options may change while it records
     if (!usableSlot(captureSlot)) {
         problem = kNoSlotMessage;
     } else if (w <= 0 || h <= 0) {
@@ -189,6 +190,7 @@ void endCapture(bool restartRing) {
     setReadyCaption();
     clearHotKeyLatches();
     app.aviOnlyMode = 0;
+    app.recordingGif = 0;
 }
 
 StepOutcome captureStep() {

@@ -10,6 +10,7 @@ struct AppState {
     int saveInProgress = 0;  // a save (BMP or PNG, by hand or auto) is under way: no engine step
     int regionSelecting = 0;  // the region overlay is up: no engine step, no ring sample
     int aviOnlyMode = 0;     // the current capture (or idle polling) paces at AVI_FPS
+    int recordingGif = 0;    // the current AVI-only recording is written as GIF (REC_GIF at its start)
     int aviFileOpen = 0;     // an AVI file was opened at least once in this run
     int sampleCounter = 0;   // 0 idle, else the number of the next sample to take
     int quitReceived = 0;    // a WM_QUIT has been retrieved

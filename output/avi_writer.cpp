@@ -254,7 +254,10 @@ const char* recordingFileProblem() {
     }
     enterOutputFolder(settings.AVISAVEPATH);
     char name[MAX_PATH];
-    if (claimFreeSerialName(name, settings.AVISAVEPATH, "savi", "avi") < 0) return kAviFullMessage;
+    const bool gif = app.recordingGif != 0;
+    if (claimFreeSerialName(name, settings.AVISAVEPATH, gif ? "sgif" : "savi", gif ? "gif" : "avi") < 0) {
+        return gif ? kGifFullMessage : kAviFullMessage;
+    }
     // A folder that takes no new file gives the name unclaimed: nothing is there then.
     if (GetFileAttributesA(name) == INVALID_FILE_ATTRIBUTES) return kAviFolderUnusableMessage;
     DeleteFileA(name);

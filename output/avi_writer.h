@@ -119,7 +119,7 @@ void openNumberedAvi(AviWriter* writer, int rate, int length, int width, int hei
 
 // Before an AVI-only recording: whether its file can be made in AVISAVEPATH now (the
 // folder fits and has a root, is made, and takes a new file under the next free serial
-// name, made and removed again). Null when it can, else the message that says why not.
+// name, sgif####.gif for a recording written as GIF, made and removed again). Null when it can, else the message that says why not.
 const char* recordingFileProblem();
 
 // Writes the top-down 24-bit image `bits` (rows `stride` bytes apart, width x height)

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <direct.h>
 #include <mbctype.h>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 
@@ -87,4 +88,21 @@ void enterOutputFolder(const char* folder) {
     snprintf(withSeparator, sizeof withSeparator, "%s\\", folder);
     makeFolderPath(withSeparator);
     SetCurrentDirectoryA(withSeparator);
+}
+
+bool volumeRoom(const char* path, char* volume, long long* room, long long* cluster) {
+    ULARGE_INTEGER available;
+    if (!path || !GetVolumePathNameA(path, volume, MAX_PATH) ||
+        !GetDiskFreeSpaceExA(volume, &available, nullptr, nullptr)) {
+        return false;
+    }
+    *room = available.QuadPart > static_cast<unsigned long long>(LLONG_MAX) ? LLONG_MAX
+                                                                          : static_cast<long long>(available.QuadPart);
+    if (cluster) {
+        DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, clusters = 0;
+        if (!GetDiskFreeSpaceA(volume, &sectorsPerCluster, &bytesPerSector, &freeClusters, &clusters)) return false;
+        *cluster = static_cast<long long>(sectorsPerCluster) * bytesPerSector;
+        if (*cluster <= 0) *cluster = 1;
+    }
+    return true;
 }

@@ -22,3 +22,7 @@ bool outputFolderFits(const char* folder, int limit);
 // and makes it the current directory, where the serial names are then looked for.
 // A folder that cannot be made shows up later, as a file that cannot be opened.
 void enterOutputFolder(const char* folder);
+
+// The volume a path lies on ("C:\\"), its free bytes for this user, and its cluster size;
+// false when the disk does not say. `cluster` may be null.
+bool volumeRoom(const char* path, char* volume, long long* room, long long* cluster = nullptr);

@@ -337,10 +337,24 @@ void writeFrame(GifEncoder& gif, const uint8_t* pixels, int stride, int delay) {
     }
 }
 
+// The samples pending are now shown by the file: by a frame of their own, or by the last
+// frame lasting longer.
+void markSamplesWritten(GifEncoder& gif, size_t bytesBefore) {
+    gif.samplesWritten += gif.samplesPending;
+    gif.samplesPending = 0;
+    if (gif.bytes.size() != bytesBefore) {
+        gif.frameEnds.push_back({gif.bytes.size(), gif.samplesWritten});
+    } else if (!gif.frameEnds.empty()) {
+        gif.frameEnds.back().samples = gif.samplesWritten;
+    }
+}
+
 void writePending(GifEncoder& gif) {
     const long long delay = hundredths(gif.pendingEnd) - hundredths(gif.pendingStart);
+    const size_t before = gif.bytes.size();
     writeFrame(gif, gif.pending.data(), gif.width * 3, static_cast<int>(delay < kMaxDelay ? delay : kMaxDelay));
     gif.hasPending = false;
+    markSamplesWritten(gif, before);
 }
 
 }  // namespace
@@ -356,6 +370,8 @@ void gifBegin(GifEncoder& gif, int width, int height) {
     gif.hasPending = false;
     gif.pendingStart = gif.pendingEnd = 0;
     gif.lastDelayAt = 0;
+    gif.frameEnds.clear();
+    gif.samplesPending = gif.samplesWritten = 0;
 }
 
 void gifAddFrame(GifEncoder& gif, const uint8_t* bgr, int stride, int durationTicks) {
@@ -368,6 +384,7 @@ void gifAddFrame(GifEncoder& gif, const uint8_t* bgr, int stride, int durationTi
         std::memcpy(gif.pending.data() + y * row, bgr + static_cast<size_t>(y) * static_cast<size_t>(stride), row);
     }
     gif.hasPending = true;
+    ++gif.samplesPending;
 }
 
 const std::vector<uint8_t>& gifFinish(GifEncoder& gif) {
@@ -379,10 +396,32 @@ const std::vector<uint8_t>& gifFinish(GifEncoder& gif) {
                 gif.bytes[gif.lastDelayAt] = static_cast<uint8_t>(lengthened);
                 gif.bytes[gif.lastDelayAt + 1] = static_cast<uint8_t>(lengthened >> 8);
                 gif.hasPending = false;
+                markSamplesWritten(gif, gif.bytes.size());
             }
         }
         if (gif.hasPending) writePending(gif);
     }
     if (gif.lastDelayAt != 0) put8(gif.bytes, 0x3b);  // trailer
     return gif.bytes;
+}
+
+int gifCutToFit(GifEncoder& gif, size_t maxBytes) {
+    size_t kept = gif.frameEnds.size();
+    while (kept > 0 && gif.frameEnds[kept - 1].bytes >= maxBytes) --kept;  // a byte stays for the trailer
+    gif.frameEnds.resize(kept);
+    gif.hasPending = false;
+    if (kept == 0) {
+        gif.bytes.clear();
+        return 0;
+    }
+    gif.bytes.resize(gif.frameEnds.back().bytes);
+    put8(gif.bytes, 0x3b);
+    return gif.frameEnds.back().samples;
+}
+
+long long gifOneFrameBytesBound(int width, int height) {
+    const long long pixels = static_cast<long long>(width) * height;
+    // Each code stands for at least one pixel; clear codes and the sub-blocks' length bytes
+    // add well under a 64th.
+    return 2048 + pixels * 3 / 2 + pixels / 64;
 }

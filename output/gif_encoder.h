@@ -14,6 +14,13 @@
 
 #include "output/gif_palette.h"
 
+// Where a whole frame ends in the file's bytes, and how many of the samples added the file
+// shows once cut there (its last frame lasting as long as they did).
+struct GifFrameEnd {
+    size_t bytes;
+    int samples;
+};
+
 struct GifEncoder {
     int width = 0, height = 0;
     std::vector<uint8_t> bytes;  // the file so far
@@ -24,6 +31,9 @@ struct GifEncoder {
     std::vector<uint8_t> source;  // the last sample written
     std::vector<uint8_t> shown;   // what a viewer shows after the frames written
     size_t lastDelayAt = 0;       // where the last frame's delay is, 0 before the first
+    std::vector<GifFrameEnd> frameEnds;  // one for each frame written
+    int samplesPending = 0;              // samples in `pending`
+    int samplesWritten = 0;              // samples the frames written show
     GifPalette global;
     NearestColour globalNearest;
     ColourHistogram histogram;
@@ -44,3 +54,13 @@ void gifAddFrame(GifEncoder& gif, const uint8_t* bgr, int stride, int durationTi
 // Writes what is pending and the trailer; returns the whole file (empty when no sample
 // was added). A last sample too short to stand alone lengthens the frame before it.
 const std::vector<uint8_t>& gifFinish(GifEncoder& gif);
+
+// Cuts the file, finished or not, after the last whole frame that leaves it, with its
+// trailer, at most `maxBytes` long: a file that reads whole, of fewer samples. Returns the
+// samples it shows; 0 (and no bytes) when not even the first frame fits. May throw
+// std::bad_alloc only for a file that ends right after a frame, without its trailer.
+int gifCutToFit(GifEncoder& gif, size_t maxBytes);
+
+// At most the bytes a file of width x height with one frame can take: the header, two
+// full colour tables and the frame's codes (never more than 12 bits a pixel).
+long long gifOneFrameBytesBound(int width, int height);

@@ -1,6 +1,7 @@
 #include "output/gif_file.h"
 
 #include <climits>
+#include <cstdio>
 #include <cstring>
 #include <new>
 #include <string>
@@ -114,6 +115,57 @@ void finishNumberedGif(GifOutput* gif) {
                 // The claimed name holds nothing when the file could not be written whole.
                 DeleteFileA(name);
             }
+        }
+    }
+    delete gif;
+}
+
+void finishRecordingGif(GifOutput* gif) {
+    if (!gif) return;
+    GifEncoder& encoder = gif->encoder;
+    // Why the file keeps fewer samples than were recorded: a format taking how many it keeps.
+    const char* shortened = nullptr;
+    int samples = 0;
+    char name[MAX_PATH];
+    try {
+        if (!gif->lost) gifFinish(encoder);
+        if (gif->lost) {
+            gifCutToFit(encoder, static_cast<size_t>(-1));  // the frames encoded whole before memory ran out
+            shortened = kAviNoMemoryMessage;
+        }
+        if (encoder.bytes.size() > static_cast<size_t>(INT_MAX)) {
+            gifCutToFit(encoder, static_cast<size_t>(INT_MAX));
+            shortened = kAviTooLargeMessage;
+        }
+    } catch (const std::bad_alloc&) {
+        encoder.bytes.clear();
+        encoder.frameEnds.clear();
+    }
+    if (!encoder.frameEnds.empty()) samples = encoder.frameEnds.back().samples;
+    if (samples == 0) {
+        showMessage(mainWindow, gif->lost ? kNoMemoryMessage : kAviNotCreatedMessage, kAviErrorTitle);
+    } else if (!outputFolderFits(settings.AVISAVEPATH, MAX_PATH) ||
+               (enterOutputFolder(settings.AVISAVEPATH),
+                claimFreeSerialName(name, settings.AVISAVEPATH, "sgif", "gif") < 0)) {
+        showMessage(mainWindow, kAviNotCreatedMessage, kAviErrorTitle);
+    } else {
+        // The disk takes whole clusters: the file is cut to the frames they hold.
+        char volume[MAX_PATH];
+        long long room = 0, cluster = 1;
+        if (volumeRoom(name, volume, &room, &cluster) && static_cast<long long>(encoder.bytes.size()) > room - room % cluster) {
+            samples = gifCutToFit(encoder, static_cast<size_t>(room - room % cluster));
+            shortened = kAviDiskFullMessage;
+        }
+        if (samples == 0) {
+            DeleteFileA(name);
+            showMessage(mainWindow, kAviNotCreatedMessage, kAviErrorTitle);
+        } else if (writeEncodedFile(name, encoder.bytes.data(), static_cast<int>(encoder.bytes.size())) !=
+                   SaveOutcome::Written) {
+            DeleteFileA(name);  // the user has been told; the claimed name holds nothing
+        } else if (shortened) {
+            char text[256];
+            snprintf(text, sizeof text, shortened, samples);
+            showMessage(mainWindow, text, kAviErrorTitle);
         }
     }
     delete gif;

@@ -1,8 +1,9 @@
 #pragma once
 // Animated GIF files of a capture's samples: the next free sgif0000.gif … sgif9999.gif in
-// AVISAVEPATH beside a screenshot, and the samples of the result shown under a name the
-// user chooses (saveGifToFile). The encoder (gif_encoder.h) builds the whole file in
-// memory; only the finished bytes go to the disk, so no cut-off GIF is ever left.
+// AVISAVEPATH beside a screenshot or for an AVI-only recording, and the samples of the
+// result shown under a name the user chooses (saveGifToFile). The encoder (gif_encoder.h)
+// builds the whole file in memory; only finished bytes go to the disk, so no cut-off GIF
+// is ever left.
 #include <windows.h>
 
 #include "output/gif_encoder.h"
@@ -33,6 +34,12 @@ int gifSampleTicks(int index, int rate);
 // folder first; a write that fails removes the claimed name and tells the user. Frees `gif`.
 // Does nothing for a null output.
 void finishNumberedGif(GifOutput* gif);
+
+// The end of an AVI-only recording written as GIF: the next free sgif####.gif in
+// AVISAVEPATH. The file is cut after the last whole frame that the disk (in whole clusters)
+// or memory could take, or that keeps it below 2 GB; the user is then told, as for an AVI,
+// how many of the recording's frames it keeps. Frees `gif`; does nothing for a null output.
+void finishRecordingGif(GifOutput* gif);
 
 // The main window's "save as GIF" command: the kept samples (keptSamples) read back from the
 // store, written under a name chosen in the save dialog; a file already there is replaced

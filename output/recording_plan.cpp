@@ -12,27 +12,19 @@
 #include "core/pixel_rows.h"
 #include "capture/sample_store.h"
 #include "output/avi_writer.h"
+#include "output/folder_path.h"
+#include "output/gif_encoder.h"
 
 namespace {
 
-// The volume a folder lies on ("C:\"), and its free bytes; false when neither can be had.
-bool volumeRoom(const char* folder, char* volume, long long* room) {
-    ULARGE_INTEGER available;
-    if (!folder || !GetVolumePathNameA(folder, volume, MAX_PATH) ||
-        !GetDiskFreeSpaceExA(volume, &available, nullptr, nullptr)) {
-        return false;
-    }
-    *room = available.QuadPart > static_cast<unsigned long long>(LLONG_MAX) ? LLONG_MAX
-                                                                          : static_cast<long long>(available.QuadPart);
-    return true;
-}
-
 // Whether n samples and their files fit: see recordableSamples.
 bool recordingFits(long long n, long long sample, int width, int height, long long storeRoom, long long aviRoom,
-                   bool oneDisk) {
+                   bool oneDisk, bool gif) {
     if (n > LLONG_MAX / sample) return false;
     const long long samples = n * sample;
-    const long long files = recordingAviBytes(static_cast<int>(n), width, height);
+    // A GIF's size is known only once encoded: what its first frame may take is asked for
+    // now, and the file is cut to what the disk holds when it is written.
+    const long long files = gif ? gifOneFrameBytesBound(width, height) : recordingAviBytes(static_cast<int>(n), width, height);
     if (!oneDisk) return samples <= storeRoom && files <= aviRoom;
     // One disk: its free space takes what the store's file grows by and the files.
     const long long held = storeRoom > aviRoom ? storeRoom - aviRoom : 0;
@@ -53,14 +45,15 @@ long long recordingAviBytes(int frames, int width, int height) {
            kAviCloseReserveBytes;
 }
 
-int recordableSamples(int wanted, int width, int height, long long storeRoom, long long aviRoom, bool oneDisk) {
+int recordableSamples(int wanted, int width, int height, long long storeRoom, long long aviRoom, bool oneDisk,
+                      bool gif) {
     const long long sample = sampleBytes(width, height);
     if (wanted <= 0 || sample <= 0) return wanted > 0 ? wanted : 0;
     // The most n for which everything fits: each sample only adds bytes.
     int low = 0, high = wanted;
     while (low < high) {
         const int middle = low + (high - low + 1) / 2;
-        if (recordingFits(middle, sample, width, height, storeRoom, aviRoom, oneDisk)) {
+        if (recordingFits(middle, sample, width, height, storeRoom, aviRoom, oneDisk, gif)) {
             low = middle;
         } else {
             high = middle - 1;
@@ -82,7 +75,7 @@ int planRecording(int sampleTotal, int width, int height) {
     const char* storeFolder = storeFolderPath();
     const bool oneDisk = storeFolder && GetVolumePathNameA(storeFolder, storeVolume, MAX_PATH) &&
                          lstrcmpiA(storeVolume, aviVolume) == 0;
-    const int fits = recordableSamples(sampleTotal, width, height, storeBytesRoom, aviRoom, oneDisk);
+    const int fits = recordableSamples(sampleTotal, width, height, storeBytesRoom, aviRoom, oneDisk, app.recordingGif != 0);
     if (fits >= sampleTotal) return sampleTotal;
     if (fits < settings.AVI_FPS) {
         showMessage(mainWindow, kRecordingNoRoomMessage, kAviErrorTitle);

@@ -5,6 +5,7 @@
 // at its end. Every byte it will take is counted before its first sample instead: the
 // store's samples, and each AVI file's headers, frames and index with the room a file
 // keeps free to close whole. The user is told at once what will and will not be kept.
+// A recording written as GIF (app.recordingGif) is counted the same way for its store.
 
 // Bytes the AVI files of a recording of `frames` frames of w x h take on their disk,
 // with the room the last of them keeps free to close whole.
@@ -14,8 +15,11 @@ long long recordingAviBytes(int frames, int width, int height);
 // store could hold in all (its disk's free space and what its file holds already);
 // `aviRoom` the free space of the AVI folder's disk. On one disk the store's growth and
 // the files share that free space; on two each needs its own. The store grows to exactly
-// the samples it is asked for during a recording.
-int recordableSamples(int wanted, int width, int height, long long storeRoom, long long aviRoom, bool oneDisk);
+// the samples it is asked for during a recording. A recording written as GIF (`gif`)
+// asks of its folder only room for its first frame: how much more the file takes is
+// known once it is encoded, and it is cut to what the disk holds then.
+int recordableSamples(int wanted, int width, int height, long long storeRoom, long long aviRoom, bool oneDisk,
+                      bool gif = false);
 
 // The program's check before the first sample of a recording of `sampleTotal` samples
 // of w x h: the samples it may take. The user has been told when that is fewer: 0 when

@@ -15,6 +15,7 @@
 #include "core/pixel_rows.h"
 #include "capture/sample_store.h"
 #include "output/avi_writer.h"
+#include "output/gif_encoder.h"
 #include "output/recording_plan.h"
 #include "support/dialog_watcher.h"
 #include "support/display.h"
@@ -75,6 +76,9 @@ TEST(RecordingRoom, CountsEveryByteTheRecordingTakes) {
     EXPECT_LE(growth + recordingAviBytes(shared, 1024, 512), 100 * mb);
     EXPECT_GT((shared + 1) * sampleBytes(1024, 512) - 15 * mb + recordingAviBytes(shared + 1, 1024, 512), 100 * mb);
     EXPECT_EQ(recordableSamples(30, 1024, 512, 115 * mb, 100 * mb, true), 30) << "a recording that fits is left whole";
+    // A GIF's size is known only once encoded: its folder is asked for room for one frame.
+    EXPECT_EQ(recordableSamples(1800, 40, 20, 1000 * mb, 512 * 1024, false, true), 1800);
+    EXPECT_EQ(recordableSamples(1800, 640, 480, 1000 * mb, gifOneFrameBytesBound(640, 480) - 1, false, true), 0);
     // Past 2 GB a recording goes on in more files, each with its own headers.
     const long long frame = aviFrameFileBytes(stride24(1920) * 1080);
     const int perFile = aviFramesPerFile(stride24(1920) * 1080, kAviSplitBytes);

@@ -134,11 +134,30 @@ TEST(GifEncoder, FewColoursComeBackExactlyWithTheirTimeAndLoop) {
         frames.push_back(squareFrame(w, h, 3 * k, 2 * k));
         gifAddFrame(gif, frames.back().data(), w * 3, 333);  // 3.33 hundredths each
     }
-    const Decoded d = decodeGif(gifFinish(gif));
+    const std::vector<uint8_t> whole = gifFinish(gif);
+    const Decoded d = decodeGif(whole);
     ASSERT_EQ(d.frames.size(), frames.size());
     for (size_t k = 0; k < frames.size(); ++k) EXPECT_EQ(d.frames[k], frames[k]) << "frame " << k;
     EXPECT_EQ(d.delays, (std::vector<int>{3, 4, 3, 3, 4, 3, 3}));  // remainders carried: 23.31 in all
     EXPECT_TRUE(d.loops);
+
+    // Cut to fit a smaller disk: every size gives the longest run of whole frames that fits.
+    for (size_t limit = whole.size(); limit > 0; limit -= 7) {
+        GifEncoder cut = gif;
+        const int kept = gifCutToFit(cut, limit);
+        ASSERT_LE(cut.bytes.size(), limit);
+        if (kept == 0) {
+            EXPECT_TRUE(cut.bytes.empty());
+            break;
+        }
+        const Decoded c = decodeGif(cut.bytes);
+        ASSERT_EQ(c.frames.size(), static_cast<size_t>(kept));
+        EXPECT_EQ(c.frames.back(), frames[kept - 1]);
+        if (kept < 7) {
+            EXPECT_GT(gif.frameEnds[kept].bytes + 1, limit) << "a frame more would have fitted";
+        }
+        if (limit < 7) break;
+    }
 }
 
 TEST(GifEncoder, SamplesPastFiftyASecondMergeAndAStillScreenAddsNothing) {
