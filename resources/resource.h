@@ -57,6 +57,8 @@
 #define IDC_CAPTURE_REGION   1054
 #define IDC_REGION_KEY       1055
 #define IDC_GIF_OUT          1056
+#define IDC_REC_AVI          1057
+#define IDC_REC_GIF          1058
 
 // Folder settings dialog controls
 #define IDC_AUTOSAVE_FOLDER  1028

@@ -90,13 +90,16 @@ BOOL CALLBACK fitOne(HWND control, LPARAM fontsPointer) {
     RECT client;
     GetClientRect(control, &client);
     const LONG style = GetWindowLongW(control, GWL_STYLE);
-    const int room = isButton ? textRoom(control, style, client.right) : client.right;
+    int room = isButton ? textRoom(control, style, client.right) : client.right;
     SIZE extent = {};
     {
         WindowDc dc(control);
         Selected into(dc, font);
         GetTextExtentPoint32W(dc, text, length, &extent);
     }
+    // A label of several lines wraps its text; each break may leave a wide glyph's room unused.
+    const int lines = !isButton && extent.cy > 0 ? client.bottom / extent.cy : 1;
+    if (lines > 1) room = lines * client.right - (lines - 1) * extent.cy;
 
     const int percent = condenseFactor(extent.cx, room, kFloorPercent);
     if (percent >= 100) return TRUE;

@@ -180,6 +180,7 @@ BOOL onInitDialog(HWND dialog) {
 
     setItemInt(dialog, IDC_AVI_FPS, "%01d", settings.AVI_FPS);
     setItemInt(dialog, IDC_AVI_TIME, "%01d", settings.AVI_TIME);
+    check(dialog, settings.REC_GIF ? IDC_REC_GIF : IDC_REC_AVI);
 
     if (settings.RETRO) check(dialog, IDC_RETRO);
     setItemInt(dialog, IDC_RETRO_TIME, "%d", settings.RETRO_TIME);
@@ -286,6 +287,7 @@ void onApply(HWND dialog) {
     settings.AUTO_SAVE = checkState(dialog, IDC_AUTO_SAVE);
     settings.CALLBACK_OP = checkState(dialog, IDC_SWALLOW_KEYS);
     settings.SAVE_TYPE = checkState(dialog, IDC_SAVE_PNG);
+    settings.REC_GIF = checkState(dialog, IDC_REC_GIF);
     settings.AUTO_COPY = checkState(dialog, IDC_AUTO_COPY);
     settings.CURSOR_CAPTURE = checkState(dialog, IDC_CURSOR_CAPTURE);
     for (int mode = 0; mode < 4; ++mode) {

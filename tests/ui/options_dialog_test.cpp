@@ -374,7 +374,7 @@ TEST_F(OptionsDialogTest, DisabledCheckBoxesStillGiveTheirState) {
     EXPECT_EQ(iniValue("OPTION", "GIF_OUT"), "1");
 }
 
-TEST_F(OptionsDialogTest, TheSaveTypeAndTheCompositeModeOpenAsStoredAreSavedByApplyAndRestoredByCancel) {
+TEST_F(OptionsDialogTest, TheSaveTypeCompositeModeAndRecordingFormatOpenAsStoredAreSavedByApplyAndRestoredByCancel) {
     writeIni("OPTION", "SAVE_TYPE", "7");       // unknown: BMP
     writeIni("OPTION", "COMPOSITE_MODE", "9");  // unknown: the mean
     loadSettings(false);
@@ -384,7 +384,10 @@ TEST_F(OptionsDialogTest, TheSaveTypeAndTheCompositeModeOpenAsStoredAreSavedByAp
     click(dialog, IDC_SAVE_PNG);
     EXPECT_FALSE(IsDlgButtonChecked(dialog, IDC_SAVE_BMP)) << "the two are one group";
     click(dialog, IDC_MODE_MEDIAN);
-    EXPECT_TRUE(IsDlgButtonChecked(dialog, IDC_SAVE_PNG)) << "the modes are a group of their own";
+    EXPECT_TRUE(IsDlgButtonChecked(dialog, IDC_REC_AVI));
+    click(dialog, IDC_REC_GIF);
+    EXPECT_TRUE(IsDlgButtonChecked(dialog, IDC_SAVE_PNG)) << "the modes and recording formats are groups of their own";
+    EXPECT_TRUE(IsDlgButtonChecked(dialog, IDC_MODE_MEDIAN));
     click(dialog, IDC_AUTO_COPY);
     click(dialog, IDC_CURSOR_CAPTURE);
     click(dialog, IDC_GIF_OUT);
@@ -395,6 +398,7 @@ TEST_F(OptionsDialogTest, TheSaveTypeAndTheCompositeModeOpenAsStoredAreSavedByAp
     EXPECT_EQ(iniValue("OPTION", "COMPOSITE_MODE"), "3");
     EXPECT_EQ(iniValue("OPTION", "AUTO_COPY"), "1");
     EXPECT_EQ(iniValue("OPTION", "CURSOR_CAPTURE"), "1");
+    EXPECT_EQ(iniValue("AVIMODE_OPTION", "REC_GIF"), "1");
 
     dialog = open();
     EXPECT_TRUE(IsDlgButtonChecked(dialog, IDC_SAVE_PNG));
@@ -403,7 +407,9 @@ TEST_F(OptionsDialogTest, TheSaveTypeAndTheCompositeModeOpenAsStoredAreSavedByAp
     EXPECT_TRUE(IsDlgButtonChecked(dialog, IDC_GIF_OUT));
     click(dialog, IDC_MODE_LIGHTEN);
     click(dialog, IDC_GIF_OUT);
+    click(dialog, IDC_REC_AVI);
     click(dialog, IDC_CANCEL_OPTIONS);
+    EXPECT_EQ(settings.REC_GIF, 1);
     EXPECT_EQ(settings.SAVE_TYPE, 1);
     EXPECT_EQ(settings.COMPOSITE_MODE, 3);
     EXPECT_EQ(settings.GIF_OUT, 1);
