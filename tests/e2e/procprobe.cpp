@@ -190,7 +190,7 @@ BOOL CALLBACK closeWindow(HWND window, LPARAM param) {
     const wchar_t* wanted = reinterpret_cast<const wchar_t*>(param);
     wchar_t className[256] = L"", image[MAX_PATH] = L"";
     GetClassNameW(window, className, 256);
-    if (lstrcmpW(className, L"DEFAULT") != 0) return TRUE;
+    if (lstrcmpW(className, L"DEFAULT") != 0 && lstrcmpW(className, L"KestrinScene") != 0) return TRUE;
     DWORD pid = 0;
     GetWindowThreadProcessId(window, &pid);
     imagePathOf(pid, image, MAX_PATH);

@@ -49,6 +49,9 @@ messages_seen=0
 # texts it answered are in $E2E_DIR/messages.txt, one box a line.
 capture() {
   press scene "${1:-Print}"
+  capture_ends
+}
+capture_ends() {
   local deadline=$((SECONDS + 90)) started=0
   while [ $SECONDS -lt $deadline ]; do
     local texts=""
@@ -186,3 +189,28 @@ for small in avi store; do
   stop_kestrin
   pass "a recording too long for the $small disk was told $told frames and holds $told"
 done
+
+# An AVI-only recording written as GIF while its disk fills up: the file is cut after the
+# last whole frame the disk holds, and reads whole with the frames the message names.
+procprobe close scene.exe
+wait_for 20 "the pattern scene to close" window_absent KestrinScene
+start_scene moving 600 420 160 100 1000
+rm -rf "${disk:?}"/avi/* "${disk:?}"/shots/* "$disk/filler"
+e2e_set_ini AVISAVEPATH "$D:\\avi"; e2e_set_ini TEMPPATH "$(winpath "$E2E_DIR")"
+e2e_set_ini AVI_FPS 20; e2e_set_ini AVI_TIME 5; e2e_set_ini REC_GIF 1
+: > "$E2E_DIR/messages.txt"
+start_kestrin
+press scene Prior
+wait_for 20 "the GIF recording to start" caption_matches '\( [0-9]+ / 100 \)'
+head -c $(($(df -B1 --output=avail "$disk" | tail -n1) - 4096)) /dev/zero > "$disk/filler" 2>/dev/null || true
+capture_ends
+gif="$disk/avi/sgif0000.gif"
+told=$(grep -o '録画を [0-9]* フレームで終了' "$E2E_DIR/messages.txt" | grep -o '[0-9]*' | head -n1)
+[ -n "$told" ] && [ -s "$gif" ] || fail "no cut GIF or no message naming its frames; messages: $(cat "$E2E_DIR/messages.txt")"
+frames=$(ffprobe -v error -count_frames -show_entries stream=nb_read_frames -of csv=p=0 "$gif")
+hundredths=$(identify -regard-warnings -format '%T\n' "$gif" | awk '{ s += $1 } END { print s }')
+[ "$frames,$hundredths" = "$told,$((told * 5))" ] || fail "told $told frames, the GIF holds $frames lasting $hundredths/100 s"
+[ "$told" -gt 0 ] && [ "$told" -lt 100 ] || fail "the GIF keeps $told of 100 frames on a disk with 4 KB left"
+pass "the disk filled during a GIF recording: a whole GIF of $told frames remains, as the message says"
+stop_kestrin
+[ "$KESTRIN_EXIT" -eq 0 ] || fail "exit code $KESTRIN_EXIT"

@@ -19,6 +19,7 @@ RETRO_FPS=10
 COLOR_DOUBLE=1
 AUTO_SAVE=1
 AVI_OUT=1
+GIF_OUT=1
 INI
 KESTRIN_CAPTION_READY="Kestrin Ver 0.03改（直前 2 秒を記録中）"
 start_scene moving 200 500 640 120 100
@@ -70,6 +71,10 @@ if bad:
     sys.exit(f"{bad} of {size} values differ from the samples' composite")
 PY
 pass "the ring's key gave the exposure of the last 2 seconds at once: 20 samples, 10 pixels apart, composited as a screenshot's"
+convert "$out/sgif0000.gif" -coalesce -depth 8 rgb:"$E2E_DIR/gif-frames.rgb"
+cmp -s "$E2E_DIR/frames.rgb" "$E2E_DIR/gif-frames.rgb" && [ "$(identify -format '%T ' "$out/sgif0000.gif" | tr -s ' ' '\n' | sort -u)" = 10 ] ||
+  fail "the ring's GIF is not its 20 samples a tenth of a second each"
+pass "beside its AVI the ring wrote its samples as a GIF, frame for frame"
 
 # The foreground window's rectangle, frame and all, is cut out of the ring the same way.
 # (F9 this time: Wine presses the lock keys itself when a window of its own gains the
