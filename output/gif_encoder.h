@@ -8,6 +8,9 @@
 // unchanged pixels inside it transparent where that is smaller; a sample that changes
 // nothing only lengthens the frame before it. A frame of at most 256 colours is kept
 // exactly; one with more gets a quantised table (gif_palette.h).
+// The container is written here: the system's GIF encoder (the Imaging Component) under
+// Wine takes no frame delay, loop, position or transparency (its metadata writers answer
+// E_NOTIMPL), and the frames need them.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
