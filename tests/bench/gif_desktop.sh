@@ -2,11 +2,10 @@
 # Benchmark helper (not a test): puts a real desktop on the run's Xvfb and grabs the whole
 # screen as raw bgr24 into FILE, the background of the GIF bench's desktop clip: Kestrin's
 # main window and its options dialog, Wine's registry editor, Notepad holding a page of
-# this project's notes in an anti-aliased face (the dialogs' small type is drawn from
-# bitmaps) and Wine's configuration dialog at the page with its shaded logo. Prints the
-# grab's colour count. Needs
-# the run's DISPLAY, WINEPREFIX and wineserver (scripts/bench sets them up); ends every
-# program it started.
+# this project's notes in an anti-aliased face (the dialogs' small type is not smoothed)
+# and Wine's configuration dialog at the page with its shaded logo. Prints the grab's
+# colour count. Needs the run's DISPLAY, WINEPREFIX and wineserver (scripts/bench sets
+# them up); ends every program it started. Notepad's face is set in the prefix's registry.
 #   KESTRIN_BIN=... KESTRIN_SOURCE=... KESTRIN_WINE=... bash tests/bench/gif_desktop.sh FILE
 source "$(dirname "$0")/../e2e/lib.sh"
 grab=${1:?the file to grab the screen into}
@@ -37,7 +36,13 @@ again procprobe place RegEdit_RegEdit 560 300 464 240
 e2e_pids+=("$!")
 wait_for 30 "Wine's configuration dialog" window_present 'Wine 設定'
 again procprobe place '#32770' 606 279 416 489 'Wine 設定'
-# Its "Wine について" tab shows a shaded logo: clicked until the logo is there.
+# Its "Wine について" tab shows a shaded logo: clicked, once the dialog is in its place (a
+# click before would raise the registry editor over it), until the logo is there.
+in_place() {
+  local w; w=$(titled_window 'Wine 設定' 5) || return 1
+  xdotool getwindowgeometry --shell "$w" | grep -qx 'X=606' || { xdotool getwindowgeometry "$w"; return 1; }
+}
+wait_for 30 "Wine's configuration dialog in its place" in_place
 about_page() {
   xdotool mousemove 936 317 click 1
   sleep 0.3
