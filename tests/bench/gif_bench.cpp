@@ -1,10 +1,13 @@
 // Times the animated GIF encoder on one thread over two clips of 15 samples at 1024 x 768,
-// one second in all: (a) a desktop of dialogs, title-bar gradients and anti-aliased text
-// (a few hundred colours) with a 40 x 40 square moving 30 px a sample; (b) a
-// photograph-like field of colour with a moving patch of its own. With a folder argument
-// (a Windows path ending in a separator) it writes each clip there as raw bgr24 frames
-// (clip-a.raw, clip-b.raw) and its GIF (kestrin-a.gif, kestrin-b.gif), so the script can
-// run other encoders on the same frames and measure every result against them.
+// one second in all: (a) a desktop with a 40 x 40 square moving 30 px a sample over it;
+// (b) a photograph-like field of colour with a moving patch of its own. The desktop is a
+// grab of the real screen (raw bgr24, 1024 x 768, top-down) when one is given, else drawn
+// here: dialogs, title-bar gradients and anti-aliased "text" (a few hundred colours).
+// With a folder argument (a Windows path ending in a separator) it writes each clip there
+// as raw bgr24 frames (clip-a.raw, clip-b.raw) and its GIF (kestrin-a.gif, kestrin-b.gif),
+// so the script can run other encoders on the same frames and measure every result
+// against them.
+//   gif_bench.exe [FOLDER\ [DESKTOP.raw]]
 #include <windows.h>
 
 #include <cmath>
@@ -62,13 +65,17 @@ void drawDialog(uint8_t* frame, int x0, int y0, int w, int h, uint32_t seed) {
     fillRect(frame, x0 + w - 89, y0 + h - 33, 74, 22, 225, 225, 225);
 }
 
-std::vector<uint8_t> makeDesktopClip() {
+std::vector<uint8_t> drawnDesktop() {
     std::vector<uint8_t> background(kFrameBytes);
     fillRect(background.data(), 0, 0, kWidth, kHeight, 0, 120, 128);
     drawDialog(background.data(), 60, 50, 460, 330, 1);
     drawDialog(background.data(), 420, 260, 520, 380, 2);
     drawDialog(background.data(), 120, 470, 300, 240, 3);
     fillRect(background.data(), 0, kHeight - 30, kWidth, 30, 30, 40, 60);  // the task bar
+    return background;
+}
+
+std::vector<uint8_t> makeDesktopClip(const std::vector<uint8_t>& background) {
     std::vector<uint8_t> clip(kFrameBytes * kSamples);
     for (int k = 0; k < kSamples; ++k) {
         uint8_t* frame = clip.data() + kFrameBytes * k;
@@ -129,7 +136,19 @@ void runClip(const char* name, const std::vector<uint8_t>& clip, const std::stri
 
 int main(int argc, char** argv) {
     const std::string folder = argc > 1 ? argv[1] : "";
-    runClip("a", makeDesktopClip(), folder);
+    std::vector<uint8_t> desktop;
+    if (argc > 2) {
+        desktop = readFileBytes(argv[2]);
+        if (desktop.size() != kFrameBytes) {
+            std::printf("%s: not a 1024 x 768 bgr24 grab (%zu bytes)\n", argv[2], desktop.size());
+            return 1;
+        }
+        std::printf("clip a: the desktop grabbed in %s\n", argv[2]);
+    } else {
+        desktop = drawnDesktop();
+        std::printf("clip a: no desktop grab given: drawn dialogs stand in for the desktop\n");
+    }
+    runClip("a", makeDesktopClip(desktop), folder);
     runClip("b", makeColourfulClip(), folder);
     return 0;
 }

@@ -2,7 +2,8 @@
 //   procprobe.exe windows                 one line per top-level window: "EXE<TAB>CLASS<TAB>TITLE" (UTF-8)
 //   procprobe.exe usage PATH-PART         "gdi=N user=N handles=N private=N" of the first process whose
 //                                         image path contains PATH-PART (case-insensitive)
-//   procprobe.exe place CLASS X Y W H     moves and sizes the first window of that class
+//   procprobe.exe place CLASS X Y W H [TITLE]  moves and sizes the first window of that class
+//                                         (and title)
 //   procprobe.exe show CLASS minimize|restore
 //   procprobe.exe check TITLE ID 0|1      sets the check state of a dialog's check box
 //   procprobe.exe answer TITLE...         presses the default button of every visible dialog box
@@ -288,7 +289,7 @@ int main() {
         SendMessageW(box, BM_SETCHECK, _wtoi(argv[4]) ? BST_CHECKED : BST_UNCHECKED, 0);
         return 0;
     }
-    HWND window = FindWindowW(argv[2], nullptr);
+    HWND window = FindWindowW(argv[2], lstrcmpW(verb, L"place") == 0 && argc >= 8 ? argv[7] : nullptr);
     if (!window) return 1;
     if (lstrcmpW(verb, L"place") == 0 && argc >= 7) {
         SetWindowPos(window, nullptr, _wtoi(argv[3]), _wtoi(argv[4]), _wtoi(argv[5]), _wtoi(argv[6]),
