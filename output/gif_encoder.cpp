@@ -1,5 +1,7 @@
 #include "output/gif_encoder.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -135,16 +137,72 @@ Rect changedRect(const uint8_t* now, int stride, const uint8_t* before, int widt
     return {left, top, right - left + 1, bottom - top + 1};
 }
 
-// Maps the target to the table; returns the squared error.
-double mapTarget(GifEncoder& gif, NearestColour& nearest, int pixels) {
+// Whether a pixel lies in a smooth part of the image, where a quantisation error is
+// carried on: no channel differs from its left and upper neighbours by more than
+// kSmoothStep (no edge, no text), yet it differs from one of its four neighbours (inside a
+// flat area a mix of entries would only be noise).
+const int kSmoothStep = 12;
+bool smoothAt(const uint8_t* t, int x, int y, int width, int height) {
+    const long row = static_cast<long>(width) * 3;
+    for (int c = 0; c < 3; ++c) {
+        if (x > 0 && std::abs(t[c] - t[c - 3]) > kSmoothStep) return false;
+        if (y > 0 && std::abs(t[c] - t[c - row]) > kSmoothStep) return false;
+    }
+    const bool sameLeft = x == 0 || std::memcmp(t, t - 3, 3) == 0;
+    const bool sameRight = x == width - 1 || std::memcmp(t, t + 3, 3) == 0;
+    const bool sameUp = y == 0 || std::memcmp(t, t - row, 3) == 0;
+    const bool sameDown = y == height - 1 || std::memcmp(t, t + row, 3) == 0;
+    return !(sameLeft && sameRight && sameUp && sameDown);
+}
+
+// Sixteenths of a pixel's error carried on: three quarters keep the mix of entries finer,
+// which costs fewer bytes, and smooth colour still shows no bands (measured: less carried
+// shows them again, more costs bytes and a blurred view gains nothing).
+const int kCarried = 12;
+// Maps the width x height target to the table; returns the squared error. Where a colour
+// is not in the table and the image is smooth around it (a gradient, a photograph), its
+// error is carried on to the pixels right of and below it (Floyd and Steinberg's
+// weights), so that a band of one entry becomes a mix whose average is the colour: what
+// the eye sees. A colour the table holds takes its entry exactly and carries nothing, and
+// so does a pixel at an edge or inside a flat area: flat areas, text and lines get no noise.
+double mapTarget(GifEncoder& gif, NearestColour& nearest, int width, int height) {
     const uint8_t* t = gif.target.data();
     const uint8_t* rgb = nearest.palette->rgb;
+    // The error carried into this row and the next, per channel (blue, green, red), in 1/256.
+    gif.carried.assign(static_cast<size_t>(width + 2) * 6, 0);
+    int32_t* now = gif.carried.data();
+    int32_t* next = now + static_cast<size_t>(width + 2) * 3;
     double error = 0;
-    for (int i = 0; i < pixels; ++i, t += 3) {
-        const int index = nearestIndex(nearest, t[2], t[1], t[0]);
-        gif.indices[i] = static_cast<uint8_t>(index);
-        const int dr = rgb[index * 3] - t[2], dg = rgb[index * 3 + 1] - t[1], db = rgb[index * 3 + 2] - t[0];
-        error += dr * dr + dg * dg + db * db;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x, t += 3) {
+            const size_t i = static_cast<size_t>(y) * width + x;
+            int32_t* in = now + (x + 1) * 3;
+            int index = nearestIndex(nearest, t[2], t[1], t[0]);
+            const uint8_t* entry = rgb + index * 3;
+            const bool exact = entry[0] == t[2] && entry[1] == t[1] && entry[2] == t[0];
+            if (!exact && smoothAt(t, x, y, width, height)) {
+                int v[3];
+                for (int c = 0; c < 3; ++c) {
+                    const int shifted = t[c] + (in[c] >= 0 ? in[c] + 128 : in[c] - 128) / 256;
+                    v[c] = shifted < 0 ? 0 : shifted > 255 ? 255 : shifted;
+                }
+                index = nearestIndex(nearest, v[2], v[1], v[0]);
+                entry = rgb + index * 3;
+                int32_t* below = next + (x + 1) * 3;
+                for (int c = 0; c < 3; ++c) {
+                    const int e = (v[c] - entry[2 - c]) * kCarried;
+                    in[c + 3] += e * 7;
+                    below[c - 3] += e * 3;
+                    below[c] += e * 5;
+                    below[c + 3] += e;
+                }
+            }
+            gif.indices[i] = static_cast<uint8_t>(index);
+            const int dr = entry[0] - t[2], dg = entry[1] - t[1], db = entry[2] - t[0];
+            error += dr * dr + dg * dg + db * db;
+        }
+        std::swap(now, next);
+        std::fill(next, next + static_cast<size_t>(width + 2) * 3, 0);
     }
     return error;
 }
@@ -245,7 +303,7 @@ void writeFrame(GifEncoder& gif, const uint8_t* pixels, int stride, int delay) {
         if (first) {
             gif.global = gif.local;
             prepareNearest(gif.globalNearest, gif.global);
-            mapTarget(gif, gif.globalNearest, pixelCount);
+            mapTarget(gif, gif.globalNearest, rect.width, rect.height);
         } else {
             bool inGlobal = true;
             for (int i = 0; i < gif.local.count && inGlobal; ++i) {
@@ -259,21 +317,21 @@ void writeFrame(GifEncoder& gif, const uint8_t* pixels, int stride, int delay) {
                 nearest = &gif.localNearest;
                 prepareNearest(gif.localNearest, gif.local);
             }
-            mapTarget(gif, *nearest, pixelCount);
+            mapTarget(gif, *nearest, rect.width, rect.height);
         }
     } else if (first) {
         // One entry stays free for the transparency later frames use.
         quantisePalette(gif.histogram, t, rect.width * 3, rect.width, rect.height, 255, gif.global);
         prepareNearest(gif.globalNearest, gif.global);
-        mapTarget(gif, gif.globalNearest, pixelCount);
+        mapTarget(gif, gif.globalNearest, rect.width, rect.height);
     } else {
-        const double globalError = mapTarget(gif, gif.globalNearest, pixelCount);
+        const double globalError = mapTarget(gif, gif.globalNearest, rect.width, rect.height);
         quantisePalette(gif.histogram, t, rect.width * 3, rect.width, rect.height, 255, gif.local);
         prepareNearest(gif.localNearest, gif.local);
         std::vector<uint8_t> globalIndices;
         globalIndices.swap(gif.indices);
         gif.indices.resize(static_cast<size_t>(pixelCount));
-        if (mapTarget(gif, gif.localNearest, pixelCount) < globalError) {
+        if (mapTarget(gif, gif.localNearest, rect.width, rect.height) < globalError) {
             table = &gif.local;
             nearest = &gif.localNearest;
         } else {
@@ -290,7 +348,7 @@ void writeFrame(GifEncoder& gif, const uint8_t* pixels, int stride, int delay) {
         std::vector<uint8_t> globalIndices(gif.indices), localData;
         int localBits = 0;
         prepareNearest(gif.localNearest, gif.local);
-        mapTarget(gif, gif.localNearest, pixelCount);
+        mapTarget(gif, gif.localNearest, rect.width, rect.height);
         const bool localTransparency = packRect(gif, gif.local, rect, first, localData, localBits);
         if (localData.size() + (static_cast<size_t>(3) << (localBits + 1)) < data.size()) {
             table = &gif.local;

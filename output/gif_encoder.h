@@ -7,7 +7,8 @@
 // frames down. A frame stores only the rectangle that changes what a viewer shows,
 // unchanged pixels inside it transparent where that is smaller; a sample that changes
 // nothing only lengthens the frame before it. A frame of at most 256 colours is kept
-// exactly; one with more gets a quantised table (gif_palette.h).
+// exactly; one with more gets a quantised table (gif_palette.h), its error diffused where
+// the image is smooth and the colour not in the table.
 // The container is written here: the system's GIF encoder (the Imaging Component) under
 // Wine takes no frame delay, loop, position or transparency (its metadata writers answer
 // E_NOTIMPL), and the frames need them.
@@ -44,6 +45,7 @@ struct GifEncoder {
     GifPalette local;
     NearestColour localNearest;
     std::vector<uint8_t> target, indices, opaque, transparent;
+    std::vector<int32_t> carried;  // the error diffused into two rows
     std::vector<int32_t> lzwKeys;
     std::vector<uint16_t> lzwCodes;
 };
