@@ -6,8 +6,9 @@
 // With a folder argument (a Windows path ending in a separator) it writes each clip there
 // as raw bgr24 frames (clip-a.raw, clip-b.raw) and its GIF (kestrin-a.gif, kestrin-b.gif),
 // so the script can run other encoders on the same frames and measure every result
-// against them.
-//   gif_bench.exe [FOLDER\ [DESKTOP.raw]]
+// against them. With "minute" last, it also encodes a minute of each (900 samples) as an
+// AVI-only recording's GIF is encoded when it ends.
+//   gif_bench.exe [FOLDER\ [DESKTOP.raw]] [minute]
 #include <windows.h>
 
 #include <cmath>
@@ -86,29 +87,47 @@ std::vector<uint8_t> makeDesktopClip(const std::vector<uint8_t>& background) {
     return clip;
 }
 
+// A photograph-like field of smooth colour with the sensor's grain (0 to 3), the same in
+// every sample: the photograph stays still.
+std::vector<uint8_t> colourfulField() {
+    std::vector<uint8_t> field(kFrameBytes);
+    uint32_t noise = 12345;
+    for (int y = 0; y < kHeight; ++y) {
+        for (int x = 0; x < kWidth; ++x) {
+            noise = noise * 1664525u + 1013904223u;
+            const int grain = static_cast<int>(noise >> 30);
+            const double r = 128 + 100 * std::sin(x / 150.0) * std::cos(y / 210.0);
+            const double g = 110 + 90 * std::sin((x + y) / 260.0);
+            const double b = 140 + 100 * std::cos(x / 330.0 - y / 170.0);
+            setPixel(field.data(), x, y, static_cast<int>(r) + grain, static_cast<int>(g) + grain,
+                     static_cast<int>(b) + grain);
+        }
+    }
+    return field;
+}
+
+// The colourful 200 x 150 patch with its top left corner at (px, py), over the field's grain.
+void drawPatch(uint8_t* frame, int px, int py) {
+    uint32_t noise = 12345;
+    for (int y = 0; y < py + 150 && y < kHeight; ++y) {
+        for (int x = 0; x < kWidth; ++x) {
+            noise = noise * 1664525u + 1013904223u;
+            if (y < py || x < px || x >= px + 200) continue;
+            const int grain = static_cast<int>(noise >> 30);
+            const double u = (x - px) / 200.0, v = (y - py) / 150.0;
+            setPixel(frame, x, y, static_cast<int>(255 * u) + grain, static_cast<int>(200 * (1 - v)) + grain,
+                     static_cast<int>(128 + 127 * std::sin(6.28 * (u + v))) + grain);
+        }
+    }
+}
+
 std::vector<uint8_t> makeColourfulClip() {
+    const std::vector<uint8_t> field = colourfulField();
     std::vector<uint8_t> clip(kFrameBytes * kSamples);
     for (int k = 0; k < kSamples; ++k) {
-        uint32_t noise = 12345;  // the same grain in every sample: the photograph stays still
         uint8_t* frame = clip.data() + kFrameBytes * k;
-        const int px = 100 + 30 * k, py = 200 + 10 * k;
-        for (int y = 0; y < kHeight; ++y) {
-            for (int x = 0; x < kWidth; ++x) {
-                noise = noise * 1664525u + 1013904223u;
-                const int grain = static_cast<int>(noise >> 30);  // the sensor's grain: 0 to 3
-                double r, g, b;
-                if (x >= px && x < px + 200 && y >= py && y < py + 150) {
-                    const double u = (x - px) / 200.0, v = (y - py) / 150.0;
-                    r = 255 * u, g = 200 * (1 - v), b = 128 + 127 * std::sin(6.28 * (u + v));
-                } else {
-                    r = 128 + 100 * std::sin(x / 150.0) * std::cos(y / 210.0);
-                    g = 110 + 90 * std::sin((x + y) / 260.0);
-                    b = 140 + 100 * std::cos(x / 330.0 - y / 170.0);
-                }
-                setPixel(frame, x, y, static_cast<int>(r) + grain, static_cast<int>(g) + grain,
-                         static_cast<int>(b) + grain);
-            }
-        }
+        std::copy(field.begin(), field.end(), frame);
+        drawPatch(frame, 100 + 30 * k, 200 + 10 * k);
     }
     return clip;
 }
@@ -132,10 +151,41 @@ void runClip(const char* name, const std::vector<uint8_t>& clip, const std::stri
     writeFileBytes(folder + "kestrin-" + name + ".gif", gif.bytes.data(), gif.bytes.size());
 }
 
+// A minute's AVI-only recording at 15 a second written as GIF: 900 samples encoded at its
+// end, one at a time, as the program does. One run: the time, the file, and the memory the
+// encoder holds at the end (the file, its three frames and its scratch).
+void runMinute(const char* name, const std::vector<uint8_t>& background, bool patch) {
+    const int samples = 900;
+    std::vector<uint8_t> frame(kFrameBytes);
+    GifEncoder gif;
+    const double start = now();
+    gifBegin(gif, kWidth, kHeight);
+    for (int k = 0; k < samples; ++k) {
+        std::copy(background.begin(), background.end(), frame.begin());
+        if (patch) {
+            drawPatch(frame.data(), 100 + 30 * k % 700, 200 + 10 * k % 450);
+        } else {
+            fillRect(frame.data(), 80 + 30 * k % 900, 300, 40, 40, 150, 20, 20);
+            fillRect(frame.data(), 82 + 30 * k % 900, 302, 36, 36, 230, 40, 40);
+        }
+        gifAddFrame(gif, frame.data(), kWidth * 3, (k + 1) * 10000 / 15 - k * 10000 / 15);
+    }
+    gifFinish(gif);
+    const double took = now() - start;
+    const size_t held = gif.bytes.capacity() + gif.pending.capacity() + gif.source.capacity() +
+                        gif.shown.capacity() + gif.target.capacity() + gif.indices.capacity() +
+                        gif.carried.capacity() * 4 + gif.frameEnds.capacity() * sizeof(GifFrameEnd);
+    std::printf("clip %s, a minute (900 samples): %zu bytes, %.1f s to encode (with drawing the samples), "
+                "%.1f MB held\n", name, gif.bytes.size(), took, held / 1048576.0);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     const std::string folder = argc > 1 ? argv[1] : "";
+    // "minute" as the last argument adds the minute's recordings.
+    const bool minute = argc > 2 && std::string(argv[argc - 1]) == "minute";
+    if (minute) --argc;
     std::vector<uint8_t> desktop;
     if (argc > 2) {
         desktop = readFileBytes(argv[2]);
@@ -150,5 +200,9 @@ int main(int argc, char** argv) {
     }
     runClip("a", makeDesktopClip(desktop), folder);
     runClip("b", makeColourfulClip(), folder);
+    if (minute) {
+        runMinute("a", desktop, false);
+        runMinute("b", colourfulField(), true);
+    }
     return 0;
 }
