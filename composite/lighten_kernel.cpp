@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "composite/byte_widening.h"
 #include "composite/mean_kernel.h"
 
 namespace {
@@ -28,16 +29,6 @@ void foldTail(const uint8_t* const* images, size_t offset, const Real* weights, 
 
 // maxima[e] = max(maxima[e], w_k x s_k) for the elements of one chunk; for darken the
 // bytes are complemented first (255 - s is s with every bit flipped).
-// Eight bytes (darken: complemented) widened to 16-bit words. The float fold takes 16 bytes
-// as two such halves, so only one is live at a time: the 32-bit build's 8 vector registers
-// then hold the four maxima, the weight, zero and the half without spilling a maximum.
-template <bool darken>
-inline __m128i widenHalf(const uint8_t* bytes) {
-    __m128i b = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(bytes));
-    if (darken) b = _mm_xor_si128(b, _mm_set1_epi8(-1));
-    return _mm_unpacklo_epi8(b, _mm_setzero_si128());
-}
-
 template <bool darken>
 void foldSse2(const uint8_t* const* images, size_t offset, const float* weights, int count, int elements,
               float* maxima) {
@@ -91,22 +82,6 @@ void foldSse2(const uint8_t* const* images, size_t offset, const double* weights
         _mm_storeu_pd(maxima + e + 6, m3);
     }
     foldTail(images, offset, weights, count, e, elements, darken, maxima);
-}
-
-// The complement is taken after the widening, in 32-bit lanes (255 - s is s ^ 255 there):
-// the load then folds into the widening, one instruction fewer per 8 bytes.
-template <bool darken>
-__attribute__((target("avx2"))) inline __m256i widen8(const uint8_t* bytes) {
-    const __m256i wide = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(bytes)));
-    return darken ? _mm256_xor_si256(wide, _mm256_set1_epi32(255)) : wide;
-}
-
-template <bool darken>
-__attribute__((target("avx2"))) inline __m128i widen4(const uint8_t* bytes) {
-    int32_t four;
-    memcpy(&four, bytes, 4);
-    const __m128i wide = _mm_cvtepu8_epi32(_mm_cvtsi32_si128(four));
-    return darken ? _mm_xor_si128(wide, _mm_set1_epi32(255)) : wide;
 }
 
 template <bool darken>

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "composite/byte_widening.h"
 #include "composite/portable_pow.h"
 
 namespace {
@@ -28,11 +29,15 @@ void swapChannels(const T* from, U* to, int pixels) {
     }
 }
 
-// Eight bytes widened to 16-bit words. The float kernels take 16 bytes as two such halves,
-// so only one half is live at a time: the 32-bit build's 8 vector registers then hold the
-// four sums, the weight, zero and the half (16 bytes at once spilled a sum every image).
-inline __m128i widenHalf(const uint8_t* bytes) {
-    return _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(bytes)), _mm_setzero_si128());
+// The elements from `from` on, one at a time, as the vector loops add them.
+template <typename Real>
+void addTail(const uint8_t* const* images, size_t offset, const Real* weights, int count, int from, int elements,
+             Real* sums) {
+    for (int e = from; e < elements; ++e) {
+        Real sum = sums[e];
+        for (int k = 0; k < count; ++k) sum += weights[k] * static_cast<Real>(images[k][offset + e]);
+        sums[e] = sum;
+    }
 }
 
 // sums[e] += weights[k] * images[k][offset + e] for k = 0 .. count - 1 in that order,
@@ -48,10 +53,10 @@ void addImagesSse2(const uint8_t* const* images, size_t offset, const float* wei
         for (int k = 0; k < count; ++k) {
             const __m128 w = _mm_set1_ps(weights[k]);
             const uint8_t* bytes = images[k] + offset + e;
-            const __m128i lo = widenHalf(bytes);
+            const __m128i lo = widenHalf<false>(bytes);
             s0 = _mm_add_ps(s0, _mm_mul_ps(w, _mm_cvtepi32_ps(_mm_unpacklo_epi16(lo, zero))));
             s1 = _mm_add_ps(s1, _mm_mul_ps(w, _mm_cvtepi32_ps(_mm_unpackhi_epi16(lo, zero))));
-            const __m128i hi = widenHalf(bytes + 8);
+            const __m128i hi = widenHalf<false>(bytes + 8);
             s2 = _mm_add_ps(s2, _mm_mul_ps(w, _mm_cvtepi32_ps(_mm_unpacklo_epi16(hi, zero))));
             s3 = _mm_add_ps(s3, _mm_mul_ps(w, _mm_cvtepi32_ps(_mm_unpackhi_epi16(hi, zero))));
         }
@@ -60,11 +65,7 @@ void addImagesSse2(const uint8_t* const* images, size_t offset, const float* wei
         _mm_store_ps(sums + e + 8, s2);
         _mm_store_ps(sums + e + 12, s3);
     }
-    for (; e < elements; ++e) {
-        float sum = sums[e];
-        for (int k = 0; k < count; ++k) sum += weights[k] * static_cast<float>(images[k][offset + e]);
-        sums[e] = sum;
-    }
+    addTail(images, offset, weights, count, e, elements, sums);
 }
 
 void addImagesSse2(const uint8_t* const* images, size_t offset, const double* weights, int count, int elements,
@@ -90,22 +91,7 @@ void addImagesSse2(const uint8_t* const* images, size_t offset, const double* we
         _mm_store_pd(sums + e + 4, s2);
         _mm_store_pd(sums + e + 6, s3);
     }
-    for (; e < elements; ++e) {
-        double sum = sums[e];
-        for (int k = 0; k < count; ++k) sum += weights[k] * static_cast<double>(images[k][offset + e]);
-        sums[e] = sum;
-    }
-}
-
-// Eight bytes widened to eight 32-bit integers, straight from memory.
-__attribute__((target("avx2"))) inline __m256i widen8(const uint8_t* bytes) {
-    return _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(bytes)));
-}
-
-__attribute__((target("avx2"))) inline __m128i widen4(const uint8_t* bytes) {
-    int32_t four;
-    memcpy(&four, bytes, 4);
-    return _mm_cvtepu8_epi32(_mm_cvtsi32_si128(four));
+    addTail(images, offset, weights, count, e, elements, sums);
 }
 
 __attribute__((target("avx2"))) void addImagesAvx2(const uint8_t* const* images, size_t offset,
@@ -117,21 +103,17 @@ __attribute__((target("avx2"))) void addImagesAvx2(const uint8_t* const* images,
         for (int k = 0; k < count; ++k) {
             const __m256 w = _mm256_set1_ps(weights[k]);
             const uint8_t* bytes = images[k] + offset + e;
-            s0 = _mm256_add_ps(s0, _mm256_mul_ps(w, _mm256_cvtepi32_ps(widen8(bytes))));
-            s1 = _mm256_add_ps(s1, _mm256_mul_ps(w, _mm256_cvtepi32_ps(widen8(bytes + 8))));
-            s2 = _mm256_add_ps(s2, _mm256_mul_ps(w, _mm256_cvtepi32_ps(widen8(bytes + 16))));
-            s3 = _mm256_add_ps(s3, _mm256_mul_ps(w, _mm256_cvtepi32_ps(widen8(bytes + 24))));
+            s0 = _mm256_add_ps(s0, _mm256_mul_ps(w, _mm256_cvtepi32_ps(widen8<false>(bytes))));
+            s1 = _mm256_add_ps(s1, _mm256_mul_ps(w, _mm256_cvtepi32_ps(widen8<false>(bytes + 8))));
+            s2 = _mm256_add_ps(s2, _mm256_mul_ps(w, _mm256_cvtepi32_ps(widen8<false>(bytes + 16))));
+            s3 = _mm256_add_ps(s3, _mm256_mul_ps(w, _mm256_cvtepi32_ps(widen8<false>(bytes + 24))));
         }
         _mm256_storeu_ps(sums + e, s0);
         _mm256_storeu_ps(sums + e + 8, s1);
         _mm256_storeu_ps(sums + e + 16, s2);
         _mm256_storeu_ps(sums + e + 24, s3);
     }
-    for (; e < elements; ++e) {
-        float sum = sums[e];
-        for (int k = 0; k < count; ++k) sum += weights[k] * static_cast<float>(images[k][offset + e]);
-        sums[e] = sum;
-    }
+    addTail(images, offset, weights, count, e, elements, sums);
 }
 
 __attribute__((target("avx2"))) void addImagesAvx2(const uint8_t* const* images, size_t offset,
@@ -143,21 +125,17 @@ __attribute__((target("avx2"))) void addImagesAvx2(const uint8_t* const* images,
         for (int k = 0; k < count; ++k) {
             const __m256d w = _mm256_set1_pd(weights[k]);
             const uint8_t* bytes = images[k] + offset + e;
-            s0 = _mm256_add_pd(s0, _mm256_mul_pd(w, _mm256_cvtepi32_pd(widen4(bytes))));
-            s1 = _mm256_add_pd(s1, _mm256_mul_pd(w, _mm256_cvtepi32_pd(widen4(bytes + 4))));
-            s2 = _mm256_add_pd(s2, _mm256_mul_pd(w, _mm256_cvtepi32_pd(widen4(bytes + 8))));
-            s3 = _mm256_add_pd(s3, _mm256_mul_pd(w, _mm256_cvtepi32_pd(widen4(bytes + 12))));
+            s0 = _mm256_add_pd(s0, _mm256_mul_pd(w, _mm256_cvtepi32_pd(widen4<false>(bytes))));
+            s1 = _mm256_add_pd(s1, _mm256_mul_pd(w, _mm256_cvtepi32_pd(widen4<false>(bytes + 4))));
+            s2 = _mm256_add_pd(s2, _mm256_mul_pd(w, _mm256_cvtepi32_pd(widen4<false>(bytes + 8))));
+            s3 = _mm256_add_pd(s3, _mm256_mul_pd(w, _mm256_cvtepi32_pd(widen4<false>(bytes + 12))));
         }
         _mm256_storeu_pd(sums + e, s0);
         _mm256_storeu_pd(sums + e + 4, s1);
         _mm256_storeu_pd(sums + e + 8, s2);
         _mm256_storeu_pd(sums + e + 12, s3);
     }
-    for (; e < elements; ++e) {
-        double sum = sums[e];
-        for (int k = 0; k < count; ++k) sum += weights[k] * static_cast<double>(images[k][offset + e]);
-        sums[e] = sum;
-    }
+    addTail(images, offset, weights, count, e, elements, sums);
 }
 
 bool haveAvx2() {
