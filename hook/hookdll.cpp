@@ -22,6 +22,18 @@ HotKey retroKey = {0, 0, 0};  // none until the program arms one
 HotKey regionKey = {0, 0, 0};  // none until the program arms one
 volatile LONG swallowHotKeys = 0;
 
+int setLatch(HotKey& key, int value) {
+    key.latched = value ? 1 : 0;
+    return 0;
+}
+
+// The keys the program arms only when their feature is on: a new key starts unlatched.
+int armKey(HotKey& key, int virtualKey) {
+    key.code = virtualKey;
+    key.latched = 0;
+    return 1;
+}
+
 HotKey* hotKeyFor(DWORD code) {
     HotKey* keys[] = {&shotKey, &startKey, &stopKey, &retroKey, &regionKey};
     for (HotKey* key : keys) {
@@ -81,18 +93,9 @@ int __cdecl hookShotPressed() { return shotKey.latched ? 1 : 0; }
 int __cdecl hookStartPressed() { return startKey.latched ? 1 : 0; }
 int __cdecl hookStopPressed() { return stopKey.latched ? 1 : 0; }
 
-int __cdecl hookSetShotPressed(int value) {
-    shotKey.latched = value ? 1 : 0;
-    return 0;
-}
-int __cdecl hookSetStartPressed(int value) {
-    startKey.latched = value ? 1 : 0;
-    return 0;
-}
-int __cdecl hookSetStopPressed(int value) {
-    stopKey.latched = value ? 1 : 0;
-    return 0;
-}
+int __cdecl hookSetShotPressed(int value) { return setLatch(shotKey, value); }
+int __cdecl hookSetStartPressed(int value) { return setLatch(startKey, value); }
+int __cdecl hookSetStopPressed(int value) { return setLatch(stopKey, value); }
 
 int __cdecl hookSetSwallow(int swallow) {
     swallowHotKeys = swallow ? 1 : 0;
@@ -113,23 +116,9 @@ int __cdecl hookSetStopKey(int virtualKey) {
 }
 
 int __cdecl hookRetroPressed() { return retroKey.latched ? 1 : 0; }
-int __cdecl hookSetRetroPressed(int value) {
-    retroKey.latched = value ? 1 : 0;
-    return 0;
-}
-int __cdecl hookSetRetroKey(int virtualKey) {
-    retroKey.code = virtualKey;
-    retroKey.latched = 0;
-    return 1;
-}
+int __cdecl hookSetRetroPressed(int value) { return setLatch(retroKey, value); }
+int __cdecl hookSetRetroKey(int virtualKey) { return armKey(retroKey, virtualKey); }
 
 int __cdecl hookRegionPressed() { return regionKey.latched ? 1 : 0; }
-int __cdecl hookSetRegionPressed(int value) {
-    regionKey.latched = value ? 1 : 0;
-    return 0;
-}
-int __cdecl hookSetRegionKey(int virtualKey) {
-    regionKey.code = virtualKey;
-    regionKey.latched = 0;
-    return 1;
-}
+int __cdecl hookSetRegionPressed(int value) { return setLatch(regionKey, value); }
+int __cdecl hookSetRegionKey(int virtualKey) { return armKey(regionKey, virtualKey); }
