@@ -111,7 +111,7 @@ void compositeSamples(int n, const CompositeExtent& extent, CompositeMode mode) 
         const BYTE* sample = storeBytes((i - 1) * sampleSize, sampleSize);
         readable = sample != nullptr;
         if (!readable) break;
-        replaySample(sample, extent);
+        if (!recordingGif) replaySample(sample, extent);  // a GIF recording has no AVI to feed from the slot
         // Before any message is answered: the sample's window holds only until the store is read again.
         addGifSample(gif, sample, extent.storeWidth * 3, gifSampleTicks(i - 1, gifRate));
         if (!aviOnly) {

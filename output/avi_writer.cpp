@@ -248,22 +248,6 @@ void closeNumberedAvi(AviWriter* writer) {
     writer->framesBefore = 0;
 }
 
-const char* recordingFileProblem() {
-    if (!outputFolderFits(settings.AVISAVEPATH, MAX_PATH)) {
-        return strlen(settings.AVISAVEPATH) + 30 <= MAX_PATH ? kAviNoRootMessage : kAviFolderUnusableMessage;
-    }
-    enterOutputFolder(settings.AVISAVEPATH);
-    char name[MAX_PATH];
-    const bool gif = app.recordingGif != 0;
-    if (claimFreeSerialName(name, settings.AVISAVEPATH, gif ? "sgif" : "savi", gif ? "gif" : "avi") < 0) {
-        return gif ? kGifFullMessage : kAviFullMessage;
-    }
-    // A folder that takes no new file gives the name unclaimed: nothing is there then.
-    if (GetFileAttributesA(name) == INVALID_FILE_ATTRIBUTES) return kAviFolderUnusableMessage;
-    DeleteFileA(name);
-    return nullptr;
-}
-
 void openNumberedAvi(AviWriter* writer, int rate, int length, int width, int height) {
     if (!writer || writer->isOpen) return;
     const bool continuing = writer->filesBefore > 0;

@@ -117,11 +117,6 @@ void closeNumberedAvi(AviWriter* writer);
 // long for the names opens nothing silently beside a screenshot.
 void openNumberedAvi(AviWriter* writer, int rate, int length, int width, int height);
 
-// Before an AVI-only recording: whether its file can be made in AVISAVEPATH now (the
-// folder fits and has a root, is made, and takes a new file under the next free serial
-// name, sgif####.gif for a recording written as GIF, made and removed again). Null when it can, else the message that says why not.
-const char* recordingFileProblem();
-
 // Writes the top-down 24-bit image `bits` (rows `stride` bytes apart, width x height)
 // as the frame at `position` of the recording. A frame that would take the file past
 // fileByteLimit (by the file's predicted size, or its real size as it grows) closes it

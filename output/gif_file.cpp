@@ -67,6 +67,14 @@ const std::vector<uint8_t>* finishedBytes(GifOutput* gif) {
     return bytes;
 }
 
+// Claims the next free sgif####.gif in AVISAVEPATH, making the folder first. Null when
+// claimed, else why not: a folder too long for the names or without a root, or all taken.
+const char* claimGifName(char* name) {
+    if (!outputFolderFits(settings.AVISAVEPATH, MAX_PATH)) return kWriteFailedMessage;
+    enterOutputFolder(settings.AVISAVEPATH);
+    return claimFreeSerialName(name, settings.AVISAVEPATH, "sgif", "gif") < 0 ? kGifFullMessage : nullptr;
+}
+
 // The save dialog the images have, offering GIF only.
 bool askGifPath(char* path, bool* usable) {
     std::wstring filter = wideFromShiftJis(kSaveGifFilterName);
@@ -105,16 +113,11 @@ void finishNumberedGif(GifOutput* gif) {
         // A folder too long for the names, or one without a root, takes nothing: the
         // user is told, since the samples are lost with it.
         char name[MAX_PATH];
-        if (!outputFolderFits(settings.AVISAVEPATH, MAX_PATH)) {
-            showMessage(mainWindow, kWriteFailedMessage, kFileSaveErrorTitle);
-        } else {
-            enterOutputFolder(settings.AVISAVEPATH);
-            if (claimFreeSerialName(name, settings.AVISAVEPATH, "sgif", "gif") < 0) {
-                showMessage(mainWindow, kGifFullMessage, kFileSaveErrorTitle);
-            } else if (writeEncodedFile(name, bytes->data(), static_cast<int>(bytes->size())) != SaveOutcome::Written) {
-                // The claimed name holds nothing when the file could not be written whole.
-                DeleteFileA(name);
-            }
+        if (const char* problem = claimGifName(name)) {
+            showMessage(mainWindow, problem, kFileSaveErrorTitle);
+        } else if (writeEncodedFile(name, bytes->data(), static_cast<int>(bytes->size())) != SaveOutcome::Written) {
+            // The claimed name holds nothing when the file could not be written whole.
+            DeleteFileA(name);
         }
     }
     delete gif;
@@ -144,9 +147,7 @@ void finishRecordingGif(GifOutput* gif) {
     if (!encoder.frameEnds.empty()) samples = encoder.frameEnds.back().samples;
     if (samples == 0) {
         showMessage(mainWindow, gif->lost ? kNoMemoryMessage : kAviNotCreatedMessage, kAviErrorTitle);
-    } else if (!outputFolderFits(settings.AVISAVEPATH, MAX_PATH) ||
-               (enterOutputFolder(settings.AVISAVEPATH),
-                claimFreeSerialName(name, settings.AVISAVEPATH, "sgif", "gif") < 0)) {
+    } else if (claimGifName(name)) {
         showMessage(mainWindow, kAviNotCreatedMessage, kAviErrorTitle);
     } else {
         // The disk takes whole clusters: the file is cut to the frames they hold.

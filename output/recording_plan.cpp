@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <cstdio>
+#include <cstring>
 
 #include "core/app_state.h"
 #include "core/settings.h"
@@ -14,6 +15,7 @@
 #include "output/avi_writer.h"
 #include "output/folder_path.h"
 #include "output/gif_encoder.h"
+#include "output/serial_name.h"
 
 namespace {
 
@@ -33,6 +35,22 @@ bool recordingFits(long long n, long long sample, int width, int height, long lo
 }
 
 }  // namespace
+
+const char* recordingFileProblem() {
+    if (!outputFolderFits(settings.AVISAVEPATH, MAX_PATH)) {
+        return strlen(settings.AVISAVEPATH) + 30 <= MAX_PATH ? kAviNoRootMessage : kAviFolderUnusableMessage;
+    }
+    enterOutputFolder(settings.AVISAVEPATH);
+    char name[MAX_PATH];
+    const bool gif = app.recordingGif != 0;
+    if (claimFreeSerialName(name, settings.AVISAVEPATH, gif ? "sgif" : "savi", gif ? "gif" : "avi") < 0) {
+        return gif ? kGifFullMessage : kAviFullMessage;
+    }
+    // A folder that takes no new file gives the name unclaimed: nothing is there then.
+    if (GetFileAttributesA(name) == INVALID_FILE_ATTRIBUTES) return kAviFolderUnusableMessage;
+    DeleteFileA(name);
+    return nullptr;
+}
 
 long long recordingAviBytes(int frames, int width, int height) {
     const long long frameBytes = static_cast<long long>(stride24(width)) * height;

@@ -7,6 +7,12 @@
 // keeps free to close whole. The user is told at once what will and will not be kept.
 // A recording written as GIF (app.recordingGif) is counted the same way for its store.
 
+// Before an AVI-only recording: whether its file can be made in AVISAVEPATH now (the
+// folder fits and has a root, is made, and takes a new file under the next free serial
+// name, sgif####.gif for a recording written as GIF, made and removed again). Null when
+// it can, else the message that says why not.
+const char* recordingFileProblem();
+
 // Bytes the AVI files of a recording of `frames` frames of w x h take on their disk,
 // with the room the last of them keeps free to close whole.
 long long recordingAviBytes(int frames, int width, int height);
