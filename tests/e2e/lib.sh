@@ -119,6 +119,13 @@ e2e_write_ini() {
   iconv -f UTF-8 -t CP932 | sed 's/$/\r/' > "$E2E_DIR/Kestrin.ini"
 }
 
+# The same after a [PATH] section that sends auto-saved images and videos to
+# out=$E2E_DIR/out (set here for the test).
+e2e_write_ini_out() {
+  out="$E2E_DIR/out"
+  { printf '[PATH]\nAUTOSAVEPATH=%s\nAVISAVEPATH=%s\n' "$(winpath "$out")" "$(winpath "$out")"; cat; } | e2e_write_ini
+}
+
 # Windows path (Z:\...) of a Unix path.
 winpath() { printf 'Z:%s' "$(printf '%s' "$1" | sed 's|/|\\|g')"; }
 

@@ -3,11 +3,7 @@
 source "$(dirname "$0")/lib.sh"
 
 e2e_prepare
-out="$E2E_DIR/out"
-e2e_write_ini <<INI
-[PATH]
-AUTOSAVEPATH=$(winpath "$out")
-AVISAVEPATH=$(winpath "$out")
+e2e_write_ini_out <<INI
 [OPTION]
 AUTO_SAVE=1
 AVI_OUT=1

@@ -7,11 +7,8 @@
 source "$(dirname "$0")/lib.sh"
 
 e2e_prepare
-out="$E2E_DIR/out"
 # A plain mean of identical samples is exact, so the result must equal the screen.
-e2e_write_ini <<INI
-[PATH]
-AUTOSAVEPATH=$(winpath "$out")
+e2e_write_ini_out <<INI
 [OPTION]
 S_FPS=2
 S_TIME=2.0

@@ -40,10 +40,7 @@ caption_seen() {  # caption_seen NAME REGEX
 run_case() {  # run_case NAME S_FPS S_TIME SS_ACTIVE CAPTION-REGEX S_TIME-AS-SAVED
   local name=$1
   e2e_prepare
-  local out="$E2E_DIR/out"
-  e2e_write_ini <<INI
-[PATH]
-AUTOSAVEPATH=$(winpath "$out")
+  e2e_write_ini_out <<INI
 [OPTION]
 S_FPS=$2
 S_TIME=$3

@@ -7,12 +7,9 @@
 source "$(dirname "$0")/lib.sh"
 
 e2e_prepare
-out="$E2E_DIR/out"
 # A plain mean of identical samples is exact: the result must equal the screen. The scene
 # lies clear of the main window, so each window the pointer is over is the one meant.
-e2e_write_ini <<INI
-[PATH]
-AUTOSAVEPATH=$(winpath "$out")
+e2e_write_ini_out <<INI
 [OPTION]
 S_FPS=2
 S_TIME=2.0

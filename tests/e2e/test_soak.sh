@@ -11,17 +11,13 @@ options_open() { [ "$(winprobe count '#32770' 'オプション')" = 1 ]; }
 options_closed() { [ "$(winprobe count '#32770' 'オプション')" = 0 ]; }
 
 e2e_prepare
-out="$E2E_DIR/out"
-mkdir -p "$out"
-e2e_write_ini <<INI
-[PATH]
-AUTOSAVEPATH=$(winpath "$out")
-AVISAVEPATH=$(winpath "$out")
+e2e_write_ini_out <<INI
 [OPTION]
 S_FPS=20
 S_TIME=0.1
 AUTO_SAVE=1
 INI
+mkdir -p "$out"
 start_scene moving 600 420 320 240 300
 start_kestrin
 

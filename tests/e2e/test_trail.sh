@@ -8,12 +8,8 @@
 source "$(dirname "$0")/lib.sh"
 
 e2e_prepare
-out="$E2E_DIR/out"
 # Double-precision sums make the recomputation in Python exact to the last bit.
-e2e_write_ini <<INI
-[PATH]
-AUTOSAVEPATH=$(winpath "$out")
-AVISAVEPATH=$(winpath "$out")
+e2e_write_ini_out <<INI
 [OPTION]
 S_FPS=15
 S_TIME=1.0
