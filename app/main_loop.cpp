@@ -88,9 +88,7 @@ void sleepUntilNear(int remainingTicks) {
 
 // The ring of the last seconds samples while the program is idle and nothing else holds
 // the screen or the settings.
-bool ringMaySample() {
-    return !app.captureBusy && !app.optionsOpen && !app.saveInProgress && !app.regionSelecting && app.appRunning;
-}
+bool ringMaySample() { return mayStart(Start::Capture); }
 
 void waitForNextStep() {
     // While idle at least one message is handled per step: a rate above 10000 per second

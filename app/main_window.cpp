@@ -93,10 +93,10 @@ void onCommand(HWND hwnd, int command) {
         SendMessageW(mainWindow, WM_CLOSE, 0, 0);
         break;
     case IDM_SELECT_REGION:
-        if (!app.optionsOpen && !app.captureBusy && !app.saveInProgress) openRegionOverlay();
+        if (mayStart(Start::Region)) openRegionOverlay();
         break;
     case IDM_OPTIONS:
-        if (!app.optionsOpen && !app.captureBusy && !app.regionSelecting) openOptionsDialog(hwnd);
+        if (mayStart(Start::Options)) openOptionsDialog(hwnd);
         break;
     default:
         break;

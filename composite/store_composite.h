@@ -1,7 +1,7 @@
 #pragma once
 // The composite of a capture's samples read from the sample store, oldest first, in one
-// of four modes: the weighted mean, lighten, darken (engine/lighten_kernel) or the median
-// (engine/median_kernel). When all the samples fit one window of the store they are
+// of four modes: the weighted mean, lighten, darken (composite/lighten_kernel) or the median
+// (composite/median_kernel). When all the samples fit one window of the store they are
 // composited in one pass, a few hundred pixels at a time; otherwise a band of rows at a
 // time, window after window: the mean's sums and the lighten and darken maxima are
 // folded window by window, and the median gathers the band's rows of every sample first.

@@ -78,6 +78,22 @@ void pumpMessages() {
     }
 }
 
+bool mayStart(Start what) {
+    // Nothing starts while a capture holds the slots and the store, or while the program ends.
+    if (app.captureBusy || !app.appRunning) return false;
+    switch (what) {
+    case Start::Copy:
+        return true;
+    case Start::Save:
+        return !app.saveInProgress;
+    case Start::Capture:
+    case Start::Region:
+    case Start::Options:
+        return !app.saveInProgress && !app.optionsOpen && !app.regionSelecting;
+    }
+    return false;
+}
+
 void keepAnswering() {
     pumpMessages();
     Sleep(0);

@@ -63,6 +63,19 @@ int virtualScreenHeight();
 // quitReceived and exitCode.
 void pumpMessages();
 
+// What an entry point (a key, a menu command, the ring's timer) may start.
+enum class Start {
+    Capture,  // a screenshot, a recording, the ring's sample or its composite
+    Region,   // the region overlay
+    Options,  // the options dialog
+    Save,     // a save by hand (BMP, PNG or GIF); the options dialog may be open
+    Copy,     // a copy to the clipboard
+};
+// True when `what` may start now, given what is under way: the one answer every entry
+// point asks for, so that none starts beside work that holds the slots, the store, the
+// settings or the screen.
+bool mayStart(Start what);
+
 // One message handled, then the rest of the time slice given up: what a long piece of
 // work does between its steps, so the window keeps answering and the hot keys stay alive
 // (the system drops a keyboard hook that does not answer).

@@ -243,6 +243,7 @@ void saveToFile() {
         showMessage(nullptr, kBusyMessage, kFileSaveErrorTitle);
         return;
     }
+    if (!mayStart(Start::Save)) return;  // a save already asks for its name or writes
     if (noResultYet()) {
         showMessage(nullptr, kNoDataMessage, kFileSaveErrorTitle);
         return;

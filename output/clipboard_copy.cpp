@@ -121,7 +121,7 @@ CopyOutcome copyResultToClipboard(DWORD patienceMs) {
 
 void copyToClipboard() {
     // A capture under way keeps its time: the result of the last one is copied after it.
-    if (app.captureBusy) return;
+    if (!mayStart(Start::Copy)) return;
     const char* message = failureMessage(copyResultToClipboard(kClipboardPatienceMs));
     if (message) showMessage(mainWindow, message, kCopyErrorTitle);
 }
