@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <new>
+#include <string>
 
 #include "core/app_state.h"
 #include "core/gdi_guards.h"
@@ -22,6 +23,8 @@
 #include "output/bmp_export.h"
 #include "output/clipboard_copy.h"
 #include "output/gif_file.h"
+#include "resources/resource.h"
+#include "ui/keep_dialog.h"
 
 namespace {
 
@@ -74,11 +77,96 @@ void showResult(const BitmapSlot* slot, const CompositeExtent& extent) {
     ResultRect = {0, 0, extent.width, extent.height};
 }
 
+// A name for the AVI somewhere else, through the save dialog the images have; false when
+// the user cancels or names nothing the program can write to.
+bool askAviPath(char* path) {
+    std::wstring filter = wideFromShiftJis(kSaveAviFilterName);
+    filter += L'\0';
+    filter += L"*.avi";
+    filter += L'\0';  // c_str() adds the second NUL that ends the list
+    bool usable = false;
+    if (!askSaveName(filter, 1, kSaveAviDialogTitle, L"avi", path, &usable)) return false;
+    if (!usable) showMessage(mainWindow, kUnusableNameMessage, kFileSaveErrorTitle);
+    return usable;
+}
+
+// Why a file could not take every sample, as the question about them says it.
+const char* keepReason(bool readable, const AviKept& kept) {
+    if (!readable) return kKeepStoreFormat;
+    return kept.endMessage == kAviDiskFullMessage ? kKeepRoomFormat : kKeepWriteFormat;
+}
+
+// The store's samples 1..n written once more as the capture's AVI: into the next numbered
+// file, or into `path` when the user chose one. `readable` is cleared when the store stops
+// giving samples.
+AviKept writeStoreAvi(int n, const CompositeExtent& extent, const char* path, bool* readable) {
+    AviKept kept;
+    AviWriter* writer = new (std::nothrow) AviWriter();
+    if (!writer) {
+        kept.endMessage = kAviNoMemoryMessage;
+        return kept;
+    }
+    openCaptureAvi(writer, n, path);
+    const long long sampleSize = sampleBytes(extent.storeWidth, extent.storeHeight);
+    for (int i = 1; i <= n && writer->isOpen && !writer->recordingEnded; ++i) {
+        const BYTE* sample = storeBytes((i - 1) * sampleSize, sampleSize);
+        *readable = sample != nullptr;
+        if (!sample) break;
+        replaySample(sample, extent);
+        setCaption(kCaptionCompositing, i, n);
+        keepAnswering();
+        recordFrame(writer, i - 1);
+    }
+    kept = finishNumberedAvi(writer);
+    if (path && !kept.paths.empty() && !kept.endMessage && kept.frames == 0) kept.endMessage = kAviWriteFailedMessage;
+    delete writer;
+    return kept;
+}
+
+// The AVI of samples 1..n kept `kept.frames` of them (the disk filled, a write failed, the
+// store failed) while the store still holds them all: the user says whether to write it
+// again once there is room, to write it somewhere else, or to keep what it has. Only that
+// answer, or a retry that writes nothing at all, gives the samples up.
+void keepAviWhole(int n, const CompositeExtent& extent, AviKept kept, bool readable) {
+    for (;;) {
+        const int choice = askKeepSamples(keepReason(readable, kept), n, kept.frames, readable);
+        if (choice == IDABORT) return;  // the files keep the frames written
+        char path[MAX_PATH] = "";
+        if (choice == IDC_KEEP_ELSEWHERE && !askAviPath(path)) continue;
+        // A retry writes the whole again: the first files give their room back.
+        if (!path[0]) removeAviFiles(kept);
+        readable = true;
+        AviKept again = writeStoreAvi(n, extent, path[0] ? path : nullptr, &readable);
+        if (readable && again.frames == n && !again.endMessage) {
+            if (path[0]) removeAviFiles(kept);  // the whole is elsewhere: the part is not kept beside it
+            tellAviKept(again);                 // a recording split over several files says so
+            return;
+        }
+        if (path[0]) {
+            // Elsewhere took it only in part: that part goes, the first files stay.
+            removeAviFiles(again);
+            kept.endMessage = again.endMessage;
+            continue;
+        }
+        kept = again;
+        if (kept.frames == 0) {
+            // The retry wrote nothing: the samples are given up, and the user told why.
+            if (kept.endMessage) {
+                tellAviKept(kept);
+            } else {
+                showMessage(mainWindow, readable ? kAviNotCreatedMessage : kStoreFailedMessage, kAviErrorTitle);
+            }
+            return;
+        }
+    }
+}
+
 // The phase proper. Each sample is replayed oldest first from the store into the
 // capture slot (and the AVI file), its weight formed as it goes; the sums are then
-// formed straight from the store (engine/store_composite), so no full-size accumulator
+// formed straight from the store (composite/store_composite), so no full-size accumulator
 // is needed. A store that cannot be read (no window can be mapped) ends the phase
-// without a result, and the user is told.
+// without a result, and the user is told; a recording's files keep the frames written,
+// and the user may have the store read again.
 template <typename Real>
 void compositeSamples(int n, const CompositeExtent& extent, CompositeMode mode) {
     const bool aviOnly = app.aviOnlyMode != 0;
@@ -107,10 +195,18 @@ void compositeSamples(int n, const CompositeExtent& extent, CompositeMode mode) 
     const long long sampleSize = n > 0 ? sampleBytes(extent.storeWidth, extent.storeHeight) : 0;
     Real weightSum = 0;
     bool readable = true;
+    // A recording's frames exist nowhere but in the store: where it cannot be read, the user
+    // may have it read again before the frames after go.
+    const bool framesHeld = aviOnly;
+    int samplesRead = 0;
     for (int i = 1; i <= n && readable; ++i) {
         const BYTE* sample = storeBytes((i - 1) * sampleSize, sampleSize);
+        while (!sample && framesHeld && askKeepSamples(kKeepStoreFormat, n, i - 1, false) == IDRETRY) {
+            sample = storeBytes((i - 1) * sampleSize, sampleSize);
+        }
         readable = sample != nullptr;
         if (!readable) break;
+        samplesRead = i;
         if (!recordingGif) replaySample(sample, extent);  // a GIF recording has no AVI to feed from the slot
         // Before any message is answered: the sample's window holds only until the store is read again.
         addGifSample(gif, sample, extent.storeWidth * 3, gifSampleTicks(i - 1, gifRate));
@@ -123,10 +219,8 @@ void compositeSamples(int n, const CompositeExtent& extent, CompositeMode mode) 
         keepAnswering();
         recordFrame(writer, i - 1);
     }
-    if (writer) {
-        closeNumberedAvi(writer);
-        delete writer;
-    }
+    AviKept avi = finishNumberedAvi(writer);
+    delete writer;
     // No pixels in the result slot: the previous result stays on display.
     BitmapSlot* result = aviOnly ? nullptr : slotFor(resultSlot, extent.width, extent.height);
     const bool composited = readable && result &&
@@ -136,21 +230,32 @@ void compositeSamples(int n, const CompositeExtent& extent, CompositeMode mode) 
         showResult(result, extent);
         keptSamples = {n, extent.storeWidth, extent.width, extent.height, gifRate};
         addGifResult(gif, extent.width, extent.height);
+        // The result's own file first: on a nearly full disk the AVI and GIF beside it come second.
+        if (settings.AUTO_SAVE) autoSaveResult();
+        if (settings.AUTO_COPY) autoCopyResult();
     }
-    // The GIF is written whole once its samples are read, whether or not the composite was made.
-    if (readable && recordingGif) {
+    // Files that could not take every sample while the store holds them all: the user says
+    // what becomes of them. A recording read only in part keeps the frames read.
+    const bool aviWanted = aviOnly ? !recordingGif : settings.AVI_OUT && settings.AUTO_SAVE;
+    if (aviWanted && n > 0 && readable && aviEndedForRoom(avi)) {
+        keepAviWhole(n, extent, avi, readable);
+    } else {
+        tellAviKept(avi);
+    }
+    if (recordingGif) {
         // The samples are read: on one disk the file may need the room the store took.
         shrinkStoreToStartupSize();
-        finishRecordingGif(gif);
+        if (samplesRead > 0) {
+            finishRecordingGif(gif, askKeepSamples);
+        } else {
+            delete gif;
+        }
     } else if (readable) {
-        finishNumberedGif(gif);
+        finishNumberedGif(gif, askKeepSamples);
     } else {
         delete gif;
     }
-    if (composited) {
-        if (settings.AUTO_SAVE) autoSaveResult();
-        if (settings.AUTO_COPY) autoCopyResult();
-    } else if (!readable || result) {
+    if (!composited && (!readable || result) && !(framesHeld && samplesRead > 0)) {
         showMessage(mainWindow, kStoreFailedMessage, kErrorTitle);
     }
     free(weights);
@@ -203,15 +308,16 @@ void compositeRing(int n, CompositeMode mode) {
     BitmapSlot* result = slotFor(resultSlot, extent.width, extent.height);
     const bool composited = result && compositeFromRing(mode, weights, n, left, top, extent.width, extent.height,
                                                         weightSum, result->bits, result->stride);
-    if (composited) addGifResult(gif, extent.width, extent.height);
-    finishNumberedGif(gif);
     if (composited) {
         showResult(result, extent);
+        addGifResult(gif, extent.width, extent.height);
+        // The result's own file first: on a nearly full disk the GIF beside it comes second.
         if (settings.AUTO_SAVE) autoSaveResult();
         if (settings.AUTO_COPY) autoCopyResult();
     } else {
         showMessage(mainWindow, kNoMemoryMessage, kErrorTitle);
     }
+    finishNumberedGif(gif, askKeepSamples);
     free(weights);
 }
 
@@ -230,22 +336,32 @@ void compositeRetro() {
         showMessage(mainWindow, kEmptyRectMessage, kErrorTitle);
     } else if (n > 0) {
         setCaption(kCaptionRetroCompositing, n);
-        if (settings.COLOR_DOUBLE) {
-            compositeRing<double>(n, compositeModeOf(settings.COMPOSITE_MODE));
-        } else {
-            compositeRing<float>(n, compositeModeOf(settings.COMPOSITE_MODE));
+        try {
+            if (settings.COLOR_DOUBLE) {
+                compositeRing<double>(n, compositeModeOf(settings.COMPOSITE_MODE));
+            } else {
+                compositeRing<float>(n, compositeModeOf(settings.COMPOSITE_MODE));
+            }
+        } catch (const std::bad_alloc&) {
+            // Memory a part of the work could not have: the program goes on without it.
+            showMessage(mainWindow, kNoMemoryMessage, kErrorTitle);
         }
     }
     endCapture(false);
 }
 
-void openCaptureAvi(AviWriter* writer, int frameCount) {
+void openCaptureAvi(AviWriter* writer, int frameCount, const char* path) {
     if (!usableSlot(captureSlot)) return;  // no capture slot: there is no frame to write
     const bool aviOnly = app.aviOnlyMode != 0;
     const int rate = aviOnly ? settings.AVI_FPS : settings.S_FPS;
     const int length = aviOnly ? frameCount : screenshotSampleCount(settings.S_FPS, settings.S_TIME);
-    openNumberedAvi(writer, rate, length, clampedSpan(CaptureRect.left, CaptureRect.right),
-                    clampedSpan(CaptureRect.top, CaptureRect.bottom));
+    const int width = clampedSpan(CaptureRect.left, CaptureRect.right);
+    const int height = clampedSpan(CaptureRect.top, CaptureRect.bottom);
+    if (path) {
+        openAviAt(writer, path, rate, length, width, height);
+    } else {
+        openNumberedAvi(writer, rate, length, width, height);
+    }
 }
 
 void recordFrame(AviWriter* writer, int position) {
@@ -267,10 +383,15 @@ void finishSampling(int sampleTotal) {
     // An empty rectangle or a store that lost the samples composes nothing: the
     // previous result stays, and the capture ends as usual.
     if (extent.width > 0 && extent.height > 0 && storeHolds(n, extent)) {
-        if (doublePrecision) {
-            compositeSamples<double>(n, extent, mode);
-        } else {
-            compositeSamples<float>(n, extent, mode);
+        try {
+            if (doublePrecision) {
+                compositeSamples<double>(n, extent, mode);
+            } else {
+                compositeSamples<float>(n, extent, mode);
+            }
+        } catch (const std::bad_alloc&) {
+            // Memory a part of the work could not have: the program goes on without it.
+            showMessage(mainWindow, kNoMemoryMessage, kErrorTitle);
         }
     }
     endCapture();

@@ -14,10 +14,10 @@ void compositeRetro();
 
 class AviWriter;
 
-// Opens the next savi####.avi for the capture: an AVI-only recording of frameCount
-// frames at AVI_FPS, or the AVI beside a screenshot at S_FPS. Does nothing without a
-// capture slot (there is no frame to write).
-void openCaptureAvi(AviWriter* writer, int frameCount);
+// Opens the next savi####.avi for the capture (or `path`, a name the user chose): an
+// AVI-only recording of frameCount frames at AVI_FPS, or the AVI beside a screenshot at
+// S_FPS. Does nothing without a capture slot (there is no frame to write).
+void openCaptureAvi(AviWriter* writer, int frameCount, const char* path = nullptr);
 
 // Writes the sample now in captureSlot (CaptureRect's size, top-left) as the frame at
 // `position`; a capture rectangle larger than the slot ends the recording.

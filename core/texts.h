@@ -97,6 +97,19 @@ inline constexpr char kAviNotCreatedMessage[] =
 inline constexpr char kAviRemovedMessage[] =
     "ビデオファイルを最後まで書き込めなかったため、\n壊れたファイルを削除しました。";
 
+// A file that cannot take every sample while the samples are still held: why, with the
+// samples in all and those it keeps; then what the user may do (ui/keep_dialog).
+inline constexpr char kKeepRoomFormat[] =
+    "ディスクの空き容量が足りないため、%d フレームのうち %d フレームしか保存出来ません。";
+inline constexpr char kKeepWriteFormat[] = "ファイルに書き込めないため、%d フレームのうち %d フレームしか保存出来ません。";
+inline constexpr char kKeepStoreFormat[] =
+    "サンプルの保存領域を読み出せないため、%d フレームのうち %d フレームしか保存出来ません。";
+inline constexpr char kKeepAdvice[] =
+    "\n\nサンプルはまだ残っています。空きを作ってから［再試行］を押すか、"
+    "［別の場所に保存...］で保存先を選んで下さい。\n［破棄］を押すと、保存出来なかったフレームは失われます。";
+inline constexpr char kSaveAviFilterName[] = "AVIファイル（*.avi）";
+inline constexpr char kSaveAviDialogTitle[] = "AVIファイルを保存";
+
 // The options dialog.
 inline constexpr char kDuplicateKeyMessage[] =
     "スクリーンショットキーと録画開始キーと録画終了キーのどれかで\n同じキーが設定されています。\n"

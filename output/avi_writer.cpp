@@ -187,6 +187,7 @@ void closeAndKeep(AviWriter* writer) {
     if (writer->filesBefore < static_cast<int>(sizeof writer->keptNumbers / sizeof writer->keptNumbers[0])) {
         writer->keptNumbers[writer->filesBefore] = writer->fileNumber;
     }
+    writer->keptPaths.push_back(writer->path);
     ++writer->filesBefore;
     writer->framesBefore += writer->framesWritten;
     writer->framesWritten = 0;
@@ -209,55 +210,101 @@ bool continueInNextFile(AviWriter* writer) {
 
 // The files kept, as "savi0000.avi ～ savi0002.avi" when their numbers follow each other,
 // else one after another.
-void describeFiles(const AviWriter* writer, char* out, size_t size) {
-    const int listed = writer->filesBefore < 64 ? writer->filesBefore : 64;
-    bool consecutive = true;
-    for (int i = 1; i < listed; ++i) consecutive = consecutive && writer->keptNumbers[i] == writer->keptNumbers[i - 1] + 1;
-    if (consecutive && listed > 1 && listed == writer->filesBefore) {
-        snprintf(out, size, "savi%04d.avi ～ savi%04d.avi", writer->keptNumbers[0], writer->keptNumbers[listed - 1]);
+void describeFiles(const AviKept& kept, char* out, size_t size) {
+    const int listed = kept.files < 64 ? kept.files : 64;
+    bool consecutive = kept.numbers[0] >= 0;  // a first file the user named has no number
+    for (int i = 1; i < listed; ++i) consecutive = consecutive && kept.numbers[i] == kept.numbers[i - 1] + 1;
+    if (consecutive && listed > 1 && listed == kept.files) {
+        snprintf(out, size, "savi%04d.avi ～ savi%04d.avi", kept.numbers[0], kept.numbers[listed - 1]);
         return;
     }
     out[0] = '\0';
     size_t used = 0;
     for (int i = 0; i < listed && used + 20 < size; ++i) {
-        used += static_cast<size_t>(snprintf(out + used, size - used, "%ssavi%04d.avi", i ? "、" : "", writer->keptNumbers[i]));
+        const char* path = i < static_cast<int>(kept.paths.size()) ? kept.paths[i].c_str() : "";
+        used += static_cast<size_t>(snprintf(out + used, size - used, "%s%s", i ? "、" : "", path + lastSeparatorIndex(path) + 1));
     }
-    if (listed < writer->filesBefore && used + 4 < size) snprintf(out + used, size - used, "、…");
+    if (listed < kept.files && used + 4 < size) snprintf(out + used, size - used, "、…");
 }
 
 }  // namespace
 
-void closeNumberedAvi(AviWriter* writer) {
-    if (!writer) return;
+bool aviEndedForRoom(const AviKept& kept) {
+    return kept.endMessage == kAviDiskFullMessage || kept.endMessage == kAviWriteFailedMessage ||
+           kept.endMessage == kAviNextFileMessage;
+}
+
+AviKept finishNumberedAvi(AviWriter* writer) {
+    AviKept kept;
+    if (!writer) return kept;
     closeAndKeep(writer);
+    kept.frames = writer->framesBefore;
+    kept.files = writer->filesBefore;
+    memcpy(kept.numbers, writer->keptNumbers, sizeof kept.numbers);
+    kept.paths.swap(writer->keptPaths);
+    kept.endMessage = writer->endMessage;
+    writer->endMessage = nullptr;
+    writer->filesBefore = 0;
+    writer->framesBefore = 0;
+    writer->recordingEnded = 0;
+    writer->folder[0] = '\0';
+    return kept;
+}
+
+void tellAviKept(const AviKept& kept) {
     char files[1024] = "";
-    if (writer->filesBefore > 1) describeFiles(writer, files, sizeof files);
+    if (kept.files > 1) describeFiles(kept, files, sizeof files);
     char text[1280];
-    if (writer->endMessage) {
-        const int length = snprintf(text, sizeof text, writer->endMessage, writer->framesBefore);
+    if (kept.endMessage) {
+        const int length = snprintf(text, sizeof text, kept.endMessage, kept.frames);
         if (files[0] && length > 0 && length < static_cast<int>(sizeof text)) {
             snprintf(text + length, sizeof text - length, "\n%s", files);
         }
         showMessage(mainWindow, text, kAviErrorTitle);
-    } else if (writer->filesBefore > 1) {
-        snprintf(text, sizeof text, kAviSplitMessage, writer->filesBefore, files);
+    } else if (kept.files > 1) {
+        snprintf(text, sizeof text, kAviSplitMessage, kept.files, files);
         showMessage(mainWindow, text, kAviInfoTitle, MB_OK | MB_ICONINFORMATION);
     }
-    writer->endMessage = nullptr;
-    writer->filesBefore = 0;
-    writer->framesBefore = 0;
 }
+
+void closeNumberedAvi(AviWriter* writer) {
+    if (!writer) return;
+    tellAviKept(finishNumberedAvi(writer));
+}
+
+void removeAviFiles(const AviKept& kept) {
+    for (const std::string& path : kept.paths) DeleteFileA(path.c_str());
+}
+
+namespace {
+
+// Opens the writer on `path` for the recording's next file: a first file sets the
+// recording's length, and each file announces only the frames still to come that it can hold.
+bool openAviFile(AviWriter* writer, const char* path, int rate, int length, int width, int height) {
+    const BITMAPINFOHEADER format = dibHeader24(width, height);
+    if (writer->filesBefore == 0) writer->length = length;
+    const long long frameBytes = static_cast<long long>(stride24(width)) * height;
+    const int left = writer->length - writer->framesBefore;
+    const int fits = frameBytes > 0x7FFFFFFFLL ? 0 : aviFramesPerFile(static_cast<int>(frameBytes), writer->fileByteLimit);
+    const int announced = left < 0 ? 0 : left < fits ? left : fits;
+    if (!writer->open(path, rate, announced, width, height, &format)) return false;
+    app.aviFileOpen = 1;
+    return true;
+}
+
+}  // namespace
 
 void openNumberedAvi(AviWriter* writer, int rate, int length, int width, int height) {
     if (!writer || writer->isOpen) return;
     const bool continuing = writer->filesBefore > 0;
+    const char* folder = writer->folder[0] ? writer->folder : settings.AVISAVEPATH;
     // A recording's frames exist nowhere else: a file it cannot make loses them all.
     const bool framesLost = !continuing && length > 0 && app.aviOnlyMode;
-    if (!outputFolderFits(settings.AVISAVEPATH, MAX_PATH)) {
+    if (!outputFolderFits(folder, MAX_PATH)) {
         // Too long: silently nothing beside a screenshot. No root: recording into
         // whatever the current directory happens to be would lose the file, so the user
         // is told, once a capture and only when it has frames to keep.
-        if (!continuing && length > 0 && strlen(settings.AVISAVEPATH) + 30 <= MAX_PATH) {
+        if (!continuing && length > 0 && strlen(folder) + 30 <= MAX_PATH) {
             showMessage(mainWindow, kAviNoRootMessage, kAviErrorTitle);
         } else if (framesLost) {
             showMessage(mainWindow, kAviNotCreatedMessage, kAviErrorTitle);
@@ -265,30 +312,32 @@ void openNumberedAvi(AviWriter* writer, int rate, int length, int width, int hei
         return;
     }
 
-    enterOutputFolder(settings.AVISAVEPATH);
+    enterOutputFolder(folder);
 
     char name[MAX_PATH];
-    const int number = claimFreeSerialName(name, settings.AVISAVEPATH, "savi", "avi");
+    const int number = claimFreeSerialName(name, folder, "savi", "avi");
     if (number < 0) {
         // A recording under way says so once it ends, with the files it already has.
         if (!continuing) showMessage(mainWindow, kAviFullMessage, kAviErrorTitle);
         return;
     }
 
-    const BITMAPINFOHEADER format = dibHeader24(width, height);
-    if (!continuing) writer->length = length;
-    // Each file announces only the frames still to come that it can hold.
-    const long long frameBytes = static_cast<long long>(stride24(width)) * height;
-    const int left = writer->length - writer->framesBefore;
-    const int fits = frameBytes > 0x7FFFFFFFLL ? 0 : aviFramesPerFile(static_cast<int>(frameBytes), writer->fileByteLimit);
-    const int announced = left < 0 ? 0 : left < fits ? left : fits;
-    if (writer->open(name, rate, announced, width, height, &format)) {
-        writer->fileNumber = number;
-        app.aviFileOpen = 1;
-    } else {
+    if (!openAviFile(writer, name, rate, length, width, height)) {
         DeleteFileA(name);  // the claimed name holds nothing
         if (framesLost) showMessage(mainWindow, kAviNotCreatedMessage, kAviErrorTitle);
+        return;
     }
+    writer->fileNumber = number;
+}
+
+bool openAviAt(AviWriter* writer, const char* path, int rate, int length, int width, int height) {
+    if (!writer || writer->isOpen || !openAviFile(writer, path, rate, length, width, height)) return false;
+    writer->fileNumber = -1;
+    // Its folder as the settings hold one: without the last separator, unless it is a root's.
+    snprintf(writer->folder, sizeof writer->folder, "%s", path);
+    const int separator = lastSeparatorIndex(writer->folder);
+    if (separator > 0) writer->folder[separator > 2 ? separator : separator + 1] = '\0';
+    return true;
 }
 
 void writeCaptureFrame(AviWriter* writer, int position, const BYTE* bits, int stride, int width, int height) {

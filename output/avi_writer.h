@@ -6,6 +6,9 @@
 #include <windows.h>
 #include <vfw.h>
 
+#include <string>
+#include <vector>
+
 // The AVIFile library has been initialised by a writer that still lives.
 extern int aviLibraryReady;
 
@@ -87,6 +90,11 @@ public:
     int framesBefore = 0;      // frames in the recording's earlier files
     int filesBefore = 0;       // earlier files of the recording, all closed whole
     int keptNumbers[64] = {};  // the serial numbers of those files (the first 64)
+    // Where the recording's next numbered file goes: AVISAVEPATH when empty, else the
+    // folder of a file the user chose for it.
+    char folder[MAX_PATH] = "";
+    // Every file the recording kept so far, whole; a recording written again removes them.
+    std::vector<std::string> keptPaths;
     // Why the recording ended before its last frame: a message format taking the number
     // of frames the files keep, shown once the last file is closed. Null: it did not.
     const char* endMessage = nullptr;
@@ -98,6 +106,38 @@ public:
 // True when the first 12 bytes of a file of `fileSize` bytes are those of a finished
 // AVI file: "RIFF", a chunk size the file holds in full, "AVI ".
 bool aviHeaderIsWhole(const BYTE* header, long long fileSize);
+
+// What a recording's files hold once it has ended: its frames, its files (with the serial
+// numbers of the first 64 and the paths of all), and why it ended early (a message format
+// taking the frames kept; null when it did not).
+struct AviKept {
+    int frames = 0;
+    int files = 0;
+    int numbers[64] = {};
+    std::vector<std::string> paths;
+    const char* endMessage = nullptr;
+};
+
+// True when the recording ended early for want of room or a file that would take its
+// frames, which the user can mend: the disk filled, a write failed, the next file could not
+// be made.
+bool aviEndedForRoom(const AviKept& kept);
+
+// Closes the writer's file, if open, and checks it as closeNumberedAvi does, but tells the
+// user nothing: returns what the recording's files hold, and leaves the writer ready for
+// another recording. Does nothing (returns nothing kept) for a null writer.
+AviKept finishNumberedAvi(AviWriter* writer);
+
+// Tells the user what closeNumberedAvi tells about a finished recording's files.
+void tellAviKept(const AviKept& kept);
+
+// Removes every file the recording kept.
+void removeAviFiles(const AviKept& kept);
+
+// Opens the writer on `path` (a name the user chose) for a recording as openNumberedAvi
+// does; files after it, should it pass 2 GB, go into its folder under serial names. False
+// when the file cannot be made.
+bool openAviAt(AviWriter* writer, const char* path, int rate, int length, int width, int height);
 
 // The end of a recording: closes the writer's file, if open, and checks that it was
 // finished whole. A file the library could not finish would look like a recording to

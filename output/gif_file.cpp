@@ -7,9 +7,12 @@
 #include <string>
 
 #include "core/app_state.h"
+#include "core/gdi_guards.h"
+#include "core/pixel_rows.h"
 #include "core/settings.h"
 #include "core/text.h"
 #include "core/texts.h"
+#include "resources/resource.h"
 #include "capture/sample_store.h"
 #include "capture/slot_pool.h"
 #include "output/bmp_export.h"
@@ -22,7 +25,14 @@ GifOutput* beginGifOutput(int width, int height) {
         showMessage(mainWindow, kNoMemoryMessage, kFileSaveErrorTitle);
         return nullptr;
     }
-    gifBegin(gif->encoder, width, height);
+    try {
+        gifBegin(gif->encoder, width, height);
+    } catch (const std::bad_alloc&) {
+        // A frame's buffers for a large desktop may not fit a 32-bit address space.
+        delete gif;
+        showMessage(mainWindow, kNoMemoryMessage, kFileSaveErrorTitle);
+        return nullptr;
+    }
     return gif;
 }
 
@@ -37,10 +47,25 @@ void addGifSample(GifOutput* gif, const BYTE* bgr, int stride, int durationTicks
 }
 
 void addGifResult(GifOutput* gif, int width, int height) {
-    if (!settings.GIF_WITH_RESULT) return;
-    const BitmapSlot* slot = usableSlot(resultSlot);
-    if (!slot || slot->stride <= 0 || width > slot->width || height > slot->height) return;
-    addGifSample(gif, slot->bits, slot->stride, 10000);
+    if (!settings.GIF_WITH_RESULT || !gif || gif->lost || width < 1 || height < 1) return;
+    // Taken from the image the window shows and the exports read: the result slot is made
+    // anew, empty, when the monitors change, while the kept samples and the image stay.
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;  // top-down, as the samples are
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    GdiObject<HBITMAP> image(CreateDIBSection(displayDC, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!image || !bits) return;  // the GIF goes without its last frame
+    {
+        Selected into(workDC, image);
+        BitBlt(workDC, 0, 0, width, height, displayDC, 0, 0, SRCCOPY);
+    }
+    GdiFlush();
+    addGifSample(gif, static_cast<const BYTE*>(bits), stride24(width), 10000);
 }
 
 int gifSampleTicks(int index, int rate) {
@@ -99,6 +124,8 @@ GifOutput* gifOfKeptSamples() {
             return nullptr;
         }
         addGifSample(gif, sample, kept.storeWidth * 3, gifSampleTicks(i, kept.rate));
+        // A busy frame takes a good part of a second: the window answers between frames.
+        keepAnswering();
     }
     addGifResult(gif, kept.width, kept.height);
     return gif;
@@ -106,7 +133,70 @@ GifOutput* gifOfKeptSamples() {
 
 }  // namespace
 
-void finishNumberedGif(GifOutput* gif) {
+namespace {
+
+// The samples a cut of the file to at most `maxBytes` would keep, the file left as it is.
+int samplesFitting(const GifEncoder& encoder, long long maxBytes) {
+    int samples = 0;
+    for (const GifFrameEnd& end : encoder.frameEnds) {
+        if (static_cast<long long>(end.bytes) >= maxBytes) break;  // a byte stays for the trailer
+        samples = end.samples;
+    }
+    return samples;
+}
+
+// Writes the finished file as `name` (claimed, empty). Where the disk cannot take it whole
+// or the write fails, asks: again, elsewhere (the claimed name is then given back), or the
+// frames that fit. Returns the samples the written file shows; 0 when nothing was written
+// (the claimed name removed).
+int writeGifKeeping(GifEncoder& encoder, const char* name, KeepAsker ask) {
+    const int total = encoder.frameEnds.empty() ? 0 : encoder.frameEnds.back().samples;
+    bool retried = false;
+    for (;;) {
+        // The disk takes whole clusters: what does not fit them is not tried.
+        char volume[MAX_PATH];
+        long long room = 0, cluster = 1;
+        const bool measured = volumeRoom(name, volume, &room, &cluster);
+        const long long usable = measured ? room - room % cluster : LLONG_MAX;
+        const char* reason = kKeepRoomFormat;
+        if (static_cast<long long>(encoder.bytes.size()) <= usable) {
+            if (writeEncodedFile(name, encoder.bytes.data(), static_cast<int>(encoder.bytes.size())) ==
+                SaveOutcome::Written) {
+                return total;
+            }
+            reason = kKeepWriteFormat;  // the user has been told the write failed
+        }
+        const int fits = reason == kKeepRoomFormat ? samplesFitting(encoder, usable) : 0;
+        if (retried && fits == 0) break;  // made no room: the samples are given up
+        const int choice = ask ? ask(reason, total, fits, true) : IDABORT;
+        retried = choice == IDRETRY;
+        if (choice == IDC_KEEP_ELSEWHERE) {
+            char path[MAX_PATH];
+            bool usablePath = false;
+            if (askGifPath(path, &usablePath) && usablePath &&
+                writeEncodedFile(path, encoder.bytes.data(), static_cast<int>(encoder.bytes.size())) ==
+                    SaveOutcome::Written) {
+                DeleteFileA(name);
+                return total;
+            }
+        } else if (choice == IDABORT) {
+            // The whole frames that fit, as a file that reads whole.
+            const int kept = fits > 0 ? gifCutToFit(encoder, static_cast<size_t>(usable)) : 0;
+            if (kept > 0 &&
+                writeEncodedFile(name, encoder.bytes.data(), static_cast<int>(encoder.bytes.size())) ==
+                    SaveOutcome::Written) {
+                return kept;
+            }
+            break;
+        }
+    }
+    DeleteFileA(name);  // the claimed name holds nothing
+    return 0;
+}
+
+}  // namespace
+
+void finishNumberedGif(GifOutput* gif, KeepAsker ask) {
     if (!gif) return;
     const std::vector<uint8_t>* bytes = finishedBytes(gif);
     if (bytes && !bytes->empty()) {
@@ -115,23 +205,26 @@ void finishNumberedGif(GifOutput* gif) {
         char name[MAX_PATH];
         if (const char* problem = claimGifName(name)) {
             showMessage(mainWindow, problem, kFileSaveErrorTitle);
-        } else if (writeEncodedFile(name, bytes->data(), static_cast<int>(bytes->size())) != SaveOutcome::Written) {
-            // The claimed name holds nothing when the file could not be written whole.
-            DeleteFileA(name);
+        } else {
+            writeGifKeeping(gif->encoder, name, ask);
         }
     }
     delete gif;
 }
 
-void finishRecordingGif(GifOutput* gif) {
+void finishRecordingGif(GifOutput* gif, KeepAsker ask) {
     if (!gif) return;
     GifEncoder& encoder = gif->encoder;
-    // Why the file keeps fewer samples than were recorded: a format taking how many it keeps.
+    // Why the file keeps fewer samples than were encoded: a format taking how many it keeps.
     const char* shortened = nullptr;
     int samples = 0;
     char name[MAX_PATH];
     try {
         if (!gif->lost) gifFinish(encoder);
+    } catch (const std::bad_alloc&) {
+        gif->lost = true;  // the last sample's buffers or the file's growth: the frames before it are whole
+    }
+    try {
         if (gif->lost) {
             gifCutToFit(encoder, static_cast<size_t>(-1));  // the frames encoded whole before memory ran out
             shortened = kAviNoMemoryMessage;
@@ -150,19 +243,10 @@ void finishRecordingGif(GifOutput* gif) {
     } else if (claimGifName(name)) {
         showMessage(mainWindow, kAviNotCreatedMessage, kAviErrorTitle);
     } else {
-        // The disk takes whole clusters: the file is cut to the frames they hold.
-        char volume[MAX_PATH];
-        long long room = 0, cluster = 1;
-        if (volumeRoom(name, volume, &room, &cluster) && static_cast<long long>(encoder.bytes.size()) > room - room % cluster) {
-            samples = gifCutToFit(encoder, static_cast<size_t>(room - room % cluster));
-            shortened = kAviDiskFullMessage;
-        }
+        // Fewer samples than encoded: the user chose to keep what fits, and was told how many.
+        samples = writeGifKeeping(encoder, name, ask);
         if (samples == 0) {
-            DeleteFileA(name);
             showMessage(mainWindow, kAviNotCreatedMessage, kAviErrorTitle);
-        } else if (writeEncodedFile(name, encoder.bytes.data(), static_cast<int>(encoder.bytes.size())) !=
-                   SaveOutcome::Written) {
-            DeleteFileA(name);  // the user has been told; the claimed name holds nothing
         } else if (shortened) {
             char text[256];
             snprintf(text, sizeof text, shortened, samples);
@@ -177,6 +261,7 @@ void saveGifToFile() {
         showMessage(nullptr, kBusyMessage, kFileSaveErrorTitle);
         return;
     }
+    if (!mayStart(Start::Save)) return;  // a save already asks for its name or writes
     if (keptSamples.count <= 0) {
         showMessage(nullptr, kNoDataMessage, kFileSaveErrorTitle);
         return;
@@ -191,10 +276,14 @@ void saveGifToFile() {
             // The folder is remembered even if the write then fails.
             strcpy(settings.SAVEPATH, path);
             keepFolderPart(settings.SAVEPATH);
-            GifOutput* gif = gifOfKeptSamples();
-            const std::vector<uint8_t>* bytes = gif ? finishedBytes(gif) : nullptr;
-            if (bytes && !bytes->empty()) writeEncodedFile(path, bytes->data(), static_cast<int>(bytes->size()));
-            delete gif;
+            try {
+                GifOutput* gif = gifOfKeptSamples();
+                const std::vector<uint8_t>* bytes = gif ? finishedBytes(gif) : nullptr;
+                if (bytes && !bytes->empty()) writeEncodedFile(path, bytes->data(), static_cast<int>(bytes->size()));
+                delete gif;
+            } catch (const std::bad_alloc&) {
+                showMessage(nullptr, kNoMemoryMessage, kFileSaveErrorTitle);
+            }
         }
     }
     app.saveInProgress = 0;

@@ -30,16 +30,24 @@ void addGifResult(GifOutput* gif, int width, int height);
 // its length.
 int gifSampleTicks(int index, int rate);
 
+// Asks the user what becomes of samples a file cannot take whole (ui/keep_dialog.h):
+// IDRETRY, IDC_KEEP_ELSEWHERE or IDABORT. Null answers IDABORT.
+using KeepAsker = int (*)(const char* reasonFormat, int total, int kept, bool elsewhere);
+
 // Finishes the GIF and writes it as the next free sgif####.gif in AVISAVEPATH, making the
-// folder first; a write that fails removes the claimed name and tells the user. Frees `gif`.
+// folder first. Where its disk (in whole clusters) cannot take it whole, or the write fails,
+// `ask` says whether to try again, to save it under a name the user chooses, or to keep
+// the whole frames that fit; a retry that still fits nothing gives it up. Frees `gif`.
 // Does nothing for a null output.
-void finishNumberedGif(GifOutput* gif);
+void finishNumberedGif(GifOutput* gif, KeepAsker ask);
 
 // The end of an AVI-only recording written as GIF: the next free sgif####.gif in
-// AVISAVEPATH. The file is cut after the last whole frame that the disk (in whole clusters)
-// or memory could take, or that keeps it below 2 GB; the user is then told, as for an AVI,
-// how many of the recording's frames it keeps. Frees `gif`; does nothing for a null output.
-void finishRecordingGif(GifOutput* gif);
+// AVISAVEPATH, written as finishNumberedGif writes. The file is cut after the last whole
+// frame that memory could take (the frames encoded before it ran out), or that keeps it
+// below 2 GB, or after what fits when the user keeps only that; where memory or the size
+// cut it, the user is told, as for an AVI, how many of the recording's frames it keeps.
+// Frees `gif`; does nothing for a null output.
+void finishRecordingGif(GifOutput* gif, KeepAsker ask);
 
 // The main window's "save as GIF" command: the kept samples (keptSamples) read back from the
 // store, written under a name chosen in the save dialog; a file already there is replaced

@@ -6,6 +6,7 @@
 #define IDR_ACCELERATORS     120
 #define IDD_OPTIONS          117
 #define IDD_FOLDERS          124
+#define IDD_KEEP_SAMPLES     125
 
 // Menu commands
 #define IDM_EXIT             40001
@@ -67,3 +68,7 @@
 #define IDC_AVI_BROWSE       1031
 #define IDC_TEMP_FOLDER      1032
 #define IDC_TEMP_BROWSE      1033
+
+// The dialog that asks what becomes of samples a file could not take whole
+#define IDC_KEEP_TEXT        1101
+#define IDC_KEEP_ELSEWHERE   1102

@@ -8,7 +8,8 @@
 //   procprobe.exe check TITLE ID 0|1      sets the check state of a dialog's check box
 //   procprobe.exe answer TITLE...         presses the default button of every visible dialog box
 //                                         with one of these titles, wherever it lies and whatever
-//                                         covers it; prints how many it answered
+//                                         covers it (or, with PROCPROBE_BUTTON=ID, that button
+//                                         where the box has it); prints how many it answered
 //   procprobe.exe answer-owners TITLE...  the same, printing the image path of each answered box's process
 //   procprobe.exe answer-texts TITLE...   the same, printing each answered box's text on one line
 //                                         (its line breaks as "/")
@@ -227,7 +228,12 @@ BOOL CALLBACK answerBox(HWND window, LPARAM param) {
     for (int i = 0; i < request->titleCount; ++i) {
         if (lstrcmpW(title, request->titles[i]) != 0) continue;
         const LRESULT defId = SendMessageW(window, DM_GETDEFID, 0, 0);
-        const int id = HIWORD(defId) == DC_HASDEFID ? LOWORD(defId) : IDOK;
+        int id = HIWORD(defId) == DC_HASDEFID ? LOWORD(defId) : IDOK;
+        // PROCPROBE_BUTTON names another button to press in the boxes that have it.
+        wchar_t chosen[16] = L"";
+        if (GetEnvironmentVariableW(L"PROCPROBE_BUTTON", chosen, 16) && GetDlgItem(window, _wtoi(chosen))) {
+            id = _wtoi(chosen);
+        }
         PostMessageW(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
                      reinterpret_cast<LPARAM>(GetDlgItem(window, id)));
         ++request->answered;

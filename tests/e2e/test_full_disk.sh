@@ -148,22 +148,23 @@ pass "exit code 0, tmp.map gone"
 
 # The disk fills during a recording: 30 frames of 230 KB beside a screenshot, on a disk
 # with room for about 12 (the samples elsewhere). The recording ends while its file can
-# still be closed: a whole AVI remains, with the frames the message gives.
+# still be closed, and the user is asked; told to give the rest up, a whole AVI remains,
+# with the frames the question gave.
 sed -i -e 's/^SAVE_TYPE=.*/SAVE_TYPE=0\r/' -e 's/^AVI_OUT=.*/AVI_OUT=1\r/' -e 's/^S_FPS=.*/S_FPS=15\r/' \
   -e 's/^S_TIME=.*/S_TIME=2.0\r/' -e "s|^TEMPPATH=.*|TEMPPATH=$(winpath "$E2E_DIR" | sed 's/\\/\\\\/g')\r|" "$E2E_DIR/Kestrin.ini"
 rm -rf "${disk:?}"/avi/* "${disk:?}"/shots/* "$disk/filler"
 : > "$E2E_DIR/messages.txt"
 start_kestrin
-capture
+PROCPROBE_BUTTON=3 capture  # the question's 破棄 (IDABORT)
 check_files_whole
 avi=$(ls "$disk"/avi/savi*.avi 2>/dev/null | head -n1)
 [ -n "$avi" ] || fail "the recording that filled the disk left no AVI; messages: $(cat "$E2E_DIR/messages.txt")"
 frames=$(ffprobe -v error -count_frames -show_entries stream=nb_read_frames -of csv=p=0 "$avi")
-told=$(grep -o '録画を [0-9]* フレームで終了' "$E2E_DIR/messages.txt" | grep -o '[0-9]*' | head -n1)
+told=$(grep -o '30 フレームのうち [0-9]* フレーム' "$E2E_DIR/messages.txt" | sed 's/.*のうち //' | grep -o '[0-9]*' | head -n1)
 [ -n "$told" ] || fail "no message gave the frames kept; messages: $(cat "$E2E_DIR/messages.txt")"
 [ "$frames" = "$told" ] || fail "the AVI holds $frames frames, the message said $told"
 [ "$frames" -gt 0 ] && [ "$frames" -lt 30 ] || fail "the AVI holds $frames frames of 30 on a disk with room for about 12"
-pass "the disk filled during a recording: a whole AVI of $frames frames remains, as the message says"
+pass "the disk filled during a recording: given up, a whole AVI of $frames frames remains, as the question said"
 stop_kestrin
 [ "$KESTRIN_EXIT" -eq 0 ] || fail "exit code $KESTRIN_EXIT"
 
@@ -190,27 +191,53 @@ for small in avi store; do
   pass "a recording too long for the $small disk was told $told frames and holds $told"
 done
 
-# An AVI-only recording written as GIF while its disk fills up: the file is cut after the
-# last whole frame the disk holds, and reads whole with the frames the message names.
+# An AVI-only recording whose disk another program fills while it records: the samples are
+# still held, so the user is asked; room made before the answer, the retry writes the AVI
+# whole with every frame.
 procprobe close scene.exe
 wait_for 20 "the pattern scene to close" window_absent KestrinScene
 start_scene moving 600 420 160 100 1000
 rm -rf "${disk:?}"/avi/* "${disk:?}"/shots/* "$disk/filler"
 e2e_set_ini AVISAVEPATH "$D:\\avi"; e2e_set_ini TEMPPATH "$(winpath "$E2E_DIR")"
+e2e_set_ini AVI_FPS 8; e2e_set_ini AVI_TIME 5
+: > "$E2E_DIR/messages.txt"
+start_kestrin
+press scene Prior
+wait_for 20 "the recording to start" caption_matches '\( [0-9]+ / 40 \)'
+head -c $(($(df -B1 --output=avail "$disk" | tail -n1) - 4096)) /dev/zero > "$disk/filler" 2>/dev/null || true
+question_up() { window_list | cut -f3 | grep -qx 'ビデオファイル作成エラー'; }
+wait_for 90 "the question about the frames the disk could not take" question_up
+rm -f "$disk/filler"
+capture_ends  # answers the question with its default, 再試行
+asked=$(grep -o '40 フレームのうち [0-9]* フレーム' "$E2E_DIR/messages.txt" | head -n1)
+[ -n "$asked" ] || fail "the question did not name the frames; messages: $(cat "$E2E_DIR/messages.txt")"
+[ "$(wc -l < "$E2E_DIR/messages.txt")" = 1 ] || fail "more was said than the question: $(cat "$E2E_DIR/messages.txt")"
+avis=("$disk"/avi/savi*.avi)
+[ "${#avis[@]}" = 1 ] && [ -e "${avis[0]}" ] || fail "the retry left ${#avis[@]} AVI files: ${avis[*]}"
+frames=$(ffprobe -v error -count_frames -show_entries stream=nb_read_frames -of csv=p=0 "${avis[0]}")
+[ "$frames" = 40 ] || fail "after the retry the AVI holds $frames of 40 frames (asked: $asked)"
+pass "the disk filled during a recording ($asked); room made, the retry wrote all 40 frames"
+stop_kestrin
+[ "$KESTRIN_EXIT" -eq 0 ] || fail "exit code $KESTRIN_EXIT"
+
+# An AVI-only recording written as GIF while its disk fills up: asked, and told to keep what
+# fits, the file is cut after the last whole frame the disk holds, and reads whole with the
+# frames the question named.
+rm -rf "${disk:?}"/avi/* "${disk:?}"/shots/* "$disk/filler"
 e2e_set_ini AVI_FPS 20; e2e_set_ini AVI_TIME 5; e2e_set_ini REC_GIF 1
 : > "$E2E_DIR/messages.txt"
 start_kestrin
 press scene Prior
 wait_for 20 "the GIF recording to start" caption_matches '\( [0-9]+ / 100 \)'
 head -c $(($(df -B1 --output=avail "$disk" | tail -n1) - 4096)) /dev/zero > "$disk/filler" 2>/dev/null || true
-capture_ends
+PROCPROBE_BUTTON=3 capture_ends
 gif="$disk/avi/sgif0000.gif"
-told=$(grep -o '録画を [0-9]* フレームで終了' "$E2E_DIR/messages.txt" | grep -o '[0-9]*' | head -n1)
-[ -n "$told" ] && [ -s "$gif" ] || fail "no cut GIF or no message naming its frames; messages: $(cat "$E2E_DIR/messages.txt")"
+told=$(grep -o '100 フレームのうち [0-9]* フレーム' "$E2E_DIR/messages.txt" | sed 's/.*のうち //' | grep -o '[0-9]*' | head -n1)
+[ -n "$told" ] && [ -s "$gif" ] || fail "no cut GIF or no question naming its frames; messages: $(cat "$E2E_DIR/messages.txt")"
 frames=$(ffprobe -v error -count_frames -show_entries stream=nb_read_frames -of csv=p=0 "$gif")
 hundredths=$(identify -regard-warnings -format '%T\n' "$gif" | awk '{ s += $1 } END { print s }')
 [ "$frames,$hundredths" = "$told,$((told * 5))" ] || fail "told $told frames, the GIF holds $frames lasting $hundredths/100 s"
 [ "$told" -gt 0 ] && [ "$told" -lt 100 ] || fail "the GIF keeps $told of 100 frames on a disk with 4 KB left"
-pass "the disk filled during a GIF recording: a whole GIF of $told frames remains, as the message says"
+pass "the disk filled during a GIF recording: given up, a whole GIF of $told frames remains, as the question said"
 stop_kestrin
 [ "$KESTRIN_EXIT" -eq 0 ] || fail "exit code $KESTRIN_EXIT"
