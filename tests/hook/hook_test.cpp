@@ -15,9 +15,15 @@ namespace {
 std::vector<WPARAM> keysSeen;  // WM_KEYDOWN codes the focused window received
 std::vector<WPARAM> upsSeen;   // and its WM_KEYUP codes
 
+// Never armed: once the window has its release, the hook has handled every key sent
+// before it, since a window gets a key only after the hook has answered for it.
+const WORD kSettleKey = VK_F8;
+int settleUps = 0;
+
 LRESULT CALLBACK probeProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_KEYDOWN) keysSeen.push_back(wParam);
     if (message == WM_KEYUP) upsSeen.push_back(wParam);
+    if (message == WM_KEYUP && wParam == kSettleKey) ++settleUps;
     return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
@@ -30,11 +36,30 @@ void sendKey(WORD virtualKey, bool down) {
     ASSERT_EQ(SendInput(1, &input, sizeof input), 1u);
 }
 
-// A full press and release, then long enough a pump for the hook and the window.
+// Pumps until `done` holds, for at most five seconds; false when it never did.
+template <typename Condition>
+bool pumpUntil(Condition done) {
+    const DWORD start = GetTickCount();
+    while (!done()) {
+        if (GetTickCount() - start > 5000) return false;
+        pumpFor(5);
+    }
+    return true;
+}
+
+// Pumps until the hook and the window have had every key sent so far.
+void settle() {
+    const int before = settleUps;
+    sendKey(kSettleKey, true);
+    sendKey(kSettleKey, false);
+    EXPECT_TRUE(pumpUntil([before] { return settleUps > before; })) << "the settle key never reached the window";
+}
+
+// A full press and release, handled.
 void pressKey(WORD virtualKey) {
     sendKey(virtualKey, true);
     sendKey(virtualKey, false);
-    pumpFor(100);
+    settle();
 }
 
 bool windowSaw(WPARAM key) { return std::find(keysSeen.begin(), keysSeen.end(), key) != keysSeen.end(); }
@@ -170,27 +195,29 @@ TEST_F(HookLibrary, APressIsKeptWholeOrPassedWholeWhenSwallowingChangesMidway) {
     keysSeen.clear();
     upsSeen.clear();
     sendKey(VK_F9, true);
-    pumpFor(50);
+    settle();
     hookSetSwallow(1);
     sendKey(VK_F9, false);
-    pumpFor(100);
+    settle();
     EXPECT_TRUE(windowSaw(VK_F9));
     EXPECT_TRUE(sawUp()) << "the up of a key-down that passed must pass too";
 
     keysSeen.clear();
     upsSeen.clear();
     sendKey(VK_F9, true);
-    pumpFor(50);
+    settle();
     hookSetSwallow(0);
     sendKey(VK_F9, false);
-    pumpFor(100);
+    settle();
     EXPECT_FALSE(windowSaw(VK_F9));
     EXPECT_FALSE(sawUp()) << "the up of a swallowed key-down is swallowed too";
     hookSetShotPressed(0);
 }
 
-TEST_F(HookLibrary, NothingLatchesAfterRemoval) {
-    hookRemove();
+TEST_F(HookLibrary, InstallingTwiceInstallsOnceAndNothingLatchesAfterRemoval) {
+    EXPECT_EQ(hookInstall(), 1) << "installed already";
+    hookRemove();  // one removal undoes both installs
+    EXPECT_EQ(hookRemove(), 1) << "removing what is not installed is harmless";
     hookSetSwallow(1);
     pressKey(VK_F9);
     EXPECT_EQ(hookShotPressed(), 0);
@@ -209,15 +236,15 @@ namespace {
 // key past the end of a capture (which clears the latches) starts the next one.
 TEST_F(HookLibrary, HeldKeyLatchesAgainOnRepeat) {
     sendKey(VK_F9, true);
-    pumpFor(50);
+    settle();
     EXPECT_EQ(hookShotPressed(), 1);
     hookSetShotPressed(0);
     sendKey(VK_F9, true);  // the repeat
-    pumpFor(50);
+    settle();
     EXPECT_EQ(hookShotPressed(), 1);
     hookSetShotPressed(0);
     sendKey(VK_F9, false);
-    pumpFor(50);
+    settle();
     EXPECT_EQ(hookShotPressed(), 0) << "releasing a key is no press";
 }
 
