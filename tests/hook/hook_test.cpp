@@ -1,10 +1,12 @@
 // The keyboard-hook library under a real WH_KEYBOARD_LL hook: keys are injected with
 // SendInput (which reaches low-level hooks under Wine) while a window of this test
-// has the focus, and the window records which keys it was given.
+// has the focus, and the window records which keys it was given. The hook runs on a
+// thread of the library's own, not on this one.
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <algorithm>
+#include <thread>
 #include <vector>
 
 #include "hook/hook_api.h"
@@ -14,6 +16,7 @@ namespace {
 
 std::vector<WPARAM> keysSeen;  // WM_KEYDOWN codes the focused window received
 std::vector<WPARAM> upsSeen;   // and its WM_KEYUP codes
+int wakesSeen = 0;             // WM_NULL messages it received (it is the hook's owner window)
 
 // Never armed: once the window has its release, the hook has handled every key sent
 // before it, since a window gets a key only after the hook has answered for it.
@@ -24,6 +27,7 @@ LRESULT CALLBACK probeProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
     if (message == WM_KEYDOWN) keysSeen.push_back(wParam);
     if (message == WM_KEYUP) upsSeen.push_back(wParam);
     if (message == WM_KEYUP && wParam == kSettleKey) ++settleUps;
+    if (message == WM_NULL) ++wakesSeen;
     return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
@@ -106,6 +110,7 @@ protected:
         hookSetStopKey(VK_F11);
         hookSetRetroKey(VK_F2);
         hookSetSwallow(0);
+        hookSetOwnerWindow(window);
         keysSeen.clear();
     }
     void TearDown() override {
@@ -246,6 +251,22 @@ TEST_F(HookLibrary, HeldKeyLatchesAgainOnRepeat) {
     sendKey(VK_F9, false);
     settle();
     EXPECT_EQ(hookShotPressed(), 0) << "releasing a key is no press";
+}
+
+// The thread that installed the hook may be busy for seconds (a GIF encoding): keys
+// sent meanwhile from elsewhere still latch, without this thread pumping or waiting
+// for messages, and each latching press wakes the owner window with a message.
+TEST_F(HookLibrary, KeysLatchWhileTheInstallingThreadIsBusy) {
+    const int wakesBefore = wakesSeen;
+    std::thread sender([] {
+        sendKey(VK_F9, true);
+        sendKey(VK_F9, false);
+    });
+    const DWORD start = GetTickCount();
+    while (hookShotPressed() == 0 && GetTickCount() - start < 5000) Sleep(1);
+    EXPECT_EQ(hookShotPressed(), 1) << "the latch waited for the installing thread";
+    sender.join();
+    EXPECT_TRUE(pumpUntil([wakesBefore] { return wakesSeen > wakesBefore; })) << "the owner window was not woken";
 }
 
 }  // namespace
