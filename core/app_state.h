@@ -1,6 +1,7 @@
 #pragma once
 // Process-wide state shared by every part of the program. Everything runs on one
-// thread; these flags are how re-entered handlers keep out of each other's way.
+// thread (only the keyboard hook has its own, inside its library); these flags are how
+// re-entered handlers keep out of each other's way.
 #include <windows.h>
 
 struct AppState {
@@ -77,8 +78,8 @@ enum class Start {
 bool mayStart(Start what);
 
 // One message handled, then the rest of the time slice given up: what a long piece of
-// work does between its steps, so the window keeps answering and the hot keys stay alive
-// (the system drops a keyboard hook that does not answer).
+// work does between its steps, so the window keeps answering. (The hot keys do not
+// depend on it: they latch meanwhile on the hook's own thread.)
 void keepAnswering();
 
 // Formats one of the caption formats above (with up to two numbers) and shows it

@@ -1,7 +1,11 @@
 #pragma once
 // The keyboard-hook library HOOKDLL, imported by ordinal. It watches the keyboard
 // system-wide and latches presses of the configured hot keys; the program polls
-// and clears the latches itself, once per sample interval.
+// and clears the latches itself, once per sample interval. The hook runs on a thread
+// of the library's own, so it answers however long the program's thread is busy; a
+// press that latches posts WM_NULL to the owner window, which wakes the program's loop.
+// Every function may be called from the program's thread while the hook runs;
+// install and remove from one thread only.
 #include <windows.h>
 
 #ifdef KESTRIN_BUILDING_HOOKDLL
@@ -10,9 +14,9 @@
 #define HOOKAPI extern "C" __declspec(dllimport)
 #endif
 
-HOOKAPI int __cdecl hookInstall();                  // 2: start watching the keyboard
-HOOKAPI int __cdecl hookRemove();                   // 3: stop watching
-HOOKAPI int __cdecl hookSetOwnerWindow(HWND owner);  // 4: the main window
+HOOKAPI int __cdecl hookInstall();                  // 2: start the hook's thread and watch the keyboard; 1 once watching
+HOOKAPI int __cdecl hookRemove();                   // 3: stop watching and end that thread (waits for it)
+HOOKAPI int __cdecl hookSetOwnerWindow(HWND owner);  // 4: the main window, woken by a latching press
 HOOKAPI int __cdecl hookShotPressed();              // 5: 1 when the screenshot key is latched
 HOOKAPI int __cdecl hookStartPressed();             // 6: 1 when the record-start key is latched
 HOOKAPI int __cdecl hookStopPressed();              // 7: 1 when the record-stop key is latched

@@ -1,10 +1,12 @@
 // The keyboard-hook library under a real WH_KEYBOARD_LL hook: keys are injected with
 // SendInput (which reaches low-level hooks under Wine) while a window of this test
-// has the focus, and the window records which keys it was given.
+// has the focus, and the window records which keys it was given. The hook runs on a
+// thread of the library's own, not on this one.
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <algorithm>
+#include <thread>
 #include <vector>
 
 #include "hook/hook_api.h"
@@ -14,10 +16,18 @@ namespace {
 
 std::vector<WPARAM> keysSeen;  // WM_KEYDOWN codes the focused window received
 std::vector<WPARAM> upsSeen;   // and its WM_KEYUP codes
+int wakesSeen = 0;             // WM_NULL messages it received (it is the hook's owner window)
+
+// Never armed: once the window has its release, the hook has handled every key sent
+// before it, since a window gets a key only after the hook has answered for it.
+const WORD kSettleKey = VK_F8;
+int settleUps = 0;
 
 LRESULT CALLBACK probeProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_KEYDOWN) keysSeen.push_back(wParam);
     if (message == WM_KEYUP) upsSeen.push_back(wParam);
+    if (message == WM_KEYUP && wParam == kSettleKey) ++settleUps;
+    if (message == WM_NULL) ++wakesSeen;
     return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
@@ -30,11 +40,30 @@ void sendKey(WORD virtualKey, bool down) {
     ASSERT_EQ(SendInput(1, &input, sizeof input), 1u);
 }
 
-// A full press and release, then long enough a pump for the hook and the window.
+// Pumps until `done` holds, for at most five seconds; false when it never did.
+template <typename Condition>
+bool pumpUntil(Condition done) {
+    const DWORD start = GetTickCount();
+    while (!done()) {
+        if (GetTickCount() - start > 5000) return false;
+        pumpFor(5);
+    }
+    return true;
+}
+
+// Pumps until the hook and the window have had every key sent so far.
+void settle() {
+    const int before = settleUps;
+    sendKey(kSettleKey, true);
+    sendKey(kSettleKey, false);
+    EXPECT_TRUE(pumpUntil([before] { return settleUps > before; })) << "the settle key never reached the window";
+}
+
+// A full press and release, handled.
 void pressKey(WORD virtualKey) {
     sendKey(virtualKey, true);
     sendKey(virtualKey, false);
-    pumpFor(100);
+    settle();
 }
 
 bool windowSaw(WPARAM key) { return std::find(keysSeen.begin(), keysSeen.end(), key) != keysSeen.end(); }
@@ -81,6 +110,7 @@ protected:
         hookSetStopKey(VK_F11);
         hookSetRetroKey(VK_F2);
         hookSetSwallow(0);
+        hookSetOwnerWindow(window);
         keysSeen.clear();
     }
     void TearDown() override {
@@ -170,27 +200,29 @@ TEST_F(HookLibrary, APressIsKeptWholeOrPassedWholeWhenSwallowingChangesMidway) {
     keysSeen.clear();
     upsSeen.clear();
     sendKey(VK_F9, true);
-    pumpFor(50);
+    settle();
     hookSetSwallow(1);
     sendKey(VK_F9, false);
-    pumpFor(100);
+    settle();
     EXPECT_TRUE(windowSaw(VK_F9));
     EXPECT_TRUE(sawUp()) << "the up of a key-down that passed must pass too";
 
     keysSeen.clear();
     upsSeen.clear();
     sendKey(VK_F9, true);
-    pumpFor(50);
+    settle();
     hookSetSwallow(0);
     sendKey(VK_F9, false);
-    pumpFor(100);
+    settle();
     EXPECT_FALSE(windowSaw(VK_F9));
     EXPECT_FALSE(sawUp()) << "the up of a swallowed key-down is swallowed too";
     hookSetShotPressed(0);
 }
 
-TEST_F(HookLibrary, NothingLatchesAfterRemoval) {
-    hookRemove();
+TEST_F(HookLibrary, InstallingTwiceInstallsOnceAndNothingLatchesAfterRemoval) {
+    EXPECT_EQ(hookInstall(), 1) << "installed already";
+    hookRemove();  // one removal undoes both installs
+    EXPECT_EQ(hookRemove(), 1) << "removing what is not installed is harmless";
     hookSetSwallow(1);
     pressKey(VK_F9);
     EXPECT_EQ(hookShotPressed(), 0);
@@ -209,16 +241,32 @@ namespace {
 // key past the end of a capture (which clears the latches) starts the next one.
 TEST_F(HookLibrary, HeldKeyLatchesAgainOnRepeat) {
     sendKey(VK_F9, true);
-    pumpFor(50);
+    settle();
     EXPECT_EQ(hookShotPressed(), 1);
     hookSetShotPressed(0);
     sendKey(VK_F9, true);  // the repeat
-    pumpFor(50);
+    settle();
     EXPECT_EQ(hookShotPressed(), 1);
     hookSetShotPressed(0);
     sendKey(VK_F9, false);
-    pumpFor(50);
+    settle();
     EXPECT_EQ(hookShotPressed(), 0) << "releasing a key is no press";
+}
+
+// The thread that installed the hook may be busy for seconds (a GIF encoding): keys
+// sent meanwhile from elsewhere still latch, without this thread pumping or waiting
+// for messages, and each latching press wakes the owner window with a message.
+TEST_F(HookLibrary, KeysLatchWhileTheInstallingThreadIsBusy) {
+    const int wakesBefore = wakesSeen;
+    std::thread sender([] {
+        sendKey(VK_F9, true);
+        sendKey(VK_F9, false);
+    });
+    const DWORD start = GetTickCount();
+    while (hookShotPressed() == 0 && GetTickCount() - start < 5000) Sleep(1);
+    EXPECT_EQ(hookShotPressed(), 1) << "the latch waited for the installing thread";
+    sender.join();
+    EXPECT_TRUE(pumpUntil([wakesBefore] { return wakesSeen > wakesBefore; })) << "the owner window was not woken";
 }
 
 }  // namespace
