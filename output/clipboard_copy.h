@@ -14,8 +14,8 @@ enum class CopyOutcome {
 
 // Copies the top-left ResultRect region of the display image. A clipboard another
 // program holds open is tried again for up to `patienceMs`, messages handled meanwhile;
-// messages are handled while the images are built too, so the keyboard hook stays
-// alive. One copy at a time: a copy asked for meanwhile (Ctrl+C held) does nothing.
+// messages are handled while the images are built too, so the window keeps answering.
+// One copy at a time: a copy asked for meanwhile (Ctrl+C held) does nothing.
 CopyOutcome copyResultToClipboard(DWORD patienceMs);
 
 // Ctrl+C and the menu's command: copies the result shown, and tells the user when it

@@ -23,6 +23,6 @@ struct EncodedPng {
 // encoder is not there (no COM, no imaging component) or fails, or the file would not
 // fit a 32-bit signed size; `out` then holds nothing.
 // `betweenStrips`, when given, is called after each strip of rows handed to the encoder,
-// so a caller that must keep answering (the keyboard hook) can.
+// so a caller whose window must keep answering can.
 bool encodePng(const BYTE* topDownRows, int stride, int width, int height, EncodedPng& out,
                void (*betweenStrips)() = nullptr);
