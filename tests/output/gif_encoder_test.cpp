@@ -230,6 +230,23 @@ TEST(GifEncoder, SmoothColourIsMixedWithoutBands) {
     EXPECT_LT(error / (w / 8 * h / 8 * 3), 0.8) << "banded: the error is not carried on";  // 1.29 when it is not
 }
 
+TEST(GifPalette, AVastAreaOfOneColourKeepsItsColour) {
+    // 17 million white pixels beside 8,192 other colours (a white page beside a photograph
+    // on a very large desktop): the white bin's sums pass 32 bits. Every row is the same
+    // one (stride 0), so the region takes one row of memory.
+    const int width = 65536, height = 300, others = 8192;
+    std::vector<uint8_t> row(static_cast<size_t>(width) * 3, 255);
+    for (int i = 0; i < others; ++i) {
+        row[i * 3] = static_cast<uint8_t>(i), row[i * 3 + 1] = static_cast<uint8_t>(i >> 8), row[i * 3 + 2] = 128;
+    }
+    ColourHistogram histogram;
+    GifPalette palette;
+    quantisePalette(histogram, row.data(), 0, width, height, 255, palette);
+    const uint8_t* white = palette.rgb + nearestIndexPlain(palette, 255, 255, 255) * 3;
+    EXPECT_EQ(white[0] + white[1] * 256 + white[2] * 65536, 0xffffff)
+        << "white shown as " << +white[0] << " " << +white[1] << " " << +white[2];
+}
+
 TEST(GifPalette, FastNearestAgreesWithTryingEveryEntry) {
     GifPalette palette;
     uint32_t noise = 99;
