@@ -106,6 +106,10 @@ void putLzw(std::vector<uint8_t>& out, const uint8_t* indices, size_t count, int
         prefix = indices[i];
     }
     emit(prefix);
+    // The reader adds an entry for this last code too (unless it is the first since a
+    // clear code), and widens its codes before it reads the end code when that fills the
+    // table to a power of two.
+    if (next > end + 1 && next == (1 << width) && width < 12) ++width;
     emit(end);
     if (bitCount > 0) {
         width = 8 - bitCount;  // pads the last byte
