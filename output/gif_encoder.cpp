@@ -106,6 +106,10 @@ void putLzw(std::vector<uint8_t>& out, const uint8_t* indices, size_t count, int
         prefix = indices[i];
     }
     emit(prefix);
+    // The reader adds an entry for this last code too (unless it is the first since a
+    // clear code), and widens its codes before it reads the end code when that fills the
+    // table to a power of two.
+    if (next > end + 1 && next == (1 << width) && width < 12) ++width;
     emit(end);
     if (bitCount > 0) {
         width = 8 - bitCount;  // pads the last byte
@@ -275,9 +279,9 @@ void writeFrame(GifEncoder& gif, const uint8_t* pixels, int stride, int delay) {
         }
     }
     // What the rectangle should show: the sample where it changed, the shown image elsewhere.
-    const int pixelCount = rect.width * rect.height;
-    gif.target.resize(static_cast<size_t>(pixelCount) * 3);
-    gif.indices.resize(static_cast<size_t>(pixelCount));
+    const size_t pixelCount = static_cast<size_t>(rect.width) * static_cast<size_t>(rect.height);
+    gif.target.resize(pixelCount * 3);
+    gif.indices.resize(pixelCount);
     for (int y = 0; y < rect.height; ++y) {
         const size_t at = (rect.top + y) * row + static_cast<size_t>(rect.left) * 3;
         const uint8_t* now = pixels + static_cast<size_t>(rect.top + y) * static_cast<size_t>(stride) + rect.left * 3;
@@ -330,7 +334,7 @@ void writeFrame(GifEncoder& gif, const uint8_t* pixels, int stride, int delay) {
         prepareNearest(gif.localNearest, gif.local);
         std::vector<uint8_t> globalIndices;
         globalIndices.swap(gif.indices);
-        gif.indices.resize(static_cast<size_t>(pixelCount));
+        gif.indices.resize(pixelCount);
         if (mapTarget(gif, gif.localNearest, rect.width, rect.height) < globalError) {
             table = &gif.local;
             nearest = &gif.localNearest;

@@ -20,7 +20,7 @@ int distance2(const uint8_t* entry, int red, int green, int blue) {
 // One colour of the histogram: its weight and the mean of the exact colours it holds.
 struct HistogramColour {
     double red, green, blue;
-    uint32_t count;
+    uint64_t count;
 };
 
 // A box of the median cut: a range of the colour list and its squared error.
@@ -117,7 +117,7 @@ void refine(const std::vector<HistogramColour>& colours, GifPalette& palette) {
 bool exactColours(const uint8_t* bgr, int stride, int width, int height, std::vector<HistogramColour>& list) {
     const uint32_t kSlots = 4 * kExactColours;
     std::vector<uint32_t> keys(kSlots, 0xffffffffu), slotOf;
-    std::vector<uint32_t> counts(kSlots, 0);
+    std::vector<uint64_t> counts(kSlots, 0);
     for (int y = 0; y < height; ++y) {
         const uint8_t* p = bgr + static_cast<size_t>(y) * static_cast<size_t>(stride);
         for (int x = 0; x < width; ++x, p += 3) {
@@ -201,12 +201,12 @@ void quantisePalette(ColourHistogram& histogram, const uint8_t* bgr, int stride,
     std::vector<HistogramColour> list;
     if (!exactColours(bgr, stride, width, height, list)) {
         if (histogram.bins.empty()) histogram.bins.assign(static_cast<size_t>(kHistogramBins) * 4, 0);
-        uint32_t* bins = histogram.bins.data();
+        uint64_t* bins = histogram.bins.data();
         for (int y = 0; y < height; ++y) {
             const uint8_t* p = bgr + static_cast<size_t>(y) * static_cast<size_t>(stride);
             for (int x = 0; x < width; ++x, p += 3) {
                 const uint32_t bin = static_cast<uint32_t>(p[2] >> 2) << 12 | (p[1] >> 2) << 6 | p[0] >> 2;
-                uint32_t* b = bins + bin * 4;
+                uint64_t* b = bins + bin * 4;
                 if (b[0]++ == 0) histogram.touched.push_back(bin);
                 b[1] += p[2];
                 b[2] += p[1];
@@ -215,8 +215,8 @@ void quantisePalette(ColourHistogram& histogram, const uint8_t* bgr, int stride,
         }
         list.reserve(histogram.touched.size());
         for (uint32_t bin : histogram.touched) {
-            uint32_t* b = bins + bin * 4;
-            const double n = b[0];
+            uint64_t* b = bins + bin * 4;
+            const double n = static_cast<double>(b[0]);
             list.push_back({b[1] / n, b[2] / n, b[3] / n, b[0]});
             b[0] = b[1] = b[2] = b[3] = 0;
         }

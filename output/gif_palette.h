@@ -16,10 +16,12 @@ struct GifPalette {
 // (at most 256); false, with `out` unspecified, when there are more.
 bool exactPalette(const uint8_t* bgr, int stride, int width, int height, int limit, GifPalette& out);
 
-// The histogram the quantiser works on, kept between calls so that its 4 MB are
+// The histogram the quantiser works on, kept between calls so that its 8 MB are
 // allocated once and cleared only where they were touched.
 struct ColourHistogram {
-    std::vector<uint32_t> bins;     // count and the three channel sums per 6-bit colour
+    // Count and the three channel sums per 6-bit colour: 64 bits, since 32 would wrap past
+    // 16.8 million pixels of one colour (a white page on an 8K desktop).
+    std::vector<uint64_t> bins;
     std::vector<uint32_t> touched;  // bins with a count, in the order met
 };
 

@@ -2,6 +2,7 @@
 // frame as a viewer composes it, its delay, and the loop extension.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <string>
@@ -55,13 +56,15 @@ Decoded decodeGif(const std::vector<uint8_t>& f) {
             at += f[at] + 1;
         }
         ++at;
-        // LZW: each entry is its prefix's entry plus one index.
+        // LZW: each entry is its prefix's entry plus one index. The codes end with the end
+        // code, whole at the width the table has reached, and nothing but zero bits follows it.
         std::vector<std::vector<uint8_t>> dict;
         std::vector<uint8_t> indices, previous;
         const int clear = 1 << minCode;
         int width = minCode + 1;
         size_t bit = 0;
-        while (bit + width <= data.size() * 8) {
+        bool ended = false;
+        while (!ended && bit + width <= data.size() * 8) {
             int code = 0;
             for (int i = 0; i < width; ++i, ++bit) code |= ((data[bit / 8] >> (bit % 8)) & 1) << i;
             if (code == clear) {
@@ -71,7 +74,8 @@ Decoded decodeGif(const std::vector<uint8_t>& f) {
                 previous.clear();
                 continue;
             }
-            if (code == clear + 1) break;
+            ended = code == clear + 1;
+            if (ended) break;
             std::vector<uint8_t> entry;
             if (code < static_cast<int>(dict.size())) {
                 entry = dict[code];
@@ -87,6 +91,11 @@ Decoded decodeGif(const std::vector<uint8_t>& f) {
             }
             indices.insert(indices.end(), entry.begin(), entry.end());
             previous = entry;
+        }
+        EXPECT_TRUE(ended) << "no whole end code in the frame before byte " << at;
+        if (ended) {
+            EXPECT_EQ((bit + 7) / 8, data.size()) << "data after the end code";
+            EXPECT_EQ(data.back() >> (bit % 8 == 0 ? 8 : bit % 8), 0) << "bits after the end code";
         }
         EXPECT_EQ(indices.size(), static_cast<size_t>(rw) * rh);
         indices.resize(static_cast<size_t>(rw) * rh);
@@ -228,6 +237,50 @@ TEST(GifEncoder, SmoothColourIsMixedWithoutBands) {
         error += std::abs(difference) / 64;
     }
     EXPECT_LT(error / (w / 8 * h / 8 * 3), 0.8) << "banded: the error is not carried on";  // 1.29 when it is not
+}
+
+TEST(GifEncoder, SmallRandomFramesEndTheirCodesWhereAReaderExpects) {
+    // A few pixels end the codes wherever the table happens to be, also right where a
+    // reader widens its codes; at most 256 colours, so each frame comes back exactly.
+    uint32_t noise = 2024;
+    auto next = [&noise](int n) { return static_cast<int>(((noise = noise * 1664525u + 1013904223u) >> 8) % n); };
+    GifEncoder gif;
+    for (int run = 0; run < 300 && !HasFailure(); ++run) {
+        // Mostly small sizes and few colours, where the codes are few and near a widening.
+        const int w = 1 + next(1 + next(40)), h = 1 + next(1 + next(40)), colours = 1 + next(1 << next(9));
+        SCOPED_TRACE(testing::Message() << w << " x " << h << ", " << colours << " colours");
+        std::vector<uint8_t> palette(static_cast<size_t>(colours) * 3);
+        for (uint8_t& c : palette) c = static_cast<uint8_t>(next(256));
+        // The second frame changes about half the pixels: a smaller rectangle, transparency.
+        std::vector<std::vector<uint8_t>> frames(2, std::vector<uint8_t>(static_cast<size_t>(w) * h * 3));
+        for (size_t i = 0; i < frames[0].size(); i += 3) {
+            const int a = next(colours), b = next(2) ? a : next(colours);
+            std::copy_n(&palette[a * 3], 3, &frames[0][i]);
+            std::copy_n(&palette[b * 3], 3, &frames[1][i]);
+        }
+        gifBegin(gif, w, h);
+        for (const std::vector<uint8_t>& frame : frames) gifAddFrame(gif, frame.data(), w * 3, 1000);
+        const Decoded d = decodeGif(gifFinish(gif));
+        ASSERT_FALSE(d.frames.empty());
+        EXPECT_TRUE(d.frames.front() == frames[0] && d.frames.back() == frames[1]);
+    }
+}
+
+TEST(GifPalette, AVastAreaOfOneColourKeepsItsColour) {
+    // 17 million white pixels beside 8,192 other colours (a white page beside a photograph
+    // on a very large desktop): the white bin's sums pass 32 bits. Every row is the same
+    // one (stride 0), so the region takes one row of memory.
+    const int width = 65536, height = 300, others = 8192;
+    std::vector<uint8_t> row(static_cast<size_t>(width) * 3, 255);
+    for (int i = 0; i < others; ++i) {
+        row[i * 3] = static_cast<uint8_t>(i), row[i * 3 + 1] = static_cast<uint8_t>(i >> 8), row[i * 3 + 2] = 128;
+    }
+    ColourHistogram histogram;
+    GifPalette palette;
+    quantisePalette(histogram, row.data(), 0, width, height, 255, palette);
+    const uint8_t* white = palette.rgb + nearestIndexPlain(palette, 255, 255, 255) * 3;
+    EXPECT_EQ(white[0] + white[1] * 256 + white[2] * 65536, 0xffffff)
+        << "white shown as " << +white[0] << " " << +white[1] << " " << +white[2];
 }
 
 TEST(GifPalette, FastNearestAgreesWithTryingEveryEntry) {
