@@ -217,6 +217,24 @@ avis=("$disk"/avi/savi*.avi)
 frames=$(ffprobe -v error -count_frames -show_entries stream=nb_read_frames -of csv=p=0 "${avis[0]}")
 [ "$frames" = 40 ] || fail "after the retry the AVI holds $frames of 40 frames (asked: $asked)"
 pass "the disk filled during a recording ($asked); room made, the retry wrote all 40 frames"
+
+# Asked again, the user names a file on another disk: the recording is written whole there,
+# and nothing of it stays on the full one.
+rm -f "$disk"/avi/*
+press scene Prior
+wait_for 20 "the recording to start" caption_matches '\( [0-9]+ / 40 \)'
+head -c $(($(df -B1 --output=avail "$disk" | tail -n1) - 4096)) /dev/zero > "$disk/filler" 2>/dev/null || true
+wait_for 90 "the question about the frames the disk could not take" question_up
+PROCPROBE_BUTTON=1102 answer_message_boxes >/dev/null  # 別の場所に保存...
+wait_for 20 "the AVI save dialog" window_present 'AVIファイルを保存'
+again winprobe text 'AVIファイルを保存' 1148 "$(winpath "$E2E_DIR/elsewhere.avi")"
+again winprobe click 'AVIファイルを保存' 1
+capture_ends
+frames=$(ffprobe -v error -count_frames -show_entries stream=nb_read_frames -of csv=p=0 "$E2E_DIR/elsewhere.avi" || true)
+[ "$frames" = 40 ] || fail "the AVI saved elsewhere holds '$frames' of 40 frames"
+[ -z "$(ls -A "$disk/avi")" ] || fail "the full disk kept $(ls "$disk/avi") beside the whole AVI elsewhere"
+rm -f "$disk/filler"
+pass "saved elsewhere, the recording is whole there with all 40 frames and nothing is left on the full disk"
 stop_kestrin
 [ "$KESTRIN_EXIT" -eq 0 ] || fail "exit code $KESTRIN_EXIT"
 
