@@ -191,6 +191,9 @@ for small in avi store; do
   pass "a recording too long for the $small disk was told $told frames and holds $told"
 done
 
+# Another program takes all but 4 KB of the disk.
+fill_disk() { head -c $(($(df -B1 --output=avail "$disk" | tail -n1) - 4096)) /dev/zero > "$disk/filler" 2>/dev/null || true; }
+
 # An AVI-only recording whose disk another program fills while it records: the samples are
 # still held, so the user is asked; room made before the answer, the retry writes the AVI
 # whole with every frame.
@@ -204,7 +207,7 @@ e2e_set_ini AVI_FPS 8; e2e_set_ini AVI_TIME 5
 start_kestrin
 press scene Prior
 wait_for 20 "the recording to start" caption_matches '\( [0-9]+ / 40 \)'
-head -c $(($(df -B1 --output=avail "$disk" | tail -n1) - 4096)) /dev/zero > "$disk/filler" 2>/dev/null || true
+fill_disk
 question_up() { window_list | cut -f3 | grep -qx 'ビデオファイル作成エラー'; }
 wait_for 90 "the question about the frames the disk could not take" question_up
 rm -f "$disk/filler"
@@ -223,7 +226,7 @@ pass "the disk filled during a recording ($asked); room made, the retry wrote al
 rm -f "$disk"/avi/*
 press scene Prior
 wait_for 20 "the recording to start" caption_matches '\( [0-9]+ / 40 \)'
-head -c $(($(df -B1 --output=avail "$disk" | tail -n1) - 4096)) /dev/zero > "$disk/filler" 2>/dev/null || true
+fill_disk
 wait_for 90 "the question about the frames the disk could not take" question_up
 PROCPROBE_BUTTON=1102 answer_message_boxes >/dev/null  # 別の場所に保存...
 wait_for 20 "the AVI save dialog" window_present 'AVIファイルを保存'
@@ -247,7 +250,7 @@ e2e_set_ini AVI_FPS 20; e2e_set_ini AVI_TIME 5; e2e_set_ini REC_GIF 1
 start_kestrin
 press scene Prior
 wait_for 20 "the GIF recording to start" caption_matches '\( [0-9]+ / 100 \)'
-head -c $(($(df -B1 --output=avail "$disk" | tail -n1) - 4096)) /dev/zero > "$disk/filler" 2>/dev/null || true
+fill_disk
 PROCPROBE_BUTTON=3 capture_ends
 gif="$disk/avi/sgif0000.gif"
 told=$(grep -o '100 フレームのうち [0-9]* フレーム' "$E2E_DIR/messages.txt" | sed 's/.*のうち //' | grep -o '[0-9]*' | head -n1)
