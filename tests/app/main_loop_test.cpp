@@ -148,18 +148,11 @@ void captureWholeScreen() {
     EXPECT_TRUE(retroRunning());
 }
 
-// A sample of the ring, timed now.
-void ringSampleNow() {
-    intervalTimer.now();
-    retroTakeSample(intervalTimer.nowTicks);
-    ASSERT_GT(ringSampleCount(), 0);
-}
-
 // A monitor plugged in left of the primary one: the program takes the new virtual screen
 // between captures, its slots and display surface grow to hold it, the result on display
 // stays as it was, and the next capture covers every monitor. Unplugged again, captures
 // follow the smaller screen while nothing shrinks under the result. The ring of the last
-// seconds starts afresh in every layout, and with a new rate.
+// seconds follows every layout, a new rate, and keeps nothing older than RETRO_TIME.
 TEST_F(Lifecycle, AMonitorAddedAndRemovedBetweenCaptures) {
     writeFile("[OPTION]\r\nSS_ACTIVE=0\r\nS_FPS=10\r\nS_TIME=0.1\r\nAUTO_SAVE=0\r\nRETRO=1\r\n");
     ASSERT_TRUE(startUp(GetModuleHandleW(nullptr)));
@@ -191,21 +184,25 @@ TEST_F(Lifecycle, AMonitorAddedAndRemovedBetweenCaptures) {
     EXPECT_EQ(CaptureRect.right, both.right);
     EXPECT_EQ(ResultRect.right, width + 1024) << "the result covers both monitors";
 
-    ringSampleNow();
     followScreenLayout(primary);
     EXPECT_EQ(usableSlot(captureSlot)->width, width + 1024) << "slots never shrink under a result";
-    EXPECT_EQ(ringSampleCount(), 0) << "the ring's samples of the old layout are gone";
-    EXPECT_EQ(ringWidth(), width);
+    EXPECT_EQ(ringWidth(), width) << "the ring follows a layout the surface need not grow for";
     captureWholeScreen();
     EXPECT_EQ(CaptureRect.left, primary.left);
     EXPECT_EQ(ResultRect.right, width);
 
-    // Applied in the options: the main loop's one step before the close restarts the ring.
-    ringSampleNow();
-    settings.RETRO_FPS = 20;
-    PostMessageW(mainWindow, WM_CLOSE, 0, 0);
-    runMainLoop();
-    EXPECT_EQ(ringSampleCount(), 0) << "the ring's samples at the old rate are gone";
+    // The main loop's one step before the close: a rate applied in the options restarts
+    // the ring; after sampling was held (a dialog), older samples are dropped.
+    intervalTimer.now();
+    for (const long long ticks : {intervalTimer.nowTicks, intervalTimer.nowTicks - 10000LL * settings.RETRO_TIME - 1}) {
+        retroTakeSample(ticks);
+        ASSERT_EQ(ringSampleCount(), 1);
+        settings.RETRO_FPS = 20;
+        app.appRunning = 1;
+        PostMessageW(mainWindow, WM_CLOSE, 0, 0);
+        runMainLoop();
+        EXPECT_EQ(ringSampleCount(), 0) << "sample at " << ticks;
+    }
     EXPECT_EQ(shutDown(), 0);
 }
 
