@@ -261,18 +261,32 @@ void compositeSamples(int n, const CompositeExtent& extent, CompositeMode mode) 
     free(weights);
 }
 
+// The AVI frame at `rate` a second that a sample `ticks` after the first falls on, rounded.
+int ringFrameAt(long long ticks, int rate) { return ticks <= 0 ? 0 : static_cast<int>((ticks * rate + 5000) / 10000); }
+
 // The ring's samples of CaptureRect, oldest first, as the frames of an AVI at RETRO_FPS
 // (with `avi`) and of `gif` (when not null): one frame at a time, each rebuilt from the
-// one before and what changed.
+// one before and what changed. Both keep the samples' own times: the GIF's frames last
+// until the next sample (the newest one interval), and each sample goes to the AVI frame
+// its time falls on, repeated until the next one's, so the video lasts as long as the
+// samples do (of two samples on one frame the later is kept).
 void recordRing(int n, int left, int top, int width, int height, bool avi, GifOutput* gif) {
+    const int rate = settings.RETRO_FPS < 1 ? 1 : settings.RETRO_FPS;
+    const long long first = ringSampleTicks(0);
+    const int frames = ringFrameAt(ringSampleTicks(n - 1) - first, rate) + 1;
     AviWriter* writer = avi ? new (std::nothrow) AviWriter() : nullptr;
     BYTE* frame = static_cast<BYTE*>(malloc(static_cast<size_t>(width) * height * 3));
     if ((writer || !avi) && frame) {
-        openNumberedAvi(writer, settings.RETRO_FPS, n, width, height);
+        openNumberedAvi(writer, rate, frames, width, height);
         bool more = ringWalkBegin(left, top, width, height, frame);
+        int position = 0;  // the AVI's next frame
         for (int i = 0; i < n && more; ++i) {
-            writeCaptureFrame(writer, i, frame, width * 3, width, height);
-            addGifSample(gif, frame, width * 3, gifSampleTicks(i, settings.RETRO_FPS));
+            const long long ticks = ringSampleTicks(i);
+            const bool newest = i == n - 1;
+            const long long next = newest ? ticks + 10000 / rate : ringSampleTicks(i + 1);
+            const int until = newest ? frames : ringFrameAt(next - first, rate);
+            for (; position < until; ++position) writeCaptureFrame(writer, position, frame, width * 3, width, height);
+            addGifSample(gif, frame, width * 3, next > ticks ? static_cast<int>(next - ticks) : 0);
             keepAnswering();
             more = ringWalkNext(frame);
         }

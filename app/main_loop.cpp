@@ -146,11 +146,9 @@ void releaseCom() {
     comInitialised = false;
 }
 
-}  // namespace
-
-void followScreenLayout(const RECT& screen) {
-    app.screenChanged = 0;
-    VirtualScreenRect = screen;
+// The display surface and the slots grown to hold the virtual screen `screen`, where
+// they are smaller; where they cannot grow, VirtualScreenRect is cut to what they hold.
+void growSurfaceFor(const RECT& screen) {
     const SIZE needed = {virtualScreenWidth() > surfaceSize.cx ? virtualScreenWidth() : surfaceSize.cx,
                          virtualScreenHeight() > surfaceSize.cy ? virtualScreenHeight() : surfaceSize.cy};
     if (needed.cx == surfaceSize.cx && needed.cy == surfaceSize.cy) return;
@@ -180,9 +178,19 @@ void followScreenLayout(const RECT& screen) {
         VirtualScreenRect = clipToScreen(VirtualScreenRect, screen);
     }
     app.captureBusy = 0;
+    if (mainWindow) InvalidateRect(mainWindow, nullptr, FALSE);
+}
+
+}  // namespace
+
+void followScreenLayout(const RECT& screen) {
+    app.screenChanged = 0;
+    VirtualScreenRect = screen;
+    growSurfaceFor(screen);
+    // Whatever moved (the origin, the size, the monitors within it), the ring's samples
+    // were taken in the old layout: it starts afresh in the new one.
     retroFollowSettings(true);
     setReadyCaption();
-    if (mainWindow) InvalidateRect(mainWindow, nullptr, FALSE);
 }
 
 bool startUp(HINSTANCE instance) {
@@ -226,11 +234,13 @@ void runMainLoop() {
             // A new monitor layout is taken between captures only: a capture keeps the
             // rectangle and the slots it began with.
             if (app.screenChanged && !app.captureBusy) followScreenLayout(currentVirtualScreen());
-            // The ring follows RETRO as Apply leaves it.
-            if (!app.captureBusy && (settings.RETRO != 0) != retroRunning()) {
+            // The ring follows RETRO, RETRO_FPS and RETRO_TIME as Apply leaves them, and
+            // keeps for its key only what the last RETRO_TIME seconds took.
+            if (!app.captureBusy && !retroInStep()) {
                 retroFollowSettings(false);
                 setReadyCaption();
             }
+            if (!app.captureBusy) retroDropStale(intervalTimer.markTicks);
             const StepOutcome step = captureStep();
             if (step.samplingOver) finishSampling(step.samplesTaken);
             if (step.retroAsked) compositeRetro();

@@ -235,6 +235,9 @@ StepOutcome captureStep() {
 
     const int k = app.sampleCounter;
     if (k == 1) keptSamples = KeptSamples();  // the store is about to be written over
+    // The ring is no use until the capture ends, when it starts afresh: its memory goes
+    // back before the store is sized.
+    if (k == 1) retroStop();
     if (k == 1 && !beginSampling(sampleTotal)) {
         app.sampleCounter = 0;
         endCapture();

@@ -8,6 +8,7 @@
 // shape exists but cannot be drawn (another program's under Wine), the standard arrow.
 void drawPointer(HDC sample, const RECT& rect);
 
-// What is known of shapes is kept by handle; Windows gives a destroyed shape's handle to
-// a new one in time, so a capture forgets it all at its start.
+// What is known of shapes is kept by handle for a second at most; Windows gives a
+// destroyed shape's handle to a new one in time, so a capture and the ring also forget it
+// all at their start.
 void forgetPointerShapes();

@@ -14,6 +14,8 @@
 namespace {
 
 bool running = false;
+int ringRate = 0;        // the RETRO_FPS the running ring samples at
+int captionSeconds = 0;  // the RETRO_TIME the caption names
 long long nextSampleTicks = 0;
 bool toldShortened = false;  // the user learns once that the ring cannot keep what was asked
 
@@ -39,10 +41,13 @@ void retroFollowSettings(bool restart) {
         retroStop();
         return;
     }
-    if (running && !restart && ringWidth() == w && ringHeight() == h) return;
+    if (running && !restart && ringWidth() == w && ringHeight() == h && ringRate == settings.RETRO_FPS) return;
     ringStop();
     running = ringStart(w, h);
+    ringRate = settings.RETRO_FPS;
     nextSampleTicks = 0;
+    // The ring draws the pointer for hours: what is known of shapes starts afresh with it.
+    forgetPointerShapes();
     if (!running && !toldShortened) {
         toldShortened = true;
         showMessage(mainWindow, kRetroShortMessage, kErrorTitle);
@@ -52,6 +57,11 @@ void retroFollowSettings(bool restart) {
 void retroStop() {
     ringStop();
     running = false;
+}
+
+bool retroInStep() {
+    if ((settings.RETRO != 0) != running) return false;
+    return !running || (ringRate == settings.RETRO_FPS && captionSeconds == settings.RETRO_TIME);
 }
 
 bool retroRunning() { return running; }
@@ -75,7 +85,7 @@ void retroTakeSample(long long nowTicks) {
         if (settings.CURSOR_CAPTURE) drawPointer(workDC, VirtualScreenRect);
     }
     GdiFlush();
-    if (!ringPush(slot->bits, slot->stride)) {
+    if (!ringPush(slot->bits, slot->stride, nowTicks)) {
         restartShort();
         return;
     }
@@ -83,8 +93,13 @@ void retroTakeSample(long long nowTicks) {
     ringTrim(wanted > INT_MAX ? INT_MAX : static_cast<int>(wanted), retroCapBytes());
 }
 
+void retroDropStale(long long nowTicks) {
+    if (running) ringDropBefore(nowTicks - static_cast<long long>(settings.RETRO_TIME) * 10000);
+}
+
 void setReadyCaption() {
     if (running) {
+        captionSeconds = settings.RETRO_TIME;
         setCaption(kCaptionRetro, settings.RETRO_TIME);
     } else {
         setCaption(kCaptionReady);

@@ -16,6 +16,12 @@ struct RingChange {
     int tileCount;
 };
 
+// An older sample: its change (null where nothing changed) and its time.
+struct RingOlder {
+    RingChange* change;
+    long long ticks;
+};
+
 // A tile of a change: its number (row-major over the ring's tiles) and where its pixels
 // start, counted from the end of the change's tile list.
 struct RingChangeTile {
@@ -41,8 +47,9 @@ struct RetroRing {
     int tilesDown = 0;
     uint8_t* newest = nullptr;        // the newest sample, rows of 3 x width bytes
     bool hasNewest = false;           // false until the first push after a start
+    long long newestTicks = 0;        // the newest sample's time
     uint8_t* changedTiles = nullptr;  // a push's scratch: one flag per tile
-    RingChange** changes = nullptr;   // the older samples' changes, oldest first; null where nothing changed
+    RingOlder* changes = nullptr;     // the older samples, oldest first
     int changeCount = 0;
     int changeCapacity = 0;
     long long changeBytes = 0;        // the changes' blocks together
@@ -77,20 +84,21 @@ void endWalk() {
 
 void dropOldest(int count) {
     for (int k = 0; k < count; ++k) {
-        if (ring.changes[k]) ring.changeBytes -= static_cast<long long>(ring.changes[k]->bytes);
-        free(ring.changes[k]);
+        RingChange* change = ring.changes[k].change;
+        if (change) ring.changeBytes -= static_cast<long long>(change->bytes);
+        free(change);
     }
     ring.changeCount -= count;
-    memmove(ring.changes, ring.changes + count, sizeof(RingChange*) * static_cast<size_t>(ring.changeCount));
+    memmove(ring.changes, ring.changes + count, sizeof(RingOlder) * static_cast<size_t>(ring.changeCount));
 }
 
 // Room in the list of changes for one more; a list that cannot grow drops its oldest.
 bool makeRoomForChange() {
     if (ring.changeCount < ring.changeCapacity) return true;
     const int capacity = std::max(64, ring.changeCapacity * 2);
-    void* grown = realloc(ring.changes, sizeof(RingChange*) * static_cast<size_t>(capacity));
+    void* grown = realloc(ring.changes, sizeof(RingOlder) * static_cast<size_t>(capacity));
     if (grown) {
-        ring.changes = static_cast<RingChange**>(grown);
+        ring.changes = static_cast<RingOlder*>(grown);
         ring.changeCapacity = capacity;
         return true;
     }
@@ -277,12 +285,13 @@ void ringStop() {
     ring = RetroRing();
 }
 
-bool ringPush(const uint8_t* image, int stride) {
+bool ringPush(const uint8_t* image, int stride, long long ticks) {
     if (!ring.newest || !image || stride < ring.width * 3) return false;
     endWalk();
     if (!ring.hasNewest) {
         copyRows(image, stride, ring.newest, static_cast<int>(rowBytes()), static_cast<int>(rowBytes()), ring.height);
         ring.hasNewest = true;
+        ring.newestTicks = ticks;
         return true;
     }
     if (!makeRoomForChange()) return false;
@@ -295,16 +304,22 @@ bool ringPush(const uint8_t* image, int stride) {
         moveChangedTiles(change, image, stride);
         ring.changeBytes += static_cast<long long>(change->bytes);
     }
-    ring.changes[ring.changeCount++] = change;
+    ring.changes[ring.changeCount++] = {change, ring.newestTicks};
+    ring.newestTicks = ticks;
     return true;
 }
 
 int ringSampleCount() { return ring.hasNewest ? ring.changeCount + 1 : 0; }
 
+long long ringSampleTicks(int k) {
+    if (k < 0 || k >= ringSampleCount()) return 0;
+    return k == ring.changeCount ? ring.newestTicks : ring.changes[k].ticks;
+}
+
 long long ringBytes() {
     if (!ring.newest) return 0;
     return static_cast<long long>(rowBytes()) * ring.height + static_cast<long long>(ring.tilesAcross) * ring.tilesDown +
-           static_cast<long long>(sizeof(RingChange*)) * ring.changeCapacity + ring.changeBytes;
+           static_cast<long long>(sizeof(RingOlder)) * ring.changeCapacity + ring.changeBytes;
 }
 
 void ringTrim(int maxSamples, long long maxBytes) {
@@ -312,6 +327,16 @@ void ringTrim(int maxSamples, long long maxBytes) {
     const int over = ringSampleCount() - std::max(maxSamples, 1);
     if (over > 0) dropOldest(over);
     while (ring.changeCount > 0 && ringBytes() > maxBytes) dropOldest(1);
+}
+
+void ringDropBefore(long long ticks) {
+    endWalk();
+    if (!ring.hasNewest) return;
+    int old = 0;
+    while (old < ring.changeCount && ring.changes[old].ticks < ticks) ++old;
+    if (old > 0) dropOldest(old);
+    // The older samples all went before it; the next push starts from a whole sample.
+    if (ring.newestTicks < ticks) ring.hasNewest = false;
 }
 
 int ringWidth() { return ring.width; }
@@ -326,7 +351,7 @@ bool ringRebuild(int left, int top, int cols, int rows, uint8_t* out) {
     copyNewestRect(r, frame);
     for (int k = ring.changeCount - 1; k >= 0; --k) {
         frame -= frameBytes;
-        olderFrame(ring.changes[k], r, frame + frameBytes, frame);
+        olderFrame(ring.changes[k].change, r, frame + frameBytes, frame);
     }
     return true;
 }
@@ -341,7 +366,7 @@ bool ringWalkBegin(int left, int top, int cols, int rows, uint8_t* frame) {
     size_t tileTotal = 0;
     for (int k = 0; k < steps; ++k) {
         ring.walkFirst[k] = tileTotal;
-        visitTilesIn(ring.changes[k], r, [&](const RingChangeTile&, const uint8_t*) { ++tileTotal; });
+        visitTilesIn(ring.changes[k].change, r, [&](const RingChangeTile&, const uint8_t*) { ++tileTotal; });
     }
     ring.walkFirst[steps] = tileTotal;
     // Per tile of the rectangle, the nearest newer sample's pixels of it seen so far (null: the newest).
@@ -360,7 +385,7 @@ bool ringWalkBegin(int left, int top, int cols, int rows, uint8_t* frame) {
     copyNewestRect(r, frame);
     for (int k = steps - 1; k >= 0; --k) {
         size_t n = ring.walkFirst[k];
-        visitTilesIn(ring.changes[k], r, [&](const RingChangeTile& tile, const uint8_t* pixels) {
+        visitTilesIn(ring.changes[k].change, r, [&](const RingChangeTile& tile, const uint8_t* pixels) {
             const int column = tileLeft(tile.index) / kRingTile - firstColumn;
             const int row = tileTop(tile.index) / kRingTile - firstRow;
             const uint8_t*& seen = newer[row * across + column];

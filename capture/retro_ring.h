@@ -8,8 +8,10 @@
 // tiles' numbers in row-major order with where their pixels start, then the pixels); a
 // change with no tile is no block. Sample k is rebuilt from the newest by laying the
 // changes of the newest-but-one down to k over it; dropping the oldest sample is freeing
-// its change. A reader may assume every rebuilt sample is byte for byte what was pushed,
-// and that nothing it is handed survives the next push, trim or stop.
+// its change. Every sample keeps the time it was pushed with (the caller's clock, never
+// going back), one number beside its change. A reader may assume every rebuilt sample is
+// byte for byte what was pushed, that the times never fall from the oldest to the newest, and
+// that nothing it is handed survives the next push, trim, drop or stop.
 #include <cstdint>
 
 const int kRingTile = 32;
@@ -20,20 +22,25 @@ bool ringStart(int width, int height);
 // Frees everything; the ring holds nothing until the next start.
 void ringStop();
 
-// Adds the newest sample (rows `stride` bytes apart, the padding ignored). When a
-// change's memory is refused it drops the oldest samples until it has it; false when even
-// then it cannot be had (the ring then holds only the sample pushed before) or the ring is
-// not started: the caller starts it again.
-bool ringPush(const uint8_t* image, int stride);
+// Adds the newest sample (rows `stride` bytes apart, the padding ignored), taken at
+// `ticks` (no earlier than the sample before). When a change's memory is refused it drops
+// the oldest samples until it has it; false when even then it cannot be had (the ring then
+// holds only the sample pushed before) or the ring is not started: the caller starts it again.
+bool ringPush(const uint8_t* image, int stride, long long ticks);
 
 // Samples held, the newest included.
 int ringSampleCount();
+// The time sample k (0 the oldest) was pushed with; 0 for a sample the ring does not hold.
+long long ringSampleTicks(int k);
 // All the memory the ring holds: the newest image, the changes with their headers and the
-// ring's own bookkeeping.
+// ring's own bookkeeping (the samples' times among it).
 long long ringBytes();
 // Drops the oldest samples until at most maxSamples are held and ringBytes() is at most
 // maxBytes; the newest is always kept.
 void ringTrim(int maxSamples, long long maxBytes);
+// Drops every sample pushed before `ticks`, the newest too when it is that old: the ring
+// then holds nothing until the next push, which it keeps whole.
+void ringDropBefore(long long ticks);
 
 int ringWidth();
 int ringHeight();
@@ -48,6 +55,6 @@ bool ringRebuild(int left, int top, int cols, int rows, uint8_t* out);
 // bytes): begin puts the oldest there, each next turns it into the next newer sample,
 // false after the newest. A step costs the tiles that changed. Begin is false for a
 // rectangle not inside the ring, an empty ring, or when the walk's list of tiles (a few
-// bytes per changed tile in the rectangle) cannot be had; a push, trim or stop ends a walk.
+// bytes per changed tile in the rectangle) cannot be had; a push, trim, drop or stop ends a walk.
 bool ringWalkBegin(int left, int top, int cols, int rows, uint8_t* frame);
 bool ringWalkNext(uint8_t* frame);

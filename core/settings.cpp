@@ -210,7 +210,7 @@ void clampLoadedSettings(Settings& s) {
     // A negative emphasis makes a weight's divisor zero or negative.
     s.EMPHASIS_LEVEL = within(s.EMPHASIS_LEVEL, 0, kMaxEmphasisLevel);
     s.RETRO_TIME = within(s.RETRO_TIME, 1, kMaxRetroSeconds);
-    s.RETRO_FPS = within(s.RETRO_FPS, 1, kMaxSampleRate);
+    s.RETRO_FPS = within(s.RETRO_FPS, 1, kMaxRetroFps);
     s.RETRO_MB = within(s.RETRO_MB, 1, kMaxRetroMegabytes);
 }
 

@@ -82,6 +82,7 @@ const float kMaxShutterSeconds = 86400.0f;   // S_TIME
 const int kMaxAviSeconds = 86400;            // AVI_TIME
 const int kMaxEmphasisLevel = 200;           // EMPHASIS_LEVEL
 const int kMaxRetroSeconds = 60;             // RETRO_TIME
+const int kMaxRetroFps = 60;                 // RETRO_FPS: what the options dialog offers
 const int kMaxRetroMegabytes = 2048;         // RETRO_MB: what a 32-bit process can hope to hold
 
 // Brings hand-edited values that would break the program into range: both rates and

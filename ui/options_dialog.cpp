@@ -27,8 +27,6 @@ const int kTextSize = 1024;
 // One 640 x 480 sample: 3 bytes a pixel as the dialog opens, 4 once an edit changes.
 const double kSampleBytesOpening = 921600.0;
 const double kSampleBytesEdited = 1228800.0;
-// The ring's rates the dialog offers, and Apply keeps; the INI file may hold more.
-const int kMaxRetroFpsOffered = 60;
 const long long kBytesPerMB = 1048576;
 
 struct TextBuffer {
@@ -111,7 +109,7 @@ void showRetroCost(HWND dialog) {
     const RECT screen = currentVirtualScreen();
     const long long capBytes = settings.RETRO_MB * kBytesPerMB;
     const RetroCost cost = retroCost(screen.right - screen.left, screen.bottom - screen.top,
-                                     countFromText(itemText(dialog, IDC_RETRO_FPS).text, kMaxRetroFpsOffered),
+                                     countFromText(itemText(dialog, IDC_RETRO_FPS).text, kMaxRetroFps),
                                      countFromText(itemText(dialog, IDC_RETRO_TIME).text, kMaxRetroSeconds), capBytes);
     char text[128];
     // The most rounded up, since no more is ever taken; a still screen's is only about.
@@ -300,7 +298,7 @@ void onApply(HWND dialog) {
     settings.AVI_TIME = countFromText(itemText(dialog, IDC_AVI_TIME).text, kMaxAviSeconds);
     settings.RETRO = checkState(dialog, IDC_RETRO);
     settings.RETRO_TIME = countFromText(itemText(dialog, IDC_RETRO_TIME).text, kMaxRetroSeconds);
-    settings.RETRO_FPS = countFromText(itemText(dialog, IDC_RETRO_FPS).text, kMaxRetroFpsOffered);
+    settings.RETRO_FPS = countFromText(itemText(dialog, IDC_RETRO_FPS).text, kMaxRetroFps);
     saveSettings();
 
     armHotKeys();  // presses made while the dialog was open start nothing

@@ -13,9 +13,12 @@
 #include <vector>
 
 #include "app/compositing_phase.h"
+#include "app/interval_timer.h"
 #include "core/app_state.h"
 #include "core/settings.h"
 #include "capture/capture.h"
+#include "capture/retro_capture.h"
+#include "capture/retro_ring.h"
 #include "capture/slot_pool.h"
 #include "hook/hook_api.h"
 #include "resources/resource.h"
@@ -131,22 +134,27 @@ TEST_F(Lifecycle, AQuitUnderTheOptionsDialogEndsTheRunWithItsCode) {
     EXPECT_FALSE(storeFileExists());
 }
 
-// One screenshot of the whole virtual screen, step by step as the main loop runs it.
+// One screenshot of the whole virtual screen, step by step as the main loop runs it; the
+// ring of the last seconds gives its memory back from the first sample and starts again
+// after the capture.
 void captureWholeScreen() {
     hookSetShotPressed(1);
     for (int i = 0; i < 10; ++i) {
         const StepOutcome outcome = captureStep();
+        EXPECT_EQ(ringBytes(), 0) << "the ring is held during the capture";
         if (outcome.samplingOver) finishSampling(outcome.samplesTaken);
-        if (!app.captureBusy && app.sampleCounter == 0) return;
+        if (!app.captureBusy && app.sampleCounter == 0) break;
     }
+    EXPECT_TRUE(retroRunning());
 }
 
 // A monitor plugged in left of the primary one: the program takes the new virtual screen
 // between captures, its slots and display surface grow to hold it, the result on display
 // stays as it was, and the next capture covers every monitor. Unplugged again, captures
-// follow the smaller screen while nothing shrinks under the result.
+// follow the smaller screen while nothing shrinks under the result. The ring of the last
+// seconds follows every layout, a new rate, and keeps nothing older than RETRO_TIME.
 TEST_F(Lifecycle, AMonitorAddedAndRemovedBetweenCaptures) {
-    writeFile("[OPTION]\r\nSS_ACTIVE=0\r\nS_FPS=10\r\nS_TIME=0.1\r\nAUTO_SAVE=0\r\n");
+    writeFile("[OPTION]\r\nSS_ACTIVE=0\r\nS_FPS=10\r\nS_TIME=0.1\r\nAUTO_SAVE=0\r\nRETRO=1\r\n");
     ASSERT_TRUE(startUp(GetModuleHandleW(nullptr)));
     const RECT primary = VirtualScreenRect;
     const int width = primary.right - primary.left, height = primary.bottom - primary.top;
@@ -178,12 +186,23 @@ TEST_F(Lifecycle, AMonitorAddedAndRemovedBetweenCaptures) {
 
     followScreenLayout(primary);
     EXPECT_EQ(usableSlot(captureSlot)->width, width + 1024) << "slots never shrink under a result";
+    EXPECT_EQ(ringWidth(), width) << "the ring follows a layout the surface need not grow for";
     captureWholeScreen();
     EXPECT_EQ(CaptureRect.left, primary.left);
     EXPECT_EQ(ResultRect.right, width);
 
-    SendMessageW(mainWindow, WM_CLOSE, 0, 0);
-    runMainLoop();
+    // The main loop's one step before the close: a rate applied in the options restarts
+    // the ring; after sampling was held (a dialog), older samples are dropped.
+    intervalTimer.now();
+    for (const long long ticks : {intervalTimer.nowTicks, intervalTimer.nowTicks - 10000LL * settings.RETRO_TIME - 1}) {
+        retroTakeSample(ticks);
+        ASSERT_EQ(ringSampleCount(), 1);
+        settings.RETRO_FPS = 20;
+        app.appRunning = 1;
+        PostMessageW(mainWindow, WM_CLOSE, 0, 0);
+        runMainLoop();
+        EXPECT_EQ(ringSampleCount(), 0) << "sample at " << ticks;
+    }
     EXPECT_EQ(shutDown(), 0);
 }
 

@@ -155,7 +155,7 @@ void benchSize(int width, int height) {
         for (int k = 0; k < kSamples; ++k) {
             paintSample(scene, k, background, texture, width, height, slot.data(), stride);
             const double start = now();
-            const bool pushed = ringPush(slot.data(), stride);
+            const bool pushed = ringPush(slot.data(), stride, k * 1000LL);
             if (k > 0) pushMs.push_back((now() - start) * 1000.0);
             if (!pushed) printf("push %d refused\n", k);
         }

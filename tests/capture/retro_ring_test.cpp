@@ -1,6 +1,6 @@
-// The ring of the last seconds: every sample rebuilt byte for byte as it was pushed, by
-// rectangles and by the walk, through random changes of every size and after trims; and
-// what it costs in memory.
+// The ring of the last seconds: every sample rebuilt byte for byte as it was pushed, with
+// its time, by rectangles and by the walk, through random changes of every size and after
+// trims and drops by age; and what it costs in memory.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -17,7 +17,7 @@ namespace {
 using Image = std::vector<uint8_t>;  // rows of 3 x width bytes, no padding
 
 // Pushes the sample through a padded copy whose padding is noise the ring must ignore.
-bool push(const Image& sample, int width, int height, std::mt19937& random) {
+bool push(const Image& sample, int width, int height, std::mt19937& random, long long ticks = 0) {
     const int stride = stride24(width) + 4;
     Image padded(static_cast<size_t>(stride) * height);
     for (int y = 0; y < height; ++y) {
@@ -26,7 +26,7 @@ bool push(const Image& sample, int width, int height, std::mt19937& random) {
         }
     }
     copyRows(sample.data(), width * 3, padded.data(), stride, width * 3, height);
-    return ringPush(padded.data(), stride);
+    return ringPush(padded.data(), stride, ticks);
 }
 
 // The next sample: the last with one random rectangle repainted (none, one pixel, one on
@@ -53,11 +53,13 @@ Image changed(Image sample, int width, int height, std::mt19937& random) {
 }
 
 // The held samples, rebuilt in a random rectangle and walked through another, against the
-// last ones pushed.
-void expectHeldAsPushed(const std::vector<Image>& pushed, int width, int height, std::mt19937& random) {
+// last ones pushed, and their times.
+void expectHeldAsPushed(const std::vector<Image>& pushed, const std::vector<long long>& times, int width, int height,
+                        std::mt19937& random) {
     const int held = ringSampleCount();
     ASSERT_GT(held, 0);
     ASSERT_LE(held, static_cast<int>(pushed.size()));
+    for (int k = 0; k < held; ++k) ASSERT_EQ(ringSampleTicks(k), times[times.size() - held + k]) << "sample " << k;
     for (int walk = 0; walk < 2; ++walk) {
         const int left = random() % width, top = random() % height;
         const int cols = 1 + random() % (width - left), rows = 1 + random() % (height - top);
@@ -91,20 +93,32 @@ TEST(RetroRing, EverySampleComesBackAsPushedThroughChangesAndTrims) {
     ASSERT_TRUE(ringStart(width, height));
     EXPECT_FALSE(ringRebuild(0, 0, 1, 1, nullptr)) << "nothing held yet";
     std::vector<Image> pushed;
+    std::vector<long long> times;  // now and then two samples at one time
     Image sample(static_cast<size_t>(width) * height * 3);
     for (uint8_t& byte : sample) byte = static_cast<uint8_t>(random());
     for (int i = 0; i < 120; ++i) {
         if (i > 0) sample = changed(sample, width, height, random);
         pushed.push_back(sample);
-        ASSERT_TRUE(push(sample, width, height, random));
+        times.push_back(i == 0 ? 5 : times.back() + random() % 3 * 500);
+        ASSERT_TRUE(push(sample, width, height, random, times.back()));
         if (i == 60) ringTrim(25, LLONG_MAX);
         if (i == 90) ringTrim(1000, ringBytes() / 2);
-        if (i % 7 == 0 || i == 60 || i == 90) expectHeldAsPushed(pushed, width, height, random);
+        if (i == 100) {
+            ringDropBefore(times[96]);  // what came before goes, what came at the cut stays
+            EXPECT_TRUE(ringSampleTicks(0) >= times[96] && times[times.size() - ringSampleCount() - 1] < times[96]);
+        }
+        if (i % 7 == 0 || i == 60 || i == 90 || i == 100) expectHeldAsPushed(pushed, times, width, height, random);
     }
     EXPECT_FALSE(ringRebuild(1, 0, width, 1, sample.data())) << "a rectangle past the ring";
     ringTrim(0, 0);
     EXPECT_EQ(ringSampleCount(), 1) << "the newest stays";
-    expectHeldAsPushed(pushed, width, height, random);
+    expectHeldAsPushed(pushed, times, width, height, random);
+    ringDropBefore(times.back() + 1);  // the newest too: nothing held, the next push whole
+    EXPECT_EQ(ringSampleCount(), 0);
+    pushed.push_back(changed(sample, width, height, random));
+    times.push_back(times.back() + 1);
+    ASSERT_TRUE(push(pushed.back(), width, height, random, times.back()));
+    expectHeldAsPushed(pushed, times, width, height, random);
     ringStop();
 }
 

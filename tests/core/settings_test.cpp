@@ -348,9 +348,12 @@ std::vector<HostileCase> hostileCases() {
              EXPECT_EQ(s.REDUCE_PER, -2.0f) << "finite values beyond the dialog's range are kept";
          }},
         {"rates and times past any capture",
-         option + "S_FPS=2147483647\r\nS_TIME=3e38\r\nEMPHASIS_LEVEL=2147483647\r\n" + avi +
+         option + "S_FPS=2147483647\r\nS_TIME=3e38\r\nEMPHASIS_LEVEL=2147483647\r\nRETRO_FPS=10000\r\n" + avi +
              "AVI_FPS=2147483647\r\nAVI_TIME=2147483647\r\n",
-         [](const Settings& s) { EXPECT_LE(s.EMPHASIS_LEVEL, 200) << "no more than the dialog offers"; }},
+         [](const Settings& s) {
+             EXPECT_LE(s.EMPHASIS_LEVEL, 200) << "no more than the dialog offers";
+             EXPECT_EQ(s.RETRO_FPS, 60) << "no more than the dialog offers";
+         }},
         {"nan and inf reals", option + "S_TIME=nan\r\nREDUCE_PER=inf\r\n", nullptr},
         {"negative infinity", option + "S_TIME=-inf\r\nREDUCE_PER=-nan\r\n", nullptr},
         {"reals past float range", option + "S_TIME=1e39\r\nREDUCE_PER=-1e300\r\n", nullptr},
