@@ -38,7 +38,7 @@ struct Settings {
     int RETRO_FPS = 10;      // its samples a second
     int RETRO_MB = 512;      // the most memory it takes; past it the oldest samples go first
     int KEY_CODE4 = 145;     // composites the ring at once (ScrollLock); armed only with RETRO
-    int KEY_CODE5 = 0;       // opens the region selection; 0 watches no key (the dialog offers Pause)
+    int KEY_CODE5 = 0;       // opens the region selection; 0 watches no key (the dialog shows なし)
     int SS_REGION = 0;       // 1: the screenshot key takes the last selected region (over SS_ACTIVE)
     int REGION_LEFT = 0;     // the last selected region, in screen coordinates
     int REGION_TOP = 0;

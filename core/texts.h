@@ -111,6 +111,8 @@ inline constexpr char kSaveAviFilterName[] = "AVIファイル（*.avi）";
 inline constexpr char kSaveAviDialogTitle[] = "AVIファイルを保存";
 
 // The options dialog.
+// A key box's row for a key left unset (the region key, until one is chosen).
+inline constexpr char kNoKeyName[] = "なし";
 inline constexpr char kDuplicateKeyMessage[] =
     "スクリーンショットキーと録画開始キーと録画終了キーのどれかで\n同じキーが設定されています。\n"
     "同じキーにならないように設定して下さい。";

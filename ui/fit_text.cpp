@@ -10,6 +10,9 @@
 namespace {
 
 const int kFloorPercent = 60;
+// The room a drop-down list box leaves around the selected item's text, in pixels: the
+// item's frame and the inset the text is drawn at.
+const int kComboItemMargin = 4;
 const UINT_PTR kFittedFontsSubclassId = 0x4B46;
 
 // The narrowed fonts each dialog's texts were given, by base font and width. They live
@@ -121,4 +124,36 @@ int condenseFactor(int needed, int available, int floorPercent) {
 void fitTextsToControls(HWND dialog) {
     FittedFonts* fonts = fontsOf(dialog);
     if (fonts) EnumChildWindows(dialog, fitOne, reinterpret_cast<LPARAM>(fonts));
+}
+
+void widenComboToItems(HWND combo) {
+    COMBOBOXINFO info = {};
+    info.cbSize = sizeof info;
+    HFONT font = reinterpret_cast<HFONT>(SendMessageW(combo, WM_GETFONT, 0, 0));
+    if (!font || !GetComboBoxInfo(combo, &info)) return;
+    int widest = 0;
+    {
+        WindowDc dc(combo);
+        Selected into(dc, font);
+        const LRESULT count = SendMessageW(combo, CB_GETCOUNT, 0, 0);
+        for (LRESULT row = 0; row < count; ++row) {
+            wchar_t text[256] = L"";
+            const LRESULT length = SendMessageW(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(row), 0);
+            if (length <= 0 || length >= 256) continue;
+            SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(text));
+            SIZE extent = {};
+            GetTextExtentPoint32W(dc, text, static_cast<int>(length), &extent);
+            if (extent.cx > widest) widest = extent.cx;
+        }
+    }
+    const int room = info.rcItem.right - info.rcItem.left - kComboItemMargin;
+    if (widest <= room) return;
+    // A drop-down list box's height is the box's and its open list's together (the list
+    // itself shows as many rows as it holds, up to 30, whatever that height says).
+    RECT box;
+    RECT list;
+    GetWindowRect(combo, &box);
+    SendMessageW(combo, CB_GETDROPPEDCONTROLRECT, 0, reinterpret_cast<LPARAM>(&list));
+    SetWindowPos(combo, nullptr, 0, 0, box.right - box.left + widest - room, list.bottom - box.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }

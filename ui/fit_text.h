@@ -11,3 +11,7 @@ int condenseFactor(int needed, int available, int floorPercent);
 // Applies the narrower face to each child of `dialog` whose text does not fit. The
 // fonts it makes belong to the dialog and are deleted when the dialog is destroyed.
 void fitTextsToControls(HWND dialog);
+
+// Widens a drop-down list box, its left edge kept, until its widest item shows whole in
+// the box's own font; a box that holds every item is left as it is.
+void widenComboToItems(HWND combo);

@@ -1,5 +1,7 @@
 #include "ui/key_table.h"
 
+#include "core/texts.h"
+
 const KeyTable keyTable = {
     {"PrintScreen", "ScrollLock", "Pause", "F1", "F2", "F3", "F4", "F5", "F6", "F7",
      "F8", "F9", "F10", "F11", "F12", "ESCAPE", "TAB", "SPACE", "BackSpace", "Insert",
@@ -9,14 +11,41 @@ const KeyTable keyTable = {
      0x2E, 0x24, 0x23, 0x21, 0x22, 0x26, 0x25, 0x28, 0x27},
 };
 
-int keyRowOfCode(int code) {
+namespace {
+
+int tableRowOfCode(int code) {
     for (int row = 0; row < KeyTable::kCount; ++row) {
         if (keyTable.codes[row] == code) return row;
     }
     return -1;
 }
 
-int keyCodeOfRow(int row, int keptCode) {
-    if (row < 0 || row >= KeyTable::kCount) return keptCode;
-    return keyTable.codes[row];
+}  // namespace
+
+KeyChoices keyChoices(bool noKeyOffered, int suggested) {
+    KeyChoices choices = {};
+    if (noKeyOffered) choices.codes[choices.count++] = 0;
+    const bool suggestedKnown = tableRowOfCode(suggested) >= 0;
+    if (suggestedKnown) choices.codes[choices.count++] = suggested;
+    for (int row = 0; row < KeyTable::kCount; ++row) {
+        if (!suggestedKnown || keyTable.codes[row] != suggested) choices.codes[choices.count++] = keyTable.codes[row];
+    }
+    return choices;
+}
+
+const char* keyName(int code) {
+    const int row = tableRowOfCode(code);
+    return row >= 0 ? keyTable.names[row] : code == 0 ? kNoKeyName : "";
+}
+
+int keyRowOfCode(const KeyChoices& choices, int code) {
+    for (int row = 0; row < choices.count; ++row) {
+        if (choices.codes[row] == code) return row;
+    }
+    return -1;
+}
+
+int keyCodeOfRow(const KeyChoices& choices, int row, int keptCode) {
+    if (row < 0 || row >= choices.count) return keptCode;
+    return choices.codes[row];
 }

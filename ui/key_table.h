@@ -1,6 +1,6 @@
 #pragma once
 // The keys that can serve as hot keys: display names (Shift-JIS) and virtual-key
-// codes in the same order. A combo-box row of the options dialog is a row here.
+// codes in the same order. A key box of the options dialog offers them as KeyChoices.
 
 struct KeyTable {
     static constexpr int kCount = 29;
@@ -9,9 +9,21 @@ struct KeyTable {
 };
 extern const KeyTable keyTable;
 
-// The row whose code is `code`, or -1 when the key is not in the table.
-int keyRowOfCode(int code);
+// The codes one key box offers, top to bottom: 0 (no key, shown as kNoKeyName) first
+// where the key may be left unset, then `suggested` (when in the table), then the rest
+// of the table in its order.
+struct KeyChoices {
+    int count;
+    int codes[KeyTable::kCount + 1];
+};
+KeyChoices keyChoices(bool noKeyOffered, int suggested);
 
-// The code of a combo-box row. A row outside the table (no selection) keeps
-// `keptCode`, the key the setting already holds: an untouched empty box changes nothing.
-int keyCodeOfRow(int row, int keptCode);
+// The name a box shows for a code it offers.
+const char* keyName(int code);
+
+// The row whose code is `code`, or -1 when the box does not offer it.
+int keyRowOfCode(const KeyChoices& choices, int code);
+
+// The code of a row. A row outside the box (no selection) keeps `keptCode`, the key
+// the setting already holds: an untouched empty box changes nothing.
+int keyCodeOfRow(const KeyChoices& choices, int row, int keptCode);

@@ -62,29 +62,39 @@ void setMemoryLabel(HWND dialog, int megabytes) {
     SetWindowTextW(GetDlgItem(dialog, IDC_MEMORY_LABEL), wideFromShiftJis(text).c_str());
 }
 
-// In the order of KEY_CODE, KEY_CODE2, KEY_CODE3, KEY_CODE4 and KEY_CODE5.
-const int kKeyCombos[5] = {IDC_SHOT_KEY, IDC_START_KEY, IDC_STOP_KEY, IDC_RETRO_KEY, IDC_REGION_KEY};
-// The region key the dialog offers while none is armed; it is armed only once chosen.
-const int kOfferedRegionKey = VK_PAUSE;
-bool regionKeyChosen = false;
+// The key boxes, in the order of KEY_CODE, KEY_CODE2, KEY_CODE3, KEY_CODE4 and KEY_CODE5.
+// Only the region key may be left unset: its box offers no key first, then Pause.
+struct KeyBox {
+    int id;
+    bool noKeyOffered;
+    int suggested;
+};
+const KeyBox kKeyBoxes[5] = {{IDC_SHOT_KEY, false, 0},
+                             {IDC_START_KEY, false, 0},
+                             {IDC_STOP_KEY, false, 0},
+                             {IDC_RETRO_KEY, false, 0},
+                             {IDC_REGION_KEY, true, VK_PAUSE}};
+KeyChoices choicesOf(const KeyBox& box) { return keyChoices(box.noKeyOffered, box.suggested); }
 // Greyed while the ring's check box is off.
 const int kRetroControls[5] = {IDC_RETRO_TIME, IDC_RETRO_FPS, IDC_RETRO_KEY, IDC_RETRO_COST, IDC_RETRO_CAP};
 // The composite modes' buttons, in the order of COMPOSITE_MODE's values.
 const int kModeButtons[4] = {IDC_MODE_MEAN, IDC_MODE_LIGHTEN, IDC_MODE_DARKEN, IDC_MODE_MEDIAN};
 
-void fillKeyCombos(HWND dialog) {
-    for (int row = 0; row < KeyTable::kCount; ++row) {
-        const std::wstring name = wideFromShiftJis(keyTable.names[row]);
-        for (int combo : kKeyCombos) {
-            SendDlgItemMessageW(dialog, combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
-        }
-    }
+// Each box shows the key its setting holds (nothing for a key it does not offer) and is
+// made wide enough for its longest name.
+void fillKeyBoxes(HWND dialog) {
     const int codes[5] = {settings.KEY_CODE, settings.KEY_CODE2, settings.KEY_CODE3, settings.KEY_CODE4,
-                          settings.KEY_CODE5 ? settings.KEY_CODE5 : kOfferedRegionKey};
-    regionKeyChosen = false;
+                          settings.KEY_CODE5};
     for (int i = 0; i < 5; ++i) {
-        const int row = keyRowOfCode(codes[i]);
-        if (row >= 0) SendDlgItemMessageW(dialog, kKeyCombos[i], CB_SETCURSEL, static_cast<WPARAM>(row), 0);
+        HWND box = GetDlgItem(dialog, kKeyBoxes[i].id);
+        const KeyChoices choices = choicesOf(kKeyBoxes[i]);
+        for (int row = 0; row < choices.count; ++row) {
+            const std::wstring name = wideFromShiftJis(keyName(choices.codes[row]));
+            SendMessageW(box, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
+        }
+        const int row = keyRowOfCode(choices, codes[i]);
+        if (row >= 0) SendMessageW(box, CB_SETCURSEL, static_cast<WPARAM>(row), 0);
+        widenComboToItems(box);
     }
 }
 
@@ -127,7 +137,7 @@ void showRetroCost(HWND dialog) {
 }
 
 BOOL onInitDialog(HWND dialog) {
-    fillKeyCombos(dialog);
+    fillKeyBoxes(dialog);
 
     if (settings.REDUCE_PER < 0.01f) settings.REDUCE_PER = 0.01f;
     if (settings.REDUCE_PER > 5.0f) settings.REDUCE_PER = 5.0f;
@@ -251,12 +261,11 @@ void onApply(HWND dialog) {
     const int keptCodes[5] = {settings.KEY_CODE, settings.KEY_CODE2, settings.KEY_CODE3, settings.KEY_CODE4,
                               settings.KEY_CODE5};
     for (int i = 0; i < 5; ++i) {
-        const LRESULT row = SendDlgItemMessageW(dialog, kKeyCombos[i], CB_GETCURSEL, 0, 0);
-        codes[i] = keyCodeOfRow(static_cast<int>(row), keptCodes[i]);
+        const LRESULT row = SendDlgItemMessageW(dialog, kKeyBoxes[i].id, CB_GETCURSEL, 0, 0);
+        codes[i] = keyCodeOfRow(choicesOf(kKeyBoxes[i]), static_cast<int>(row), keptCodes[i]);
     }
-    if (!settings.KEY_CODE5 && !regionKeyChosen) codes[4] = 0;  // the offered key was left alone
-    // The ring's key is armed only while the ring is on, the region key once chosen: only
-    // then may they clash.
+    // The ring's key is armed only while the ring is on, the region key once one is set:
+    // only then may they clash.
     const bool retro = isChecked(dialog, IDC_RETRO);
     int armed[5] = {codes[0], codes[1], codes[2]};
     int armedCount = 3;
@@ -319,7 +328,6 @@ void onCommand(HWND dialog, int id, int notification, HWND sender) {
         onChange(dialog, sender);
         return;
     }
-    if (id == IDC_REGION_KEY && notification == CBN_SELCHANGE) regionKeyChosen = true;
     switch (id) {
     case IDC_AUTO_SAVE:
         enable(dialog, IDC_AVI_OUT, isChecked(dialog, IDC_AUTO_SAVE));

@@ -1,5 +1,6 @@
 #include "ui/region_overlay.h"
 
+#include <dwmapi.h>
 #include <windowsx.h>
 
 #include <cstdio>
@@ -84,13 +85,20 @@ struct WindowSearch {
     bool any;
 };
 
+// A cloaked window (one on another virtual desktop, a suspended app's frame) counts as
+// visible but is not on the screen. Wine reports none (the call fails, as before Windows 8).
+bool isCloaked(HWND window) {
+    DWORD cloaked = 0;
+    return SUCCEEDED(DwmGetWindowAttribute(window, DWMWA_CLOAKED, &cloaked, sizeof cloaked)) && cloaked != 0;
+}
+
 // Top-level windows come in z-order, the topmost first: the first visible one holding
 // the point is the one the user sees there.
 BOOL CALLBACK findWindowAt(HWND window, LPARAM search) {
     WindowSearch* s = reinterpret_cast<WindowSearch*>(search);
     RECT rect;
     if (window == overlay || !IsWindowVisible(window) || IsIconic(window) || !GetWindowRect(window, &rect)) return TRUE;
-    if (!PtInRect(&rect, s->point)) return TRUE;
+    if (!PtInRect(&rect, s->point) || isCloaked(window)) return TRUE;
     s->found = rect;
     s->any = true;
     return FALSE;

@@ -26,7 +26,28 @@ protected:
         return static_cast<int>(SendDlgItemMessageW(dialog, IDC_DECAY_TRACKBAR, TBM_GETPOS, 0, 0));
     }
     void selectKey(HWND dialog, int combo, int code) {
-        SendDlgItemMessageW(dialog, combo, CB_SETCURSEL, static_cast<WPARAM>(keyRowOfCode(code)), 0);
+        const std::wstring name = wideFromShiftJis(keyName(code));
+        SendDlgItemMessageW(dialog, combo, CB_SELECTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(name.c_str()));
+    }
+    // How far the widest name of a key box falls short of the room its selected text has
+    // (the item's frame less the inset the text is drawn at): negative when one is cut.
+    int spareRoom(HWND box) {
+        COMBOBOXINFO info = {};
+        info.cbSize = sizeof info;
+        EXPECT_TRUE(GetComboBoxInfo(box, &info));
+        HDC dc = GetDC(box);
+        HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(box, WM_GETFONT, 0, 0)));
+        int widest = 0;
+        for (LRESULT row = 0; row < SendMessageW(box, CB_GETCOUNT, 0, 0); ++row) {
+            wchar_t name[64] = L"";
+            const int length = static_cast<int>(SendMessageW(box, CB_GETLBTEXT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(name)));
+            SIZE extent = {};
+            GetTextExtentPoint32W(dc, name, length, &extent);
+            if (extent.cx > widest) widest = extent.cx;
+        }
+        SelectObject(dc, previous);
+        ReleaseDC(box, dc);
+        return info.rcItem.right - info.rcItem.left - 3 - widest;
     }
     std::wstring label(HWND dialog) { return itemTextW(dialog, IDC_MEMORY_LABEL); }
 };
@@ -74,7 +95,26 @@ TEST_F(OptionsDialogTest, OpensWithTheRecordAndOnTop) {
     EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, IDC_CAPTURE_CLIENT)));
 
     EXPECT_EQ(SendDlgItemMessageW(dialog, IDC_RETRO_KEY, CB_GETCURSEL, 0, 0), 1);  // ScrollLock
+    for (int box : {IDC_SHOT_KEY, IDC_START_KEY, IDC_STOP_KEY, IDC_RETRO_KEY, IDC_REGION_KEY}) {
+        EXPECT_GE(spareRoom(GetDlgItem(dialog, box)), 0) << "a name is cut in key box " << box;
+    }
+    // A box too narrow for the font the system gives is widened.
+    HWND region = GetDlgItem(dialog, IDC_REGION_KEY);
+    SetWindowPos(region, nullptr, 0, 0, 40, 200, SWP_NOMOVE | SWP_NOZORDER);
+    ASSERT_LT(spareRoom(region), 0);
+    widenComboToItems(region);
+    EXPECT_GE(spareRoom(region), 0);
     holdForScreenshot(true);
+
+    // No region key is set: its box says so, and Apply keeps it unset; Pause comes next.
+    EXPECT_EQ(itemTextW(dialog, IDC_REGION_KEY), L"なし");
+    click(dialog, IDC_APPLY);
+    EXPECT_EQ(settings.KEY_CODE5, 0);
+    EXPECT_EQ(iniValue("OPTION", "KEY_CODE5"), "0");
+    dialog = open();
+    SendDlgItemMessageW(dialog, IDC_REGION_KEY, CB_SETCURSEL, 1, 0);
+    click(dialog, IDC_APPLY);
+    EXPECT_EQ(settings.KEY_CODE5, VK_PAUSE);
 }
 
 TEST_F(OptionsDialogTest, MemoryLabelCountsThreeBytesOnOpeningAndFourAfterAnEdit) {
