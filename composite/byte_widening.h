@@ -7,14 +7,18 @@
 #include <cstdint>
 #include <cstring>
 
-// Eight bytes widened to 16-bit words. The float kernels take 16 bytes as two such halves,
-// so only one half is live at a time: the 32-bit build's 8 vector registers then hold the
-// four sums, the weight, zero and the half (16 bytes at once spilled a sum every image).
-template <bool complement>
-inline __m128i widenHalf(const uint8_t* bytes) {
-    __m128i b = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(bytes));
-    if (complement) b = _mm_xor_si128(b, _mm_set1_epi8(-1));
-    return _mm_unpacklo_epi8(b, _mm_setzero_si128());
+// The SSE2 float kernels take 16 bytes as four dwords, and from them byte j of every dword
+// as 32-bit integers: lane i of everyFourthByte<j> is byte 4i + j. Their sums are held
+// transposed to match (sum j holds elements j, j + 4, j + 8, j + 12) while the images are
+// added, and turned back before they are stored. Shifts and masks leave the shuffle units
+// to the float work, one load serves 16 bytes, and no zero register is held: in the 32-bit
+// build the four sums, the bytes, the mask and one product then fit the 8 vector registers.
+template <int j, bool complement>
+inline __m128i everyFourthByte(__m128i dwords) {
+    const __m128i low = _mm_set1_epi32(255);
+    const __m128i shifted = j == 0 ? dwords : _mm_srli_epi32(dwords, 8 * j);
+    if (complement) return _mm_andnot_si128(shifted, low);  // 255 - s is the low byte of ~s
+    return j == 3 ? shifted : _mm_and_si128(shifted, low);
 }
 
 // Eight bytes widened to 32-bit integers. The complement is taken after the widening, in

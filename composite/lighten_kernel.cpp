@@ -28,31 +28,39 @@ void foldTail(const uint8_t* const* images, size_t offset, const Real* weights, 
 }
 
 // maxima[e] = max(maxima[e], w_k x s_k) for the elements of one chunk; for darken the
-// bytes are complemented first (255 - s is s with every bit flipped).
+// bytes are complemented first (255 - s is s with every bit flipped). As the mean's float
+// kernel: the weights broadcast once per kWeightBatch images, the maxima held transposed to
+// match the bytes everyFourthByte gives.
+const int kWeightBatch = 16;
+
 template <bool darken>
 void foldSse2(const uint8_t* const* images, size_t offset, const float* weights, int count, int elements,
               float* maxima) {
-    const __m128i zero = _mm_setzero_si128();
-    int e = 0;
-    for (; e + 16 <= elements; e += 16) {
-        __m128 m0 = _mm_loadu_ps(maxima + e), m1 = _mm_loadu_ps(maxima + e + 4);
-        __m128 m2 = _mm_loadu_ps(maxima + e + 8), m3 = _mm_loadu_ps(maxima + e + 12);
-        for (int k = 0; k < count; ++k) {
-            const __m128 w = _mm_set1_ps(weights[k]);
-            const uint8_t* bytes = images[k] + offset + e;
-            const __m128i lo = widenHalf<darken>(bytes);
-            m0 = _mm_max_ps(m0, _mm_mul_ps(w, _mm_cvtepi32_ps(_mm_unpacklo_epi16(lo, zero))));
-            m1 = _mm_max_ps(m1, _mm_mul_ps(w, _mm_cvtepi32_ps(_mm_unpackhi_epi16(lo, zero))));
-            const __m128i hi = widenHalf<darken>(bytes + 8);
-            m2 = _mm_max_ps(m2, _mm_mul_ps(w, _mm_cvtepi32_ps(_mm_unpacklo_epi16(hi, zero))));
-            m3 = _mm_max_ps(m3, _mm_mul_ps(w, _mm_cvtepi32_ps(_mm_unpackhi_epi16(hi, zero))));
+    alignas(16) __m128 w[kWeightBatch];
+    for (int first = 0; first < count; first += kWeightBatch) {
+        const int batch = count - first < kWeightBatch ? count - first : kWeightBatch;
+        const uint8_t* const* batchImages = images + first;
+        for (int k = 0; k < batch; ++k) w[k] = _mm_set1_ps(weights[first + k]);
+        int e = 0;
+        for (; e + 16 <= elements; e += 16) {
+            __m128 m0 = _mm_loadu_ps(maxima + e), m1 = _mm_loadu_ps(maxima + e + 4);
+            __m128 m2 = _mm_loadu_ps(maxima + e + 8), m3 = _mm_loadu_ps(maxima + e + 12);
+            _MM_TRANSPOSE4_PS(m0, m1, m2, m3);  // m_j: elements j, j + 4, j + 8, j + 12
+            for (int k = 0; k < batch; ++k) {
+                const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(batchImages[k] + offset + e));
+                m0 = _mm_max_ps(m0, _mm_mul_ps(w[k], _mm_cvtepi32_ps(everyFourthByte<0, darken>(bytes))));
+                m1 = _mm_max_ps(m1, _mm_mul_ps(w[k], _mm_cvtepi32_ps(everyFourthByte<1, darken>(bytes))));
+                m2 = _mm_max_ps(m2, _mm_mul_ps(w[k], _mm_cvtepi32_ps(everyFourthByte<2, darken>(bytes))));
+                m3 = _mm_max_ps(m3, _mm_mul_ps(w[k], _mm_cvtepi32_ps(everyFourthByte<3, darken>(bytes))));
+            }
+            _MM_TRANSPOSE4_PS(m0, m1, m2, m3);
+            _mm_storeu_ps(maxima + e, m0);
+            _mm_storeu_ps(maxima + e + 4, m1);
+            _mm_storeu_ps(maxima + e + 8, m2);
+            _mm_storeu_ps(maxima + e + 12, m3);
         }
-        _mm_storeu_ps(maxima + e, m0);
-        _mm_storeu_ps(maxima + e + 4, m1);
-        _mm_storeu_ps(maxima + e + 8, m2);
-        _mm_storeu_ps(maxima + e + 12, m3);
+        foldTail(batchImages, offset, weights + first, batch, e, elements, darken, maxima);
     }
-    foldTail(images, offset, weights, count, e, elements, darken, maxima);
 }
 
 template <bool darken>
@@ -213,7 +221,7 @@ void wholeImages(const uint8_t* const* images, const Real* weights, int count, i
     if (!result || width <= 0 || height <= 0) return;
     if (count > 0 && (!images || !weights)) return;
     const bool wide = useWideKernels();
-    Real maxima[kChunkElements];
+    alignas(16) Real maxima[kChunkElements];  // on any stack, so no 16-byte access splits a cache line
     for (int r = 0; r < height; ++r) {
         for (int e0 = 0; e0 < 3 * width; e0 += kChunkElements) {
             const int elements = 3 * width - e0 < kChunkElements ? 3 * width - e0 : kChunkElements;

@@ -43,29 +43,37 @@ void addTail(const uint8_t* const* images, size_t offset, const Real* weights, i
 // sums[e] += weights[k] * images[k][offset + e] for k = 0 .. count - 1 in that order,
 // each product and sum rounded to the sums' precision. The sums of a few vectors stay
 // in registers while every image is added, so each sum is loaded and stored once.
+// The float kernel takes the images kWeightBatch at a time, their weights broadcast once
+// for the chunk rather than once per image and 16 bytes.
+const int kWeightBatch = 16;
+
 void addImagesSse2(const uint8_t* const* images, size_t offset, const float* weights, int count, int elements,
                    float* sums) {
-    const __m128i zero = _mm_setzero_si128();
-    int e = 0;
-    for (; e + 16 <= elements; e += 16) {
-        __m128 s0 = _mm_load_ps(sums + e), s1 = _mm_load_ps(sums + e + 4);
-        __m128 s2 = _mm_load_ps(sums + e + 8), s3 = _mm_load_ps(sums + e + 12);
-        for (int k = 0; k < count; ++k) {
-            const __m128 w = _mm_set1_ps(weights[k]);
-            const uint8_t* bytes = images[k] + offset + e;
-            const __m128i lo = widenHalf<false>(bytes);
-            s0 = _mm_add_ps(s0, _mm_mul_ps(w, _mm_cvtepi32_ps(_mm_unpacklo_epi16(lo, zero))));
-            s1 = _mm_add_ps(s1, _mm_mul_ps(w, _mm_cvtepi32_ps(_mm_unpackhi_epi16(lo, zero))));
-            const __m128i hi = widenHalf<false>(bytes + 8);
-            s2 = _mm_add_ps(s2, _mm_mul_ps(w, _mm_cvtepi32_ps(_mm_unpacklo_epi16(hi, zero))));
-            s3 = _mm_add_ps(s3, _mm_mul_ps(w, _mm_cvtepi32_ps(_mm_unpackhi_epi16(hi, zero))));
+    alignas(16) __m128 w[kWeightBatch];
+    for (int first = 0; first < count; first += kWeightBatch) {
+        const int batch = count - first < kWeightBatch ? count - first : kWeightBatch;
+        const uint8_t* const* batchImages = images + first;
+        for (int k = 0; k < batch; ++k) w[k] = _mm_set1_ps(weights[first + k]);
+        int e = 0;
+        for (; e + 16 <= elements; e += 16) {
+            __m128 s0 = _mm_load_ps(sums + e), s1 = _mm_load_ps(sums + e + 4);
+            __m128 s2 = _mm_load_ps(sums + e + 8), s3 = _mm_load_ps(sums + e + 12);
+            _MM_TRANSPOSE4_PS(s0, s1, s2, s3);  // s_j: elements j, j + 4, j + 8, j + 12
+            for (int k = 0; k < batch; ++k) {
+                const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(batchImages[k] + offset + e));
+                s0 = _mm_add_ps(s0, _mm_mul_ps(w[k], _mm_cvtepi32_ps(everyFourthByte<0, false>(bytes))));
+                s1 = _mm_add_ps(s1, _mm_mul_ps(w[k], _mm_cvtepi32_ps(everyFourthByte<1, false>(bytes))));
+                s2 = _mm_add_ps(s2, _mm_mul_ps(w[k], _mm_cvtepi32_ps(everyFourthByte<2, false>(bytes))));
+                s3 = _mm_add_ps(s3, _mm_mul_ps(w[k], _mm_cvtepi32_ps(everyFourthByte<3, false>(bytes))));
+            }
+            _MM_TRANSPOSE4_PS(s0, s1, s2, s3);
+            _mm_store_ps(sums + e, s0);
+            _mm_store_ps(sums + e + 4, s1);
+            _mm_store_ps(sums + e + 8, s2);
+            _mm_store_ps(sums + e + 12, s3);
         }
-        _mm_store_ps(sums + e, s0);
-        _mm_store_ps(sums + e + 4, s1);
-        _mm_store_ps(sums + e + 8, s2);
-        _mm_store_ps(sums + e + 12, s3);
+        addTail(batchImages, offset, weights + first, batch, e, elements, sums);
     }
-    addTail(images, offset, weights, count, e, elements, sums);
 }
 
 void addImagesSse2(const uint8_t* const* images, size_t offset, const double* weights, int count, int elements,
