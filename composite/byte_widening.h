@@ -13,8 +13,8 @@
 // images or more takes 16 bytes in one load and splits them by shifts and masks
 // (everyFourthByte), with the four running values held transposed to match; the two
 // transposes cost 16 shuffles per 16 elements, which fewer images do not repay (on an AMD
-// EPYC, Zen 3, both builds: the split path 10 to 20 % faster at 15 images, level at 5 or 6,
-// 15 to 30 % slower at 1 or 2), so smaller batches widen the bytes in order (widenHalf).
+// EPYC, Zen 3, both builds: the split path 10 to 18 % faster at 15 images, about level at 4
+// to 6, up to 1.5x slower at 1 or 2), so smaller batches widen the bytes in order (widenHalf).
 const int kWeightBatch = 16;
 const int kTransposedBatch = 6;
 
