@@ -228,7 +228,8 @@ press scene Prior
 wait_for 20 "the recording to start" caption_matches '\( [0-9]+ / 40 \)'
 fill_disk
 wait_for 90 "the question about the frames the disk could not take" question_up
-PROCPROBE_BUTTON=1102 answer_message_boxes >/dev/null  # 別の場所に保存...
+answer_elsewhere() { [ "$(PROCPROBE_BUTTON=1102 answer_message_boxes)" -gt 0 ]; }  # 別の場所に保存...
+wait_for 20 "the question answered with 別の場所に保存..." answer_elsewhere
 wait_for 20 "the AVI save dialog" window_present 'AVIファイルを保存'
 again winprobe text 'AVIファイルを保存' 1148 "$(winpath "$E2E_DIR/elsewhere.avi")"
 again winprobe click 'AVIファイルを保存' 1
