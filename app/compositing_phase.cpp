@@ -118,7 +118,6 @@ AviKept writeStoreAvi(int n, const CompositeExtent& extent, const char* path, bo
         recordFrame(writer, i - 1);
     }
     kept = finishNumberedAvi(writer);
-    if (path && !kept.paths.empty() && !kept.endMessage && kept.frames == 0) kept.endMessage = kAviWriteFailedMessage;
     delete writer;
     return kept;
 }
