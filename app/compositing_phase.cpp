@@ -80,20 +80,20 @@ void showResult(const BitmapSlot* slot, const CompositeExtent& extent) {
 // A name for the AVI somewhere else, through the save dialog the images have; false when
 // the user cancels or names nothing the program can write to.
 bool askAviPath(char* path) {
-    std::wstring filter = wideFromShiftJis(kSaveAviFilterName);
+    std::wstring filter = wideFromShiftJis(uiText(Text::SaveAviFilterName));
     filter += L'\0';
     filter += L"*.avi";
     filter += L'\0';  // c_str() adds the second NUL that ends the list
     bool usable = false;
-    if (!askSaveName(filter, 1, kSaveAviDialogTitle, L"avi", path, &usable)) return false;
-    if (!usable) showMessage(mainWindow, kUnusableNameMessage, kFileSaveErrorTitle);
+    if (!askSaveName(filter, 1, uiText(Text::SaveAviDialogTitle), L"avi", path, &usable)) return false;
+    if (!usable) showMessage(mainWindow, uiText(Text::UnusableNameMessage), uiText(Text::FileSaveErrorTitle));
     return usable;
 }
 
 // Why a file could not take every sample, as the question about them says it.
 const char* keepReason(bool readable, const AviKept& kept) {
-    if (!readable) return kKeepStoreFormat;
-    return kept.endMessage == kAviDiskFullMessage ? kKeepRoomFormat : kKeepWriteFormat;
+    if (!readable) return uiText(Text::KeepStoreFormat);
+    return kept.endMessage == uiText(Text::AviDiskFullMessage) ? uiText(Text::KeepRoomFormat) : uiText(Text::KeepWriteFormat);
 }
 
 // The store's samples 1..n written once more as the capture's AVI: into the next numbered
@@ -103,7 +103,7 @@ AviKept writeStoreAvi(int n, const CompositeExtent& extent, const char* path, bo
     AviKept kept;
     AviWriter* writer = new (std::nothrow) AviWriter();
     if (!writer) {
-        kept.endMessage = kAviNoMemoryMessage;
+        kept.endMessage = uiText(Text::AviNoMemoryMessage);
         return kept;
     }
     openCaptureAvi(writer, n, path);
@@ -113,7 +113,7 @@ AviKept writeStoreAvi(int n, const CompositeExtent& extent, const char* path, bo
         *readable = sample != nullptr;
         if (!sample) break;
         replaySample(sample, extent);
-        setCaption(kCaptionCompositing, i, n);
+        setCaption(uiText(Text::CaptionCompositing), i, n);
         keepAnswering();
         recordFrame(writer, i - 1);
     }
@@ -153,7 +153,7 @@ void keepAviWhole(int n, const CompositeExtent& extent, AviKept kept, bool reada
             if (kept.endMessage) {
                 tellAviKept(kept);
             } else {
-                showMessage(mainWindow, readable ? kAviNotCreatedMessage : kStoreFailedMessage, kAviErrorTitle);
+                showMessage(mainWindow, readable ? uiText(Text::AviNotCreatedMessage) : uiText(Text::StoreFailedMessage), uiText(Text::AviErrorTitle));
             }
             return;
         }
@@ -177,7 +177,7 @@ void compositeSamples(int n, const CompositeExtent& extent, CompositeMode mode) 
     AviWriter* writer = nullptr;
     if (aviOnly ? !recordingGif : settings.AVI_OUT && settings.AUTO_SAVE) writer = new (std::nothrow) AviWriter();
     if ((!aviOnly && !weights) || (aviOnly && !recordingGif && !writer)) {
-        showMessage(mainWindow, kNoMemoryMessage, aviOnly ? kAviErrorTitle : kErrorTitle);
+        showMessage(mainWindow, uiText(Text::NoMemoryMessage), aviOnly ? uiText(Text::AviErrorTitle) : uiText(Text::ErrorTitle));
         delete writer;
         free(weights);
         return;
@@ -200,7 +200,7 @@ void compositeSamples(int n, const CompositeExtent& extent, CompositeMode mode) 
     int samplesRead = 0;
     for (int i = 1; i <= n && readable; ++i) {
         const BYTE* sample = storeBytes((i - 1) * sampleSize, sampleSize);
-        while (!sample && framesHeld && askKeepSamples(kKeepStoreFormat, n, i - 1, false) == IDRETRY) {
+        while (!sample && framesHeld && askKeepSamples(uiText(Text::KeepStoreFormat), n, i - 1, false) == IDRETRY) {
             sample = storeBytes((i - 1) * sampleSize, sampleSize);
         }
         readable = sample != nullptr;
@@ -214,7 +214,7 @@ void compositeSamples(int n, const CompositeExtent& extent, CompositeMode mode) 
                                                 settings.EMPHASIS_LEVEL);
             weightSum += weights[i - 1];
         }
-        setCaption(kCaptionCompositing, i, n);
+        setCaption(uiText(Text::CaptionCompositing), i, n);
         keepAnswering();
         recordFrame(writer, i - 1);
     }
@@ -255,7 +255,7 @@ void compositeSamples(int n, const CompositeExtent& extent, CompositeMode mode) 
         delete gif;
     }
     if (!composited && (!readable || result) && !(framesHeld && samplesRead > 0)) {
-        showMessage(mainWindow, kStoreFailedMessage, kErrorTitle);
+        showMessage(mainWindow, uiText(Text::StoreFailedMessage), uiText(Text::ErrorTitle));
     }
     free(weights);
 }
@@ -291,7 +291,7 @@ void recordRing(int n, int left, int top, int width, int height, bool avi, GifOu
         }
         closeNumberedAvi(writer);
     } else {
-        showMessage(mainWindow, kNoMemoryMessage, kAviErrorTitle);
+        showMessage(mainWindow, uiText(Text::NoMemoryMessage), uiText(Text::AviErrorTitle));
     }
     free(frame);
     delete writer;
@@ -306,7 +306,7 @@ void compositeRing(int n, CompositeMode mode) {
     extent.storeHeight = extent.height = clampedSpan(CaptureRect.top, CaptureRect.bottom);
     Real* weights = static_cast<Real*>(calloc(static_cast<size_t>(n), sizeof(Real)));
     if (!weights) {
-        showMessage(mainWindow, kNoMemoryMessage, kErrorTitle);
+        showMessage(mainWindow, uiText(Text::NoMemoryMessage), uiText(Text::ErrorTitle));
         return;
     }
     Real weightSum = 0;
@@ -328,7 +328,7 @@ void compositeRing(int n, CompositeMode mode) {
         if (settings.AUTO_SAVE) autoSaveResult();
         if (settings.AUTO_COPY) autoCopyResult();
     } else {
-        showMessage(mainWindow, kNoMemoryMessage, kErrorTitle);
+        showMessage(mainWindow, uiText(Text::NoMemoryMessage), uiText(Text::ErrorTitle));
     }
     finishNumberedGif(gif, askKeepSamples);
     free(weights);
@@ -346,9 +346,9 @@ void compositeRetro() {
                        VirtualScreenRect.top + ringHeight()};
     CaptureRect = clipToScreen(chooseCaptureRect(), ring);
     if (CaptureRect.right <= CaptureRect.left || CaptureRect.bottom <= CaptureRect.top) {
-        showMessage(mainWindow, kEmptyRectMessage, kErrorTitle);
+        showMessage(mainWindow, uiText(Text::EmptyRectMessage), uiText(Text::ErrorTitle));
     } else if (n > 0) {
-        setCaption(kCaptionRetroCompositing, n);
+        setCaption(uiText(Text::CaptionRetroCompositing), n);
         try {
             if (settings.COLOR_DOUBLE) {
                 compositeRing<double>(n, compositeModeOf(settings.COMPOSITE_MODE));
@@ -357,7 +357,7 @@ void compositeRetro() {
             }
         } catch (const std::bad_alloc&) {
             // Memory a part of the work could not have: the program goes on without it.
-            showMessage(mainWindow, kNoMemoryMessage, kErrorTitle);
+            showMessage(mainWindow, uiText(Text::NoMemoryMessage), uiText(Text::ErrorTitle));
         }
     }
     endCapture(false);
@@ -404,7 +404,7 @@ void finishSampling(int sampleTotal) {
             }
         } catch (const std::bad_alloc&) {
             // Memory a part of the work could not have: the program goes on without it.
-            showMessage(mainWindow, kNoMemoryMessage, kErrorTitle);
+            showMessage(mainWindow, uiText(Text::NoMemoryMessage), uiText(Text::ErrorTitle));
         }
     }
     endCapture();

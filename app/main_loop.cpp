@@ -205,7 +205,7 @@ bool startUp(HINSTANCE instance) {
     app.optionsOpen = 1;
     // Read once more now that the window exists, so it is moved to its stored place.
     loadSettings(true);
-    setCaption(kCaptionInitialising);
+    setCaption(uiText(Text::CaptionInitialising));
     ShowWindow(mainWindow, SW_SHOWNORMAL);
     UpdateWindow(mainWindow);
 
@@ -256,7 +256,7 @@ int shutDown() {
     const int quitCode = app.exitCode;
     app.captureBusy = 1;
     if (mainWindow) {
-        setCaption(kCaptionShuttingDown);
+        setCaption(uiText(Text::CaptionShuttingDown));
         pumpMessages();
     }
     hookRemove();

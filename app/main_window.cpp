@@ -8,6 +8,7 @@
 #include "output/clipboard_copy.h"
 #include "output/gif_file.h"
 #include "resources/resource.h"
+#include "ui/language.h"
 #include "ui/options_dialog.h"
 #include "ui/region_overlay.h"
 
@@ -22,6 +23,8 @@ void onCreate(HWND hwnd) {
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_UPDOWN_CLASS | ICC_BAR_CLASSES};
     InitCommonControlsEx(&controls);
     loadSettings(true);
+    // The menu comes in the language the settings name, not the one the system would pick.
+    applyLanguage(languageOfSettings());
 }
 
 void onDestroy() {
@@ -150,7 +153,6 @@ HWND createMainWindow() {
     windowClass.hIcon = LoadIconW(appInstance, L"MAINICON");
     windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
     windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-    windowClass.lpszMenuName = MAKEINTRESOURCEW(IDR_MAIN_MENU);
     windowClass.lpszClassName = kMainWindowClass;
     RegisterClassW(&windowClass);  // a failed registration shows up as no window
     return CreateWindowExW(0, kMainWindowClass, L"Kestrin", WS_POPUP | WS_OVERLAPPEDWINDOW, 0, 0, 0, 0, nullptr,

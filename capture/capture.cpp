@@ -74,19 +74,19 @@ bool beginSampling(int sampleTotal) {
     const char* problem = nullptr;
     app.recordingGif = app.aviOnlyMode && settings.REC_GIF;  // the options may change while it records
     if (!usableSlot(captureSlot)) {
-        problem = kNoSlotMessage;
+        problem = uiText(Text::NoSlotMessage);
     } else if (w <= 0 || h <= 0) {
-        problem = kEmptyRectMessage;
+        problem = uiText(Text::EmptyRectMessage);
     } else if (app.aviOnlyMode && recordingPlanner) {
         const int kept = recordingPlanner(sampleTotal, w, h);
         if (kept <= 0) return false;  // the user has been told why
         if (kept < sampleTotal) app.sampleLimit = kept;
     }
     if (!problem && !sizeStoreForCapture(w, h, app.sampleLimit > 0 ? app.sampleLimit : sampleTotal)) {
-        problem = kStoreFailedMessage;
+        problem = uiText(Text::StoreFailedMessage);
     }
     if (!problem) return true;
-    showMessage(mainWindow, problem, kErrorTitle);
+    showMessage(mainWindow, problem, uiText(Text::ErrorTitle));
     return false;
 }
 
@@ -246,13 +246,13 @@ StepOutcome captureStep() {
     if (k == 1) sampleTotal = currentSampleTotal();  // a recording the disks cannot hold is shorter
     if (!grabSample(k)) {
         // What was taken is still composited; the user learns why the capture is short.
-        showMessage(mainWindow, kStoreFailedMessage, kErrorTitle);
+        showMessage(mainWindow, uiText(Text::StoreFailedMessage), uiText(Text::ErrorTitle));
         app.sampleCounter = 0;
         if (k > 1) return samplingOver(k - 1);
         endCapture();
         return StepOutcome();
     }
     app.sampleCounter = k + 1;
-    setCaption(kCaptionSampling, k, sampleTotal);
+    setCaption(uiText(Text::CaptionSampling), k, sampleTotal);
     return StepOutcome();
 }

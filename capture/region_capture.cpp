@@ -61,6 +61,6 @@ RECT storedRegion() {
     settings.REGION_TOP = usable.top;
     settings.REGION_RIGHT = usable.right;
     settings.REGION_BOTTOM = usable.bottom;
-    showMessage(mainWindow, kRegionMovedMessage, kRegionTitle);
+    showMessage(mainWindow, uiText(Text::RegionMovedMessage), uiText(Text::RegionTitle));
     return usable;
 }

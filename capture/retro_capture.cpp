@@ -28,7 +28,7 @@ void restartShort() {
     running = ringStart(w, h);
     if (!toldShortened) {
         toldShortened = true;
-        showMessage(mainWindow, kRetroShortMessage, kErrorTitle);
+        showMessage(mainWindow, uiText(Text::RetroShortMessage), uiText(Text::ErrorTitle));
     }
 }
 
@@ -50,7 +50,7 @@ void retroFollowSettings(bool restart) {
     forgetPointerShapes();
     if (!running && !toldShortened) {
         toldShortened = true;
-        showMessage(mainWindow, kRetroShortMessage, kErrorTitle);
+        showMessage(mainWindow, uiText(Text::RetroShortMessage), uiText(Text::ErrorTitle));
     }
 }
 
@@ -100,8 +100,8 @@ void retroDropStale(long long nowTicks) {
 void setReadyCaption() {
     if (running) {
         captionSeconds = settings.RETRO_TIME;
-        setCaption(kCaptionRetro, settings.RETRO_TIME);
+        setCaption(uiText(Text::CaptionRetro), settings.RETRO_TIME);
     } else {
-        setCaption(kCaptionReady);
+        setCaption(uiText(Text::CaptionReady));
     }
 }

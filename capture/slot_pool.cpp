@@ -84,12 +84,12 @@ void allocateSlots(int width, int height) {
     for (int b = 0; b < 2; ++b) {
         const int index = allocSlot24(width, height);
         (b == 0 ? resultSlot : captureSlot) = index;
-        if (!hasBitmap(index)) showMessage(mainWindow, kSlotMemoryMessage, kSlotErrorTitle);
-        setCaption(kCaptionInitSlots, b, sampleTotal);
+        if (!hasBitmap(index)) showMessage(mainWindow, uiText(Text::SlotMemoryMessage), uiText(Text::SlotErrorTitle));
+        setCaption(uiText(Text::CaptionInitSlots), b, sampleTotal);
         keepAnswering();
     }
     exportSlot = allocSlot32(width, height);
-    if (!hasBitmap(exportSlot)) showMessage(mainWindow, kSlotMemoryMessage, kSlotErrorTitle);
+    if (!hasBitmap(exportSlot)) showMessage(mainWindow, uiText(Text::SlotMemoryMessage), uiText(Text::SlotErrorTitle));
 }
 
 int releaseSlots() {
@@ -101,7 +101,7 @@ int releaseSlots() {
             memset(&slot, 0, sizeof slot);
         }
         if (mainWindow && app.captureBusy) {
-            setCaption(kCaptionReleasing, i, kSlotCount);
+            setCaption(uiText(Text::CaptionReleasing), i, kSlotCount);
             keepAnswering();
         }
     }

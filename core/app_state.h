@@ -4,6 +4,8 @@
 // re-entered handlers keep out of each other's way.
 #include <windows.h>
 
+#include "core/texts.h"
+
 struct AppState {
     int appRunning = 1;      // cleared by WM_CLOSE, WM_DESTROY and WM_QUIT
     int captureBusy = 0;     // a capture (or the shutdown) is under way
@@ -18,6 +20,7 @@ struct AppState {
     int screenChanged = 0;   // monitors changed: the next idle step follows the new layout
     int sampleLimit = 0;     // a recording the disks cannot hold whole ends at this many samples
     int exitCode = 0;        // wParam of the last WM_QUIT
+    Language language = Language::Japanese;  // the language of every text shown (LANGUAGE)
 };
 extern AppState app;
 

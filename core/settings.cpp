@@ -77,6 +77,7 @@ const Field kFields[] = {
     FIELD(kSectionOption, REGION_BOTTOM, Int, "0", 0),
     FIELD(kSectionOption, GIF_OUT, Int, "0", 0),
     FIELD(kSectionOption, GIF_WITH_RESULT, Int, "0", 0),
+    FIELD(kSectionOption, LANGUAGE, Int, "0", 0),
     FIELD(kSectionAviMode, AVI_FPS, Int, "15", 0),
     FIELD(kSectionAviMode, AVI_TIME, Int, "60", 0),
     FIELD(kSectionAviMode, KEY_CODE2, Int, "33", 0),
@@ -212,6 +213,7 @@ void clampLoadedSettings(Settings& s) {
     s.RETRO_TIME = within(s.RETRO_TIME, 1, kMaxRetroSeconds);
     s.RETRO_FPS = within(s.RETRO_FPS, 1, kMaxRetroFps);
     s.RETRO_MB = within(s.RETRO_MB, 1, kMaxRetroMegabytes);
+    if (s.LANGUAGE != 1 && s.LANGUAGE != 2) s.LANGUAGE = 0;
 }
 
 void loadSettings(bool applyWindowPos) {

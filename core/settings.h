@@ -46,6 +46,7 @@ struct Settings {
     int REGION_BOTTOM = 0;
     int GIF_OUT = 0;         // 1: with AUTO_SAVE, a screenshot's samples also become sgif####.gif
     int GIF_WITH_RESULT = 0;  // 1: a GIF's last sample is followed by the long exposure, held a second
+    int LANGUAGE = 0;        // 0 the Windows display language's, 1 Japanese, 2 English; else read as 0
     // Section "AVIMODE_OPTION".
     int AVI_FPS = 15;
     int AVI_TIME = 60;

@@ -176,7 +176,7 @@ bool closeWhole(AviWriter* writer) {
     }
     if (readsWhole(writer->path)) return true;
     DeleteFileA(writer->path);
-    showMessage(mainWindow, kAviRemovedMessage, kAviErrorTitle);
+    showMessage(mainWindow, uiText(Text::AviRemovedMessage), uiText(Text::AviErrorTitle));
     return false;
 }
 
@@ -199,39 +199,39 @@ bool continueInNextFile(AviWriter* writer) {
     const int kept = writer->framesBefore;
     closeAndKeep(writer);
     if (writer->framesBefore == kept) {
-        endWith(writer, kAviWriteFailedMessage);  // the full file was not whole
+        endWith(writer, uiText(Text::AviWriteFailedMessage));  // the full file was not whole
         return false;
     }
     openNumberedAvi(writer, writer->rate, writer->length, writer->width, writer->height);
     if (writer->isOpen) return true;
-    endWith(writer, kAviNextFileMessage);
+    endWith(writer, uiText(Text::AviNextFileMessage));
     return false;
 }
 
-// The files kept, as "savi0000.avi ～ savi0002.avi" when their numbers follow each other,
+// The files kept, as a run ("savi0000.avi - savi0002.avi") when their numbers follow each other,
 // else one after another.
 void describeFiles(const AviKept& kept, char* out, size_t size) {
     const int listed = kept.files < 64 ? kept.files : 64;
     bool consecutive = kept.numbers[0] >= 0;  // a first file the user named has no number
     for (int i = 1; i < listed; ++i) consecutive = consecutive && kept.numbers[i] == kept.numbers[i - 1] + 1;
     if (consecutive && listed > 1 && listed == kept.files) {
-        snprintf(out, size, "savi%04d.avi ～ savi%04d.avi", kept.numbers[0], kept.numbers[listed - 1]);
+        snprintf(out, size, uiText(Text::AviFileRangeFormat), kept.numbers[0], kept.numbers[listed - 1]);
         return;
     }
     out[0] = '\0';
     size_t used = 0;
     for (int i = 0; i < listed && used + 20 < size; ++i) {
         const char* path = i < static_cast<int>(kept.paths.size()) ? kept.paths[i].c_str() : "";
-        used += static_cast<size_t>(snprintf(out + used, size - used, "%s%s", i ? "、" : "", path + lastSeparatorIndex(path) + 1));
+        used += static_cast<size_t>(snprintf(out + used, size - used, "%s%s", i ? uiText(Text::AviFileSeparator) : "", path + lastSeparatorIndex(path) + 1));
     }
-    if (listed < kept.files && used + 4 < size) snprintf(out + used, size - used, "、…");
+    if (listed < kept.files && used + 8 < size) snprintf(out + used, size - used, "%s", uiText(Text::AviFileMore));
 }
 
 }  // namespace
 
 bool aviEndedForRoom(const AviKept& kept) {
-    return kept.endMessage == kAviDiskFullMessage || kept.endMessage == kAviWriteFailedMessage ||
-           kept.endMessage == kAviNextFileMessage;
+    return kept.endMessage == uiText(Text::AviDiskFullMessage) || kept.endMessage == uiText(Text::AviWriteFailedMessage) ||
+           kept.endMessage == uiText(Text::AviNextFileMessage);
 }
 
 AviKept finishNumberedAvi(AviWriter* writer) {
@@ -260,10 +260,10 @@ void tellAviKept(const AviKept& kept) {
         if (files[0] && length > 0 && length < static_cast<int>(sizeof text)) {
             snprintf(text + length, sizeof text - length, "\n%s", files);
         }
-        showMessage(mainWindow, text, kAviErrorTitle);
+        showMessage(mainWindow, text, uiText(Text::AviErrorTitle));
     } else if (kept.files > 1) {
-        snprintf(text, sizeof text, kAviSplitMessage, kept.files, files);
-        showMessage(mainWindow, text, kAviInfoTitle, MB_OK | MB_ICONINFORMATION);
+        snprintf(text, sizeof text, uiText(Text::AviSplitMessage), kept.files, files);
+        showMessage(mainWindow, text, uiText(Text::AviInfoTitle), MB_OK | MB_ICONINFORMATION);
     }
 }
 
@@ -305,9 +305,9 @@ void openNumberedAvi(AviWriter* writer, int rate, int length, int width, int hei
         // whatever the current directory happens to be would lose the file, so the user
         // is told, once a capture and only when it has frames to keep.
         if (!continuing && length > 0 && strlen(folder) + 30 <= MAX_PATH) {
-            showMessage(mainWindow, kAviNoRootMessage, kAviErrorTitle);
+            showMessage(mainWindow, uiText(Text::AviNoRootMessage), uiText(Text::AviErrorTitle));
         } else if (framesLost) {
-            showMessage(mainWindow, kAviNotCreatedMessage, kAviErrorTitle);
+            showMessage(mainWindow, uiText(Text::AviNotCreatedMessage), uiText(Text::AviErrorTitle));
         }
         return;
     }
@@ -318,13 +318,13 @@ void openNumberedAvi(AviWriter* writer, int rate, int length, int width, int hei
     const int number = claimFreeSerialName(name, folder, "savi", "avi");
     if (number < 0) {
         // A recording under way says so once it ends, with the files it already has.
-        if (!continuing) showMessage(mainWindow, kAviFullMessage, kAviErrorTitle);
+        if (!continuing) showMessage(mainWindow, uiText(Text::AviFullMessage), uiText(Text::AviErrorTitle));
         return;
     }
 
     if (!openAviFile(writer, name, rate, length, width, height)) {
         DeleteFileA(name);  // the claimed name holds nothing
-        if (framesLost) showMessage(mainWindow, kAviNotCreatedMessage, kAviErrorTitle);
+        if (framesLost) showMessage(mainWindow, uiText(Text::AviNotCreatedMessage), uiText(Text::AviErrorTitle));
         return;
     }
     writer->fileNumber = number;
@@ -344,14 +344,14 @@ void writeCaptureFrame(AviWriter* writer, int position, const BYTE* bits, int st
     if (!writer || !writer->isOpen || writer->recordingEnded) return;
     if (!bits || width < 1 || height < 1) {
         // Nothing that could be copied safely: the recording ends here.
-        endWith(writer, kAviAreaTooLargeMessage);
+        endWith(writer, uiText(Text::AviAreaTooLargeMessage));
         return;
     }
     const int frameStride = stride24(width);
     const long long size = static_cast<long long>(frameStride) * height;
     if (size > 0x7FFFFFFFLL || kAviFixedBytes + aviFrameFileBytes(static_cast<int>(size)) > writer->fileByteLimit) {
         // Not even a file of its own could hold this frame.
-        endWith(writer, kAviTooLargeMessage);
+        endWith(writer, uiText(Text::AviTooLargeMessage));
         return;
     }
     const int frameBytes = static_cast<int>(size);
@@ -362,7 +362,7 @@ void writeCaptureFrame(AviWriter* writer, int position, const BYTE* bits, int st
     if (writer->frameBufferBytes < size) {
         // Skipping would leave a gap the library fills with an empty frame, which
         // players cannot show; the files keep the whole frames written so far.
-        endWith(writer, kAviNoMemoryMessage);
+        endWith(writer, uiText(Text::AviNoMemoryMessage));
         return;
     }
     // The file as the library really writes it, should it lay out more than predicted:
@@ -383,12 +383,12 @@ void writeCaptureFrame(AviWriter* writer, int position, const BYTE* bits, int st
     ULARGE_INTEGER available;
     if (GetDiskFreeSpaceExA(folder, &available, nullptr, nullptr) &&
         available.QuadPart < static_cast<unsigned long long>(aviRoomNeeded(frameBytes, writer->framesWritten))) {
-        endWith(writer, kAviDiskFullMessage);
+        endWith(writer, uiText(Text::AviDiskFullMessage));
         return;
     }
 
     flipRowsIntoFrame(bits, stride, writer->frameBuffer, frameStride, width, height);
     if (!writer->writeFrame(position - writer->framesBefore, writer->frameBuffer, frameBytes)) {
-        endWith(writer, kAviWriteFailedMessage);
+        endWith(writer, uiText(Text::AviWriteFailedMessage));
     }
 }

@@ -25,18 +25,18 @@ const wchar_t* extensionOf(ImageType type) { return type == ImageType::Png ? L"p
 // Offers both types, SAVE_TYPE's first selected; `type` is the one the name's extension
 // names, else the one selected.
 SaveChoice askSavePath(char* path, ImageType* type) {
-    std::wstring filter = wideFromShiftJis(kSaveFilterName);
+    std::wstring filter = wideFromShiftJis(uiText(Text::SaveFilterName));
     filter += L'\0';
     filter += L"*.bmp";
     filter += L'\0';
-    filter += wideFromShiftJis(kSavePngFilterName);
+    filter += wideFromShiftJis(uiText(Text::SavePngFilterName));
     filter += L'\0';
     filter += L"*.png";
     filter += L'\0';  // c_str() adds the second NUL that ends the list
     const ImageType offered = savedImageType();
     bool usable = false;
     const int row = askSaveName(filter, offered == ImageType::Png ? 2 : 1,
-                                offered == ImageType::Png ? kSavePngDialogTitle : kSaveDialogTitle,
+                                offered == ImageType::Png ? uiText(Text::SavePngDialogTitle) : uiText(Text::SaveDialogTitle),
                                 extensionOf(offered), path, &usable);
     if (row == 0) return SaveChoice::Cancelled;
     if (!usable) return SaveChoice::Unusable;
@@ -67,14 +67,14 @@ OpenedFile openForWriting(const char* path) {
         // A folder past the system's limit for the name (MAX_PATH - 14) takes no staging
         // file; some systems then write the name past the end of the buffer instead.
         if (strlen(folder) > MAX_PATH - 14 || !GetTempFileNameA(folder, "kst", 0, opened.written)) {
-            showMessage(nullptr, kWriteFailedMessage, kErrorTitle);
+            showMessage(nullptr, uiText(Text::WriteFailedMessage), uiText(Text::ErrorTitle));
             return opened;
         }
     }
     opened.file = fopen(opened.written, "wb");
     if (!opened.file) {
         if (strcmp(opened.written, path) != 0) DeleteFileA(opened.written);
-        showMessage(nullptr, kWriteFailedMessage, kErrorTitle);
+        showMessage(nullptr, uiText(Text::WriteFailedMessage), uiText(Text::ErrorTitle));
     }
     return opened;
 }
@@ -94,7 +94,7 @@ SaveOutcome closeWhole(OpenedFile& opened, const char* path, int written, int si
         (staged && !MoveFileExA(opened.written, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))) {
         // A cut-off file would look like a good one to whoever opens it next.
         remove(opened.written);
-        showMessage(nullptr, kWriteFailedMessage, kErrorTitle);
+        showMessage(nullptr, uiText(Text::WriteFailedMessage), uiText(Text::ErrorTitle));
         return SaveOutcome::NotCompleted;
     }
     return SaveOutcome::Written;
@@ -140,9 +140,9 @@ SaveOutcome writePng(const char* path, const BitmapSlot* slot, int width, int he
 const char* unsavedImageMessage(SaveOutcome outcome) {
     switch (outcome) {
     case SaveOutcome::NoMemory:
-        return kNoMemoryMessage;
+        return uiText(Text::NoMemoryMessage);
     case SaveOutcome::NotEncoded:
-        return kPngEncodeFailedMessage;
+        return uiText(Text::PngEncodeFailedMessage);
     default:
         return nullptr;
     }
@@ -240,12 +240,12 @@ bool ansiPathFromWide(const wchar_t* path, char* out, int size) {
 
 void saveToFile() {
     if (app.captureBusy) {
-        showMessage(nullptr, kBusyMessage, kFileSaveErrorTitle);
+        showMessage(nullptr, uiText(Text::BusyMessage), uiText(Text::FileSaveErrorTitle));
         return;
     }
     if (!mayStart(Start::Save)) return;  // a save already asks for its name or writes
     if (noResultYet()) {
-        showMessage(nullptr, kNoDataMessage, kFileSaveErrorTitle);
+        showMessage(nullptr, uiText(Text::NoDataMessage), uiText(Text::FileSaveErrorTitle));
         return;
     }
     app.saveInProgress = 1;
@@ -257,11 +257,11 @@ void saveToFile() {
         strcpy(settings.SAVEPATH, path);
         keepFolderPart(settings.SAVEPATH);
         const char* unsaved = unsavedImageMessage(writeResultImage(path, type));
-        if (unsaved) showMessage(nullptr, unsaved, kFileSaveErrorTitle);
+        if (unsaved) showMessage(nullptr, unsaved, uiText(Text::FileSaveErrorTitle));
         break;
     }
     case SaveChoice::Unusable:
-        showMessage(nullptr, kUnusableNameMessage, kFileSaveErrorTitle);
+        showMessage(nullptr, uiText(Text::UnusableNameMessage), uiText(Text::FileSaveErrorTitle));
         break;
     case SaveChoice::Cancelled:
         break;
@@ -275,7 +275,7 @@ void autoSaveResult() {
         // directory happens to be would lose the file, so the user is told, when there
         // is a result to lose.
         if (!noResultYet() && strlen(settings.AUTOSAVEPATH) + 30 < MAX_PATH) {
-            showMessage(mainWindow, kNoRootMessage, kAutoSaveErrorTitle);
+            showMessage(mainWindow, uiText(Text::NoRootMessage), uiText(Text::AutoSaveErrorTitle));
         }
         return;
     }
@@ -287,12 +287,12 @@ void autoSaveResult() {
     const ImageType type = savedImageType();
     const bool png = type == ImageType::Png;
     if (claimFreeSerialName(name, settings.AUTOSAVEPATH, "ss", png ? "png" : "bmp", png ? "bmp" : "png") < 0) {
-        showMessage(mainWindow, kFullMessage, kAutoSaveErrorTitle);
+        showMessage(mainWindow, uiText(Text::FullMessage), uiText(Text::AutoSaveErrorTitle));
     } else {
         const SaveOutcome outcome = writeResultImage(name, type);
         // The claimed name holds nothing when the result could not be written.
         if (outcome != SaveOutcome::Written) DeleteFileA(name);
-        if (const char* unsaved = unsavedImageMessage(outcome)) showMessage(mainWindow, unsaved, kAutoSaveErrorTitle);
+        if (const char* unsaved = unsavedImageMessage(outcome)) showMessage(mainWindow, unsaved, uiText(Text::AutoSaveErrorTitle));
     }
     app.saveInProgress = 0;
 }

@@ -65,9 +65,9 @@ bool openClipboardWithin(DWORD patienceMs) {
 const char* failureMessage(CopyOutcome outcome) {
     switch (outcome) {
     case CopyOutcome::NoMemory:
-        return kNoMemoryMessage;
+        return uiText(Text::NoMemoryMessage);
     case CopyOutcome::ClipboardBusy:
-        return kClipboardBusyMessage;
+        return uiText(Text::ClipboardBusyMessage);
     default:
         return nullptr;
     }
@@ -123,7 +123,7 @@ void copyToClipboard() {
     // A capture under way keeps its time: the result of the last one is copied after it.
     if (!mayStart(Start::Copy)) return;
     const char* message = failureMessage(copyResultToClipboard(kClipboardPatienceMs));
-    if (message) showMessage(mainWindow, message, kCopyErrorTitle);
+    if (message) showMessage(mainWindow, message, uiText(Text::CopyErrorTitle));
 }
 
 void autoCopyResult() {
@@ -133,5 +133,5 @@ void autoCopyResult() {
     if (outcome == CopyOutcome::ClipboardBusy && toldBusy) return;
     if (outcome == CopyOutcome::ClipboardBusy) toldBusy = true;
     const char* message = failureMessage(outcome);
-    if (message) showMessage(mainWindow, message, kCopyErrorTitle);
+    if (message) showMessage(mainWindow, message, uiText(Text::CopyErrorTitle));
 }

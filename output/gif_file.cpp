@@ -22,7 +22,7 @@
 GifOutput* beginGifOutput(int width, int height) {
     GifOutput* gif = new (std::nothrow) GifOutput();
     if (!gif) {
-        showMessage(mainWindow, kNoMemoryMessage, kFileSaveErrorTitle);
+        showMessage(mainWindow, uiText(Text::NoMemoryMessage), uiText(Text::FileSaveErrorTitle));
         return nullptr;
     }
     try {
@@ -30,7 +30,7 @@ GifOutput* beginGifOutput(int width, int height) {
     } catch (const std::bad_alloc&) {
         // A frame's buffers for a large desktop may not fit a 32-bit address space.
         delete gif;
-        showMessage(mainWindow, kNoMemoryMessage, kFileSaveErrorTitle);
+        showMessage(mainWindow, uiText(Text::NoMemoryMessage), uiText(Text::FileSaveErrorTitle));
         return nullptr;
     }
     return gif;
@@ -86,7 +86,7 @@ const std::vector<uint8_t>* finishedBytes(GifOutput* gif) {
         }
     }
     if (!bytes || bytes->size() > static_cast<size_t>(INT_MAX)) {
-        showMessage(mainWindow, kNoMemoryMessage, kFileSaveErrorTitle);
+        showMessage(mainWindow, uiText(Text::NoMemoryMessage), uiText(Text::FileSaveErrorTitle));
         return nullptr;
     }
     return bytes;
@@ -95,18 +95,18 @@ const std::vector<uint8_t>* finishedBytes(GifOutput* gif) {
 // Claims the next free sgif####.gif in AVISAVEPATH, making the folder first. Null when
 // claimed, else why not: a folder too long for the names or without a root, or all taken.
 const char* claimGifName(char* name) {
-    if (!outputFolderFits(settings.AVISAVEPATH, MAX_PATH)) return kWriteFailedMessage;
+    if (!outputFolderFits(settings.AVISAVEPATH, MAX_PATH)) return uiText(Text::WriteFailedMessage);
     enterOutputFolder(settings.AVISAVEPATH);
-    return claimFreeSerialName(name, settings.AVISAVEPATH, "sgif", "gif") < 0 ? kGifFullMessage : nullptr;
+    return claimFreeSerialName(name, settings.AVISAVEPATH, "sgif", "gif") < 0 ? uiText(Text::GifFullMessage) : nullptr;
 }
 
 // The save dialog the images have, offering GIF only.
 bool askGifPath(char* path, bool* usable) {
-    std::wstring filter = wideFromShiftJis(kSaveGifFilterName);
+    std::wstring filter = wideFromShiftJis(uiText(Text::SaveGifFilterName));
     filter += L'\0';
     filter += L"*.gif";
     filter += L'\0';  // c_str() adds the second NUL that ends the list
-    return askSaveName(filter, 1, kSaveGifDialogTitle, L"gif", path, usable) != 0;
+    return askSaveName(filter, 1, uiText(Text::SaveGifDialogTitle), L"gif", path, usable) != 0;
 }
 
 // The kept samples read back from the store and encoded; null when the store no longer
@@ -119,7 +119,7 @@ GifOutput* gifOfKeptSamples() {
     for (int i = 0; i < kept.count; ++i) {
         const BYTE* sample = storeBytes(i * size, size);
         if (!sample) {
-            showMessage(mainWindow, kStoreFailedMessage, kFileSaveErrorTitle);
+            showMessage(mainWindow, uiText(Text::StoreFailedMessage), uiText(Text::FileSaveErrorTitle));
             delete gif;
             return nullptr;
         }
@@ -158,15 +158,15 @@ int writeGifKeeping(GifEncoder& encoder, const char* name, KeepAsker ask) {
         long long room = 0, cluster = 1;
         const bool measured = volumeRoom(name, volume, &room, &cluster);
         const long long usable = measured ? room - room % cluster : LLONG_MAX;
-        const char* reason = kKeepRoomFormat;
+        const char* reason = uiText(Text::KeepRoomFormat);
         if (static_cast<long long>(encoder.bytes.size()) <= usable) {
             if (writeEncodedFile(name, encoder.bytes.data(), static_cast<int>(encoder.bytes.size())) ==
                 SaveOutcome::Written) {
                 return total;
             }
-            reason = kKeepWriteFormat;  // the user has been told the write failed
+            reason = uiText(Text::KeepWriteFormat);  // the user has been told the write failed
         }
-        const int fits = reason == kKeepRoomFormat ? samplesFitting(encoder, usable) : 0;
+        const int fits = reason == uiText(Text::KeepRoomFormat) ? samplesFitting(encoder, usable) : 0;
         if (retried && fits == 0) break;  // made no room: the samples are given up
         const int choice = ask ? ask(reason, total, fits, true) : IDABORT;
         retried = choice == IDRETRY;
@@ -204,7 +204,7 @@ void finishNumberedGif(GifOutput* gif, KeepAsker ask) {
         // user is told, since the samples are lost with it.
         char name[MAX_PATH];
         if (const char* problem = claimGifName(name)) {
-            showMessage(mainWindow, problem, kFileSaveErrorTitle);
+            showMessage(mainWindow, problem, uiText(Text::FileSaveErrorTitle));
         } else {
             writeGifKeeping(gif->encoder, name, ask);
         }
@@ -227,11 +227,11 @@ void finishRecordingGif(GifOutput* gif, KeepAsker ask) {
     try {
         if (gif->lost) {
             gifCutToFit(encoder, static_cast<size_t>(-1));  // the frames encoded whole before memory ran out
-            shortened = kAviNoMemoryMessage;
+            shortened = uiText(Text::AviNoMemoryMessage);
         }
         if (encoder.bytes.size() > static_cast<size_t>(INT_MAX)) {
             gifCutToFit(encoder, static_cast<size_t>(INT_MAX));
-            shortened = kAviTooLargeMessage;
+            shortened = uiText(Text::AviTooLargeMessage);
         }
     } catch (const std::bad_alloc&) {
         encoder.bytes.clear();
@@ -239,18 +239,18 @@ void finishRecordingGif(GifOutput* gif, KeepAsker ask) {
     }
     if (!encoder.frameEnds.empty()) samples = encoder.frameEnds.back().samples;
     if (samples == 0) {
-        showMessage(mainWindow, gif->lost ? kNoMemoryMessage : kAviNotCreatedMessage, kAviErrorTitle);
+        showMessage(mainWindow, gif->lost ? uiText(Text::NoMemoryMessage) : uiText(Text::AviNotCreatedMessage), uiText(Text::AviErrorTitle));
     } else if (claimGifName(name)) {
-        showMessage(mainWindow, kAviNotCreatedMessage, kAviErrorTitle);
+        showMessage(mainWindow, uiText(Text::AviNotCreatedMessage), uiText(Text::AviErrorTitle));
     } else {
         // Fewer samples than encoded: the user chose to keep what fits, and was told how many.
         samples = writeGifKeeping(encoder, name, ask);
         if (samples == 0) {
-            showMessage(mainWindow, kAviNotCreatedMessage, kAviErrorTitle);
+            showMessage(mainWindow, uiText(Text::AviNotCreatedMessage), uiText(Text::AviErrorTitle));
         } else if (shortened) {
             char text[256];
             snprintf(text, sizeof text, shortened, samples);
-            showMessage(mainWindow, text, kAviErrorTitle);
+            showMessage(mainWindow, text, uiText(Text::AviErrorTitle));
         }
     }
     delete gif;
@@ -258,12 +258,12 @@ void finishRecordingGif(GifOutput* gif, KeepAsker ask) {
 
 void saveGifToFile() {
     if (app.captureBusy) {
-        showMessage(nullptr, kBusyMessage, kFileSaveErrorTitle);
+        showMessage(nullptr, uiText(Text::BusyMessage), uiText(Text::FileSaveErrorTitle));
         return;
     }
     if (!mayStart(Start::Save)) return;  // a save already asks for its name or writes
     if (keptSamples.count <= 0) {
-        showMessage(nullptr, kNoDataMessage, kFileSaveErrorTitle);
+        showMessage(nullptr, uiText(Text::NoDataMessage), uiText(Text::FileSaveErrorTitle));
         return;
     }
     app.saveInProgress = 1;
@@ -271,7 +271,7 @@ void saveGifToFile() {
     bool usable = false;
     if (askGifPath(path, &usable)) {
         if (!usable) {
-            showMessage(nullptr, kUnusableNameMessage, kFileSaveErrorTitle);
+            showMessage(nullptr, uiText(Text::UnusableNameMessage), uiText(Text::FileSaveErrorTitle));
         } else {
             // The folder is remembered even if the write then fails.
             strcpy(settings.SAVEPATH, path);
@@ -282,7 +282,7 @@ void saveGifToFile() {
                 if (bytes && !bytes->empty()) writeEncodedFile(path, bytes->data(), static_cast<int>(bytes->size()));
                 delete gif;
             } catch (const std::bad_alloc&) {
-                showMessage(nullptr, kNoMemoryMessage, kFileSaveErrorTitle);
+                showMessage(nullptr, uiText(Text::NoMemoryMessage), uiText(Text::FileSaveErrorTitle));
             }
         }
     }

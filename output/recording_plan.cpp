@@ -38,16 +38,16 @@ bool recordingFits(long long n, long long sample, int width, int height, long lo
 
 const char* recordingFileProblem() {
     if (!outputFolderFits(settings.AVISAVEPATH, MAX_PATH)) {
-        return strlen(settings.AVISAVEPATH) + 30 <= MAX_PATH ? kAviNoRootMessage : kAviFolderUnusableMessage;
+        return strlen(settings.AVISAVEPATH) + 30 <= MAX_PATH ? uiText(Text::AviNoRootMessage) : uiText(Text::AviFolderUnusableMessage);
     }
     enterOutputFolder(settings.AVISAVEPATH);
     char name[MAX_PATH];
     const bool gif = app.recordingGif != 0;
     if (claimFreeSerialName(name, settings.AVISAVEPATH, gif ? "sgif" : "savi", gif ? "gif" : "avi") < 0) {
-        return gif ? kGifFullMessage : kAviFullMessage;
+        return gif ? uiText(Text::GifFullMessage) : uiText(Text::AviFullMessage);
     }
     // A folder that takes no new file gives the name unclaimed: nothing is there then.
-    if (GetFileAttributesA(name) == INVALID_FILE_ATTRIBUTES) return kAviFolderUnusableMessage;
+    if (GetFileAttributesA(name) == INVALID_FILE_ATTRIBUTES) return uiText(Text::AviFolderUnusableMessage);
     DeleteFileA(name);
     return nullptr;
 }
@@ -82,7 +82,7 @@ int recordableSamples(int wanted, int width, int height, long long storeRoom, lo
 
 int planRecording(int sampleTotal, int width, int height) {
     if (const char* problem = recordingFileProblem()) {
-        showMessage(mainWindow, problem, kAviErrorTitle);
+        showMessage(mainWindow, problem, uiText(Text::AviErrorTitle));
         return 0;
     }
     char aviVolume[MAX_PATH], storeVolume[MAX_PATH] = "";
@@ -96,11 +96,11 @@ int planRecording(int sampleTotal, int width, int height) {
     const int fits = recordableSamples(sampleTotal, width, height, storeBytesRoom, aviRoom, oneDisk, app.recordingGif != 0);
     if (fits >= sampleTotal) return sampleTotal;
     if (fits < settings.AVI_FPS) {
-        showMessage(mainWindow, kRecordingNoRoomMessage, kAviErrorTitle);
+        showMessage(mainWindow, uiText(Text::RecordingNoRoomMessage), uiText(Text::AviErrorTitle));
         return 0;
     }
     char text[256];
-    snprintf(text, sizeof text, kRecordingShortenedMessage, fits / settings.AVI_FPS, fits);
-    showMessage(mainWindow, text, kAviErrorTitle);
+    snprintf(text, sizeof text, uiText(Text::RecordingShortenedMessage), fits / settings.AVI_FPS, fits);
+    showMessage(mainWindow, text, uiText(Text::AviErrorTitle));
     return fits;
 }

@@ -60,6 +60,7 @@
 #define IDC_GIF_OUT          1056
 #define IDC_REC_AVI          1057
 #define IDC_REC_GIF          1058
+#define IDC_LANGUAGE         1059
 
 // Folder settings dialog controls
 #define IDC_AUTOSAVE_FOLDER  1028

@@ -79,7 +79,7 @@ void drawDecayCurve(HWND dialog) {
 
     if (isChecked(dialog, IDC_MODE_MEDIAN)) {
         // The median weighs every sample alike: there is no curve to show.
-        const std::wstring note = wideFromShiftJis(kMedianCurveNote);
+        const std::wstring note = wideFromShiftJis(uiText(Text::MedianCurveNote));
         HGDIOBJ previousFont = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(dialog, WM_GETFONT, 0, 0)));
         RECT box = client;
         InflateRect(&box, -4, -4);

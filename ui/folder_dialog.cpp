@@ -20,20 +20,20 @@ namespace {
 struct BrowseTarget {
     int button;
     int edit;
-    const char* title;
+    Text title;
 };
 
 const BrowseTarget kTargets[] = {
-    {IDC_AUTOSAVE_BROWSE, IDC_AUTOSAVE_FOLDER, kAutoSaveFolderTitle},
-    {IDC_AVI_BROWSE, IDC_AVI_FOLDER, kAviFolderTitle},
-    {IDC_TEMP_BROWSE, IDC_TEMP_FOLDER, kTempFolderTitle},
+    {IDC_AUTOSAVE_BROWSE, IDC_AUTOSAVE_FOLDER, Text::AutoSaveFolderTitle},
+    {IDC_AVI_BROWSE, IDC_AVI_FOLDER, Text::AviFolderTitle},
+    {IDC_TEMP_BROWSE, IDC_TEMP_FOLDER, Text::TempFolderTitle},
 };
 
 void browse(HWND dialog, const BrowseTarget& target) {
     char current[MAX_PATH] = "";
     GetDlgItemTextA(dialog, target.edit, current, MAX_PATH);
     const std::wstring currentWide = wideFromAnsi(current);
-    const std::wstring title = wideFromShiftJis(target.title);
+    const std::wstring title = wideFromShiftJis(uiText(target.title));
 
     wchar_t displayName[MAX_PATH] = L"";
     BROWSEINFOW info = {};

@@ -20,6 +20,7 @@
 #include "ui/fit_text.h"
 #include "ui/folder_dialog.h"
 #include "ui/key_table.h"
+#include "ui/language.h"
 
 namespace {
 
@@ -28,6 +29,8 @@ const int kTextSize = 1024;
 const double kSampleBytesOpening = 921600.0;
 const double kSampleBytesEdited = 1228800.0;
 const long long kBytesPerMB = 1048576;
+// Posted to the dialog when a language is chosen in its box.
+const UINT kRebuildMessage = WM_APP + 1;
 
 struct TextBuffer {
     char text[kTextSize] = "";
@@ -58,7 +61,7 @@ void enable(HWND dialog, int id, bool on) { EnableWindow(GetDlgItem(dialog, id),
 
 void setMemoryLabel(HWND dialog, int megabytes) {
     char text[64];
-    snprintf(text, sizeof text, "約 %d ", megabytes);
+    snprintf(text, sizeof text, uiText(Text::MemoryAboutFormat), megabytes);
     SetWindowTextW(GetDlgItem(dialog, IDC_MEMORY_LABEL), wideFromShiftJis(text).c_str());
 }
 
@@ -123,21 +126,32 @@ void showRetroCost(HWND dialog) {
                                      countFromText(itemText(dialog, IDC_RETRO_TIME).text, kMaxRetroSeconds), capBytes);
     char text[128];
     // The most rounded up, since no more is ever taken; a still screen's is only about.
-    snprintf(text, sizeof text, kRetroCostFormat, static_cast<int>((cost.mostBytes + kBytesPerMB - 1) / kBytesPerMB),
+    snprintf(text, sizeof text, uiText(Text::RetroCostFormat), static_cast<int>((cost.mostBytes + kBytesPerMB - 1) / kBytesPerMB),
              static_cast<int>((cost.stillBytes + kBytesPerMB / 2) / kBytesPerMB));
     setItemTextShiftJis(dialog, IDC_RETRO_COST, text);
     text[0] = '\0';
     if (cost.shortened && cost.seconds > 0.0) {
         // Tenths cut, not rounded: the exposure is at most this long.
-        snprintf(text, sizeof text, kRetroCappedFormat, settings.RETRO_MB, std::floor(cost.seconds * 10.0 + 1e-9) / 10.0);
+        snprintf(text, sizeof text, uiText(Text::RetroCappedFormat), settings.RETRO_MB, std::floor(cost.seconds * 10.0 + 1e-9) / 10.0);
     } else if (cost.shortened) {
-        snprintf(text, sizeof text, kRetroNoRoomFormat, settings.RETRO_MB);
+        snprintf(text, sizeof text, uiText(Text::RetroNoRoomFormat), settings.RETRO_MB);
     }
     setItemTextShiftJis(dialog, IDC_RETRO_CAP, text);
 }
 
+// LANGUAGE's three values, in their order.
+void fillLanguageBox(HWND dialog) {
+    HWND box = GetDlgItem(dialog, IDC_LANGUAGE);
+    for (Text name : {Text::LanguageOfWindows, Text::LanguageJapanese, Text::LanguageEnglish}) {
+        SendMessageW(box, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wideFromShiftJis(uiText(name)).c_str()));
+    }
+    SendMessageW(box, CB_SETCURSEL, static_cast<WPARAM>(settings.LANGUAGE), 0);
+    widenComboToItems(box);
+}
+
 BOOL onInitDialog(HWND dialog) {
     fillKeyBoxes(dialog);
+    fillLanguageBox(dialog);
 
     if (settings.REDUCE_PER < 0.01f) settings.REDUCE_PER = 0.01f;
     if (settings.REDUCE_PER > 5.0f) settings.REDUCE_PER = 5.0f;
@@ -256,14 +270,61 @@ bool anyCodeRepeats(const int* codes, int count) {
     return false;
 }
 
-void onApply(HWND dialog) {
-    int codes[5];
+// Every setting the dialog edits but the keys, as its controls hold them now.
+void readControls(HWND dialog, Settings& s) {
+    s.REDUCE_PER = static_cast<float>(decayHundredths(itemText(dialog, IDC_DECAY_TEXT).text) * 0.01);
+    s.COLOR_DOUBLE = checkState(dialog, IDC_COLOR_DOUBLE);
+    s.S_TIME = shutterTimeFromText(itemText(dialog, IDC_SHUTTER_TIME).text);
+    s.S_FPS = countFromText(itemText(dialog, IDC_SAMPLE_RATE).text, kMaxSampleRate);
+    // A disabled check box still gives its state.
+    s.SS_CLIENT = checkState(dialog, IDC_CAPTURE_CLIENT);
+    s.SS_ACTIVE = checkState(dialog, IDC_CAPTURE_ACTIVE);
+    s.SS_REGION = checkState(dialog, IDC_CAPTURE_REGION);
+    s.AVI_OUT = checkState(dialog, IDC_AVI_OUT);
+    s.GIF_OUT = checkState(dialog, IDC_GIF_OUT);
+    s.AUTO_SAVE = checkState(dialog, IDC_AUTO_SAVE);
+    s.CALLBACK_OP = checkState(dialog, IDC_SWALLOW_KEYS);
+    s.SAVE_TYPE = checkState(dialog, IDC_SAVE_PNG);
+    s.REC_GIF = checkState(dialog, IDC_REC_GIF);
+    s.AUTO_COPY = checkState(dialog, IDC_AUTO_COPY);
+    s.CURSOR_CAPTURE = checkState(dialog, IDC_CURSOR_CAPTURE);
+    for (int mode = 0; mode < 4; ++mode) {
+        if (isChecked(dialog, kModeButtons[mode])) s.COMPOSITE_MODE = mode;
+    }
+    s.EMPHASIS_LEVEL = emphasisLevelFromText(itemText(dialog, IDC_EMPHASIS_LEVEL).text);
+    s.EMPHASIS_ON = checkState(dialog, IDC_EMPHASIS_ON);
+    s.REDUCE_FIXED = checkState(dialog, IDC_NO_DECAY);
+    s.AVI_FPS = countFromText(itemText(dialog, IDC_AVI_FPS).text, kMaxSampleRate);
+    s.AVI_TIME = countFromText(itemText(dialog, IDC_AVI_TIME).text, kMaxAviSeconds);
+    s.RETRO = checkState(dialog, IDC_RETRO);
+    s.RETRO_TIME = countFromText(itemText(dialog, IDC_RETRO_TIME).text, kMaxRetroSeconds);
+    s.RETRO_FPS = countFromText(itemText(dialog, IDC_RETRO_FPS).text, kMaxRetroFps);
+    const LRESULT language = SendDlgItemMessageW(dialog, IDC_LANGUAGE, CB_GETCURSEL, 0, 0);
+    if (language >= 0 && language <= 2) s.LANGUAGE = static_cast<int>(language);
+}
+
+// The keys the boxes hold, in the order of KEY_CODE ... KEY_CODE5; a box with no row
+// chosen keeps its setting's key.
+void readKeyCodes(HWND dialog, int codes[5]) {
     const int keptCodes[5] = {settings.KEY_CODE, settings.KEY_CODE2, settings.KEY_CODE3, settings.KEY_CODE4,
                               settings.KEY_CODE5};
     for (int i = 0; i < 5; ++i) {
         const LRESULT row = SendDlgItemMessageW(dialog, kKeyBoxes[i].id, CB_GETCURSEL, 0, 0);
         codes[i] = keyCodeOfRow(choicesOf(kKeyBoxes[i]), static_cast<int>(row), keptCodes[i]);
     }
+}
+
+void storeKeyCodes(Settings& s, const int codes[5]) {
+    s.KEY_CODE = codes[0];
+    s.KEY_CODE2 = codes[1];
+    s.KEY_CODE3 = codes[2];
+    s.KEY_CODE4 = codes[3];
+    s.KEY_CODE5 = codes[4];
+}
+
+void onApply(HWND dialog) {
+    int codes[5];
+    readKeyCodes(dialog, codes);
     // The ring's key is armed only while the ring is on, the region key once one is set:
     // only then may they clash.
     const bool retro = isChecked(dialog, IDC_RETRO);
@@ -272,50 +333,49 @@ void onApply(HWND dialog) {
     if (retro) armed[armedCount++] = codes[3];
     if (codes[4]) armed[armedCount++] = codes[4];
     if (anyCodeRepeats(armed, armedCount)) {
-        showMessage(dialog, retro ? kDuplicateRetroKeyMessage : kDuplicateKeyMessage, kSettingErrorTitle, MB_OK);
+        showMessage(dialog, uiText(retro ? Text::DuplicateRetroKeyMessage : Text::DuplicateKeyMessage),
+                    uiText(Text::SettingErrorTitle), MB_OK);
         return;
     }
-    settings.KEY_CODE = codes[0];
-    settings.KEY_CODE2 = codes[1];
-    settings.KEY_CODE3 = codes[2];
-    settings.KEY_CODE4 = codes[3];
-    settings.KEY_CODE5 = codes[4];
-
-    settings.REDUCE_PER = static_cast<float>(decayHundredths(itemText(dialog, IDC_DECAY_TEXT).text) * 0.01);
-    settings.COLOR_DOUBLE = checkState(dialog, IDC_COLOR_DOUBLE);
-    settings.S_TIME = shutterTimeFromText(itemText(dialog, IDC_SHUTTER_TIME).text);
-    settings.S_FPS = countFromText(itemText(dialog, IDC_SAMPLE_RATE).text, kMaxSampleRate);
-    // A disabled check box still gives its state.
-    settings.SS_CLIENT = checkState(dialog, IDC_CAPTURE_CLIENT);
-    settings.SS_ACTIVE = checkState(dialog, IDC_CAPTURE_ACTIVE);
-    settings.SS_REGION = checkState(dialog, IDC_CAPTURE_REGION);
-    settings.AVI_OUT = checkState(dialog, IDC_AVI_OUT);
-    settings.GIF_OUT = checkState(dialog, IDC_GIF_OUT);
-    settings.AUTO_SAVE = checkState(dialog, IDC_AUTO_SAVE);
-    settings.CALLBACK_OP = checkState(dialog, IDC_SWALLOW_KEYS);
-    settings.SAVE_TYPE = checkState(dialog, IDC_SAVE_PNG);
-    settings.REC_GIF = checkState(dialog, IDC_REC_GIF);
-    settings.AUTO_COPY = checkState(dialog, IDC_AUTO_COPY);
-    settings.CURSOR_CAPTURE = checkState(dialog, IDC_CURSOR_CAPTURE);
-    for (int mode = 0; mode < 4; ++mode) {
-        if (isChecked(dialog, kModeButtons[mode])) settings.COMPOSITE_MODE = mode;
-    }
-    settings.EMPHASIS_LEVEL = emphasisLevelFromText(itemText(dialog, IDC_EMPHASIS_LEVEL).text);
-    settings.EMPHASIS_ON = checkState(dialog, IDC_EMPHASIS_ON);
-    settings.REDUCE_FIXED = checkState(dialog, IDC_NO_DECAY);
-    settings.AVI_FPS = countFromText(itemText(dialog, IDC_AVI_FPS).text, kMaxSampleRate);
-    settings.AVI_TIME = countFromText(itemText(dialog, IDC_AVI_TIME).text, kMaxAviSeconds);
-    settings.RETRO = checkState(dialog, IDC_RETRO);
-    settings.RETRO_TIME = countFromText(itemText(dialog, IDC_RETRO_TIME).text, kMaxRetroSeconds);
-    settings.RETRO_FPS = countFromText(itemText(dialog, IDC_RETRO_FPS).text, kMaxRetroFps);
+    storeKeyCodes(settings, codes);
+    readControls(dialog, settings);
     saveSettings();
 
     armHotKeys();  // presses made while the dialog was open start nothing
     closeOptions(dialog);
 }
 
+// A language chosen in the box is spoken at once: the menu and the caption change, and
+// the dialog is made again from the new language's template in the same place, every
+// control holding what it held. Apply keeps the choice, Cancel returns to the old one.
+void onLanguageChosen(HWND dialog) {
+    Settings edited = settings;
+    int codes[5];
+    readKeyCodes(dialog, codes);
+    storeKeyCodes(edited, codes);
+    readControls(dialog, edited);
+    if (languageOfSetting(edited.LANGUAGE, GetUserDefaultUILanguage()) == app.language) return;
+
+    // The new dialog starts from what was edited, as the old one did from the settings.
+    const Settings kept = settings;
+    settings = edited;
+    applyLanguage(languageOfSettings());
+    RECT place;
+    GetWindowRect(dialog, &place);
+    HWND rebuilt = createDialogInLanguage(IDD_OPTIONS, GetWindow(dialog, GW_OWNER), optionsDialogProc, 0);
+    settings = kept;
+    if (!rebuilt) return;  // the old dialog stays, in the new language's menu's company
+    SetWindowPos(rebuilt, nullptr, place.left, place.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    optionsDialog = rebuilt;
+    DestroyWindow(dialog);
+    ShowWindow(rebuilt, SW_SHOWNORMAL);
+    drawDecayCurve(rebuilt);
+    SetFocus(GetDlgItem(rebuilt, IDC_LANGUAGE));
+}
+
 void onCancel(HWND dialog) {
     loadSettings(false);
+    if (languageOfSettings() != app.language) applyLanguage(languageOfSettings());
     DestroyWindow(dialog);
     // Only the screenshot latch: a recording key pressed under the dialog still counts once it closes.
     hookSetShotPressed(0);
@@ -326,6 +386,11 @@ void onCancel(HWND dialog) {
 void onCommand(HWND dialog, int id, int notification, HWND sender) {
     if (notification == EN_CHANGE) {
         onChange(dialog, sender);
+        return;
+    }
+    if (id == IDC_LANGUAGE) {
+        // Made again once the box has finished with its own message, never under it.
+        if (notification == CBN_SELCHANGE) PostMessageW(dialog, kRebuildMessage, 0, 0);
         return;
     }
     switch (id) {
@@ -355,7 +420,7 @@ void onCommand(HWND dialog, int id, int notification, HWND sender) {
         drawDecayCurve(dialog);
         break;
     case IDC_FOLDER_SETTINGS:
-        DialogBoxParamW(appInstance, MAKEINTRESOURCEW(IDD_FOLDERS), dialog, folderDialogProc, 0);
+        dialogBoxInLanguage(IDD_FOLDERS, dialog, folderDialogProc, 0);
         break;
     case IDC_APPLY:
         onApply(dialog);
@@ -437,6 +502,9 @@ INT_PTR CALLBACK optionsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
     case WM_HSCROLL:
         onTrackbar(dialog);
         return TRUE;
+    case kRebuildMessage:
+        onLanguageChosen(dialog);
+        return TRUE;
     case WM_CLOSE:
         onCancel(dialog);
         return TRUE;
@@ -454,7 +522,7 @@ bool openOptionsDialog(HWND owner) {
     InitCommonControlsEx(&controls);
 
     app.optionsOpen = 1;
-    optionsDialog = CreateDialogParamW(appInstance, MAKEINTRESOURCEW(IDD_OPTIONS), owner, optionsDialogProc, 0);
+    optionsDialog = createDialogInLanguage(IDD_OPTIONS, owner, optionsDialogProc, 0);
     if (!optionsDialog) {
         app.optionsOpen = 0;
         return false;

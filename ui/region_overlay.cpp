@@ -329,7 +329,7 @@ bool openRegionOverlay() {
     overlayClass.lpszClassName = kOverlayClass;
     RegisterClassW(&overlayClass);  // fails harmlessly once registered
     overlay = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, kOverlayClass,
-                              wideFromShiftJis(kRegionOverlayTitle).c_str(), WS_POPUP, screen.left, screen.top,
+                              wideFromShiftJis(uiText(Text::RegionOverlayTitle)).c_str(), WS_POPUP, screen.left, screen.top,
                               screenWidth(), screenHeight(), nullptr, nullptr, appInstance, nullptr);
     if (!overlay) {
         closeOverlay(nullptr);

@@ -38,7 +38,7 @@ std::wstring captionText() {
 
 std::wstring readyCaption() {
     char caption[256];
-    snprintf(caption, sizeof caption, kCaptionReady, kProductName, kProductVersion);
+    snprintf(caption, sizeof caption, uiText(Text::CaptionReady), kProductName, kProductVersion);
     return wideFromShiftJis(caption);
 }
 
@@ -271,7 +271,7 @@ TEST_F(CompositePhase, AviOnlyRecordingLeavesTheResultAlone) {
     uint8_t bgr[3];
     samplePixel(5, 7, 4, bgr);
     EXPECT_EQ(0, memcmp(bgr, slot->bits + 4 * slot->stride + 7 * 3, 3)) << "the last frame is in captureSlot";
-    EXPECT_TRUE(watcher.sawMessage(kAviErrorTitle, kAviNoRootMessage));
+    EXPECT_TRUE(watcher.sawMessage(uiText(Text::AviErrorTitle), uiText(Text::AviNoRootMessage)));
 }
 
 // Nothing is read beyond the mapped store and no rectangle is composited from

@@ -31,11 +31,11 @@ TEST(Texts, CaptionsReachTheTitleBarUnchanged) {
         int first, second;
         const wchar_t* shown;
     } cases[] = {
-        {kCaptionReady, 0, 0, L"Kestrin Ver 0.03改"},
-        {kCaptionInitialising, 0, 0, L"Kestrin Ver 0.03改 (初期化中）"},
-        {kCaptionSampling, 3, 15, L"Kestrin Ver 0.03改 ( 3 / 15 )"},
-        {kCaptionCompositing, 14, 15, L"Kestrin Ver 0.03改 ( 合成中： 14 / 15 )"},
-        {kCaptionReleasing, 2, 3, L"Kestrin Ver 0.03改 (終了処理中 : 解放(2 / 3) )"},
+        {uiText(Text::CaptionReady), 0, 0, L"Kestrin Ver 0.03改"},
+        {uiText(Text::CaptionInitialising), 0, 0, L"Kestrin Ver 0.03改 (初期化中）"},
+        {uiText(Text::CaptionSampling), 3, 15, L"Kestrin Ver 0.03改 ( 3 / 15 )"},
+        {uiText(Text::CaptionCompositing), 14, 15, L"Kestrin Ver 0.03改 ( 合成中： 14 / 15 )"},
+        {uiText(Text::CaptionReleasing), 2, 3, L"Kestrin Ver 0.03改 (終了処理中 : 解放(2 / 3) )"},
     };
     for (const auto& c : cases) {
         setCaption(c.format, c.first, c.second);
@@ -44,6 +44,6 @@ TEST(Texts, CaptionsReachTheTitleBarUnchanged) {
         EXPECT_EQ(std::wstring(shown), std::wstring(c.shown));
     }
     mainWindow = nullptr;
-    setCaption(kCaptionReady);  // no window: nothing happens
+    setCaption(uiText(Text::CaptionReady));  // no window: nothing happens
     DestroyWindow(window);
 }

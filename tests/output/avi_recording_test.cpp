@@ -190,7 +190,7 @@ TEST_F(AviRecording, SerialNamesFillGapsAndAFullFolderIsReportedWithoutTouchingF
         openCaptureAvi(&writer, 0);
         EXPECT_EQ(writer.isOpen, 0);
         recordFrame(&writer, 0);
-        EXPECT_TRUE(watcher.sawMessage(kAviErrorTitle, kAviFullMessage));
+        EXPECT_TRUE(watcher.sawMessage(uiText(Text::AviErrorTitle), uiText(Text::AviFullMessage)));
         EXPECT_EQ(watcher.count(), 1u);
     }
     EXPECT_EQ(app.aviFileOpen, 0);
@@ -224,8 +224,8 @@ TEST_F(AviRecording, FolderOf230BytesRecordsAndOf231RecordsNothing) {
     EXPECT_EQ(watcher.count(), 0u);
     app.aviOnlyMode = 1;
     recordSamples(2, 2);
-    EXPECT_TRUE(watcher.sawMessage(kAviErrorTitle, kAviNotCreatedMessage));
-    EXPECT_STREQ(recordingFileProblem(), kAviFolderUnusableMessage) << "and it is not started at all";
+    EXPECT_TRUE(watcher.sawMessage(uiText(Text::AviErrorTitle), uiText(Text::AviNotCreatedMessage)));
+    EXPECT_STREQ(recordingFileProblem(), uiText(Text::AviFolderUnusableMessage)) << "and it is not started at all";
 }
 
 // A folder without a root would record into whatever the current directory is: nothing
@@ -240,7 +240,7 @@ TEST_F(AviRecording, AFolderWithoutARootRecordsNothingAndSaysSoOnce) {
     snprintf(settings.AVISAVEPATH, MAX_PATH, "%s", "relative");
     recordSamples(3, 0);
     EXPECT_EQ(app.aviFileOpen, 0);
-    EXPECT_TRUE(watcher.sawMessage(kAviErrorTitle, kAviNoRootMessage));
+    EXPECT_TRUE(watcher.sawMessage(uiText(Text::AviErrorTitle), uiText(Text::AviNoRootMessage)));
     EXPECT_EQ(watcher.count(), 1u) << "once for the capture, not once a frame";
     app.aviOnlyMode = 1;
     recordSamples(0, 0);  // a recording stopped before its first sample
@@ -336,8 +336,8 @@ TEST_F(AviRecording, ARecordingPastTheFileLimitGoesOnInTheNextFiles) {
     delete writer;
 
     char expected[256];
-    snprintf(expected, sizeof expected, kAviSplitMessage, 3, "savi0000.avi、savi0002.avi、savi0003.avi");
-    EXPECT_TRUE(watcher.sawMessage(kAviInfoTitle, expected));
+    snprintf(expected, sizeof expected, uiText(Text::AviSplitMessage), 3, "savi0000.avi、savi0002.avi、savi0003.avi");
+    EXPECT_TRUE(watcher.sawMessage(uiText(Text::AviInfoTitle), expected));
     EXPECT_EQ(watcher.count(), 1u);
 
     const unsigned counts[] = {3, 3, 2};
@@ -378,8 +378,8 @@ TEST_F(AviRecording, AFrameNoFileCouldHoldEndsTheRecording) {
     EXPECT_EQ(writer.recordingEnded, 1);
     closeNumberedAvi(&writer);
     char expected[256];
-    snprintf(expected, sizeof expected, kAviTooLargeMessage, 0);
-    EXPECT_TRUE(watcher.sawMessage(kAviErrorTitle, expected));
+    snprintf(expected, sizeof expected, uiText(Text::AviTooLargeMessage), 0);
+    EXPECT_TRUE(watcher.sawMessage(uiText(Text::AviErrorTitle), expected));
 }
 
 TEST_F(AviRecording, AFrameTheLibraryRefusesEndsTheRecordingWithoutAGap) {
@@ -417,8 +417,8 @@ TEST_F(AviRecording, AFrameThatCannotBeCopiedEndsTheRecording) {
     EXPECT_EQ(writer.framesWritten, 1);
     closeNumberedAvi(&writer);
     char expected[256];
-    snprintf(expected, sizeof expected, kAviAreaTooLargeMessage, 1);
-    EXPECT_TRUE(watcher.sawMessage(kAviErrorTitle, expected));
+    snprintf(expected, sizeof expected, uiText(Text::AviAreaTooLargeMessage), 1);
+    EXPECT_TRUE(watcher.sawMessage(uiText(Text::AviErrorTitle), expected));
 
     AviFileBytes bytes;
     ASSERT_TRUE(bytes.load(avi(0).c_str()));

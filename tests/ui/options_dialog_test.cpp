@@ -307,7 +307,7 @@ TEST_F(OptionsDialogTest, DuplicateKeysChangeNothingAndKeepTheDialogOpen) {
     click(dialog, IDC_RETRO);
     DialogWatcher watcher;
     click(dialog, IDC_APPLY);
-    EXPECT_TRUE(watcher.sawMessage("設定エラー", kDuplicateRetroKeyMessage));
+    EXPECT_TRUE(watcher.sawMessage("設定エラー", uiText(Text::DuplicateRetroKeyMessage)));
     click(dialog, IDC_RETRO);
     click(dialog, IDC_APPLY);
     EXPECT_EQ(iniValue("OPTION", "KEY_CODE4"), "112");
