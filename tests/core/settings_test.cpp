@@ -109,7 +109,7 @@ TEST_F(IniFile, FileWrittenFromScratchHasTheExactLayout) {
                                  "EMPHASIS_LEVEL=-3\r\nAVI_OUT=0\r\nSAVE_TYPE=0\r\nAUTO_COPY=0\r\nCURSOR_CAPTURE=0\r\nCOMPOSITE_MODE=0\r\n"
                                  "RETRO=0\r\nRETRO_TIME=5\r\nRETRO_FPS=10\r\nRETRO_MB=512\r\nKEY_CODE4=145\r\n"
                                  "KEY_CODE5=0\r\nSS_REGION=0\r\nREGION_LEFT=0\r\nREGION_TOP=0\r\n"
-                                 "REGION_RIGHT=0\r\nREGION_BOTTOM=0\r\nGIF_OUT=0\r\nGIF_WITH_RESULT=0\r\n"
+                                 "REGION_RIGHT=0\r\nREGION_BOTTOM=0\r\nGIF_OUT=0\r\nGIF_WITH_RESULT=0\r\nLANGUAGE=0\r\n"
                                  "[AVIMODE_OPTION]\r\n"
                                  "AVI_FPS=15\r\nAVI_TIME=60\r\nKEY_CODE2=33\r\nKEY_CODE3=34\r\nREC_GIF=0\r\n";
     EXPECT_EQ(readFile(), expected);
@@ -141,6 +141,7 @@ TEST_F(IniFile, EveryFieldSurvivesSaveAndLoad) {
     s.AVI_OUT = 1;
     s.GIF_OUT = 1;
     s.GIF_WITH_RESULT = 1;
+    s.LANGUAGE = 2;
     s.REC_GIF = 1;
     s.SAVE_TYPE = 1;
     s.AUTO_COPY = 1;
@@ -172,7 +173,7 @@ TEST_F(IniFile, EveryFieldSurvivesSaveAndLoad) {
                                    &Settings::EMPHASIS_ON,  &Settings::EMPHASIS_LEVEL, &Settings::AVI_OUT,
                                    &Settings::SAVE_TYPE,    &Settings::AVI_FPS,      &Settings::AVI_TIME,    &Settings::KEY_CODE2,
                                    &Settings::KEY_CODE3,    &Settings::AUTO_COPY,    &Settings::CURSOR_CAPTURE,
-                                   &Settings::COMPOSITE_MODE, &Settings::GIF_OUT, &Settings::GIF_WITH_RESULT,
+                                   &Settings::COMPOSITE_MODE, &Settings::GIF_OUT, &Settings::GIF_WITH_RESULT, &Settings::LANGUAGE,
                                    &Settings::REC_GIF};
     for (size_t i = 0; i < sizeof ints / sizeof ints[0]; ++i) {
         EXPECT_EQ(settings.*ints[i], s.*ints[i]) << "integer field " << i;
@@ -357,10 +358,12 @@ std::vector<HostileCase> hostileCases() {
         {"nan and inf reals", option + "S_TIME=nan\r\nREDUCE_PER=inf\r\n", nullptr},
         {"negative infinity", option + "S_TIME=-inf\r\nREDUCE_PER=-nan\r\n", nullptr},
         {"reals past float range", option + "S_TIME=1e39\r\nREDUCE_PER=-1e300\r\n", nullptr},
-        {"garbage values", option + "S_FPS=fast\r\nS_TIME=long\r\nKEY_CODE=\xff\xfe\r\n" + avi + "AVI_FPS=?\r\n",
+        {"garbage values",
+         option + "S_FPS=fast\r\nS_TIME=long\r\nKEY_CODE=\xff\xfe\r\nLANGUAGE=3\r\n" + avi + "AVI_FPS=?\r\n",
          [](const Settings& s) {
              EXPECT_EQ(s.S_FPS, 1);
              EXPECT_EQ(s.KEY_CODE, 0);
+             EXPECT_EQ(s.LANGUAGE, 0) << "an unknown language follows Windows";
          }},
         {"overlong values",
          windowSection() + "left=" + std::string(3000, '7') + "\r\n[PATH]\r\nSAVEPATH=C:\\" +
