@@ -455,6 +455,53 @@ TEST_F(OptionsDialogTest, TheSaveTypeCompositeModeAndRecordingFormatOpenAsStored
     EXPECT_EQ(settings.GIF_OUT, 1);
 }
 
+// A language chosen in the box is spoken at once: the dialog is made again from the other
+// template where it stood, every control holding what was edited; Cancel returns to the
+// language and the values stored.
+TEST_F(OptionsDialogTest, ChoosingALanguageRebuildsTheDialogInPlaceWithTheEditsAndCancelUndoesIt) {
+    writeIni("OPTION", "LANGUAGE", "1");
+    loadSettings(false);
+    HWND dialog = open();
+    typeInto(dialog, IDC_SHUTTER_TIME, "2.50");
+    typeInto(dialog, IDC_RETRO_TIME, "9");
+    click(dialog, IDC_AUTO_COPY);
+    click(dialog, IDC_MODE_DARKEN);
+    click(dialog, IDC_REC_GIF);
+    selectKey(dialog, IDC_SHOT_KEY, VK_F5);
+    RECT before;
+    GetWindowRect(dialog, &before);
+    SendDlgItemMessageW(dialog, IDC_LANGUAGE, CB_SETCURSEL, 2, 0);
+    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_LANGUAGE, CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDC_LANGUAGE)));
+    pumpFor(50);
+
+    HWND rebuilt = optionsDialog;
+    ASSERT_NE(rebuilt, dialog);
+    EXPECT_FALSE(IsWindow(dialog));
+    EXPECT_EQ(app.language, Language::English);
+    wchar_t caption[64] = L"";
+    GetWindowTextW(rebuilt, caption, 64);
+    EXPECT_EQ(std::wstring(caption), L"Options");
+    RECT after;
+    GetWindowRect(rebuilt, &after);
+    EXPECT_EQ(after.left, before.left);
+    EXPECT_EQ(after.top, before.top);
+    EXPECT_EQ(itemTextA(rebuilt, IDC_SHUTTER_TIME), "2.50");
+    EXPECT_EQ(itemTextA(rebuilt, IDC_RETRO_TIME), "9");
+    EXPECT_TRUE(IsDlgButtonChecked(rebuilt, IDC_AUTO_COPY));
+    EXPECT_TRUE(IsDlgButtonChecked(rebuilt, IDC_MODE_DARKEN));
+    EXPECT_TRUE(IsDlgButtonChecked(rebuilt, IDC_REC_GIF));
+    EXPECT_EQ(itemTextA(rebuilt, IDC_SHOT_KEY), "F5");
+    EXPECT_EQ(SendDlgItemMessageW(rebuilt, IDC_LANGUAGE, CB_GETCURSEL, 0, 0), 2);
+    EXPECT_EQ(settings.S_TIME, 1.0f) << "nothing is stored before Apply";
+
+    click(rebuilt, IDC_CANCEL_OPTIONS);
+    EXPECT_EQ(app.language, Language::Japanese);
+    EXPECT_EQ(settings.LANGUAGE, 1);
+    EXPECT_EQ(optionsDialog, nullptr);
+    EXPECT_EQ(app.optionsOpen, 0);
+}
+
 // A dialog that cannot be made leaves nothing waiting for it.
 TEST_F(OptionsDialogTest, AFailedOpeningIsUndone) {
     const HINSTANCE real = appInstance;
