@@ -113,7 +113,7 @@ inline constexpr TextRow kEnglishTexts[] = {
      "the recording stop key and the key that composites the last seconds.\nSet a different key for each."},
     // What the ring takes on this desktop: the most and a still screen's, in MB; then, when
     // its cap shortens it, the cap in MB and the seconds left, or that it holds no exposure.
-    {Text::RetroCostFormat, "Uses up to %d MB of memory (about %d MB for a still screen)"},
+    {Text::RetroCostFormat, "Uses up to %d MB of memory\n(about %d MB for a still screen)"},
     {Text::RetroCappedFormat, "Limited to %d MB: at most %.1f seconds"},
     {Text::RetroNoRoomFormat, "Limited to %d MB: nothing can be kept"},
     // The memory a 640 x 480 window's capture needs, before the label's "MB...".

@@ -108,7 +108,7 @@ inline constexpr TextRow kJapaneseTexts[] = {
      "同じキーが設定されています。\n同じキーにならないように設定して下さい。"},
     // What the ring takes on this desktop: the most and a still screen's, in MB; then, when
     // its cap shortens it, the cap in MB and the seconds left, or that it holds no exposure.
-    {Text::RetroCostFormat, "使用メモリは最大 %d MB（静止画面なら約 %d MB）"},
+    {Text::RetroCostFormat, "使用メモリは最大 %d MB\n（静止画面なら約 %d MB）"},
     {Text::RetroCappedFormat, "上限 %d MB のため最長 %.1f 秒"},
     {Text::RetroNoRoomFormat, "上限 %d MB のため記録できません"},
     // The memory a 640 x 480 window's capture needs, before the label's "MB...".

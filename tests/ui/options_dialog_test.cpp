@@ -132,12 +132,12 @@ TEST_F(OptionsDialogTest, MemoryLabelCountsThreeBytesOnOpeningAndFourAfterAnEdit
 TEST_F(OptionsDialogTest, TheRingsCostFollowsTheEditsAndSaysWhenItsCapShortensIt) {
     ASSERT_EQ(GetSystemMetrics(SM_CXVIRTUALSCREEN) * GetSystemMetrics(SM_CYVIRTUALSCREEN), 1024 * 768);
     HWND dialog = open();
-    EXPECT_EQ(itemTextW(dialog, IDC_RETRO_COST), L"使用メモリは最大 115 MB（静止画面なら約 2 MB）");  // 10/s, 5 s
+    EXPECT_EQ(itemTextW(dialog, IDC_RETRO_COST), L"使用メモリは最大 115 MB\n（静止画面なら約 2 MB）");  // 10/s, 5 s
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_RETRO_FPS))) << "greyed while the ring is off";
     click(dialog, IDC_RETRO);
     EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, IDC_RETRO_FPS)));
     typeInto(dialog, IDC_RETRO_FPS, "600");  // counted as Apply stores it, 60: 512 MB holds 227 of 301
-    EXPECT_EQ(itemTextW(dialog, IDC_RETRO_COST), L"使用メモリは最大 511 MB（静止画面なら約 2 MB）");
+    EXPECT_EQ(itemTextW(dialog, IDC_RETRO_COST), L"使用メモリは最大 511 MB\n（静止画面なら約 2 MB）");
     EXPECT_EQ(itemTextW(dialog, IDC_RETRO_CAP), L"上限 512 MB のため最長 3.7 秒");
     holdForScreenshot(true);
     typeInto(dialog, IDC_RETRO_TIME, "1");
