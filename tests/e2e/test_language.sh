@@ -18,6 +18,8 @@ holds() { grep -qxF -- "$2" <<<"$1" || fail "no '$2' among: $(tr '\n' '|' <<<"$1
 # The title of the dialog or box Kestrin shows (one at a time here).
 kestrin_dialog() { window_list | awk -F'\t' 'tolower($1) ~ /\\kestrin\.exe$/ && $2 == "#32770" { print $3; f = 1; exit } END { exit !f }'; }
 dialog_gone() { ! kestrin_dialog >/dev/null; }
+# Presses a box's OK (a key pressed in it can be lost under Xvfb) and tells if it is gone.
+answered() { procprobe answer "$1" >/dev/null; sleep 0.3; dialog_gone; }
 open_dialog() { press kestrin "$1"; wait_for 20 "a dialog after $1" kestrin_dialog; title=$(kestrin_dialog); }
 ini_holds() { iconv -f CP932 -t UTF-8 "$E2E_DIR/Kestrin.ini" | tr -d '\r' | grep -qx "$1"; }
 
@@ -42,8 +44,7 @@ journey() {  # journey ja|en
   controls=$(again winprobe controls "$title" | cut -f2)
   [ "$title" = "${t[refused]}" ] || fail "the refusal is titled '$title'"
   holds "$controls" "${t[nothing]}"
-  press "$(titled_window "$title")" Return
-  wait_for 20 "the box to close" dialog_gone
+  wait_for 20 "the box to be answered and gone" answered "$title"
   no_japanese "the caption" "$(kestrin_caption)"
   no_japanese "the menu" "$menu"
   no_japanese "the refusal" "$title"$'\n'"$controls"
@@ -54,7 +55,7 @@ journey() {  # journey ja|en
   [ "$title" = "${t[dialog]}" ] || misses+=("the options dialog is titled '$title'")
   holds "$controls" $'1059\t'"${t[windows]}"
   no_japanese "the options dialog" "$title"$'\n'"$controls"
-  winprobe click "$title" 1004
+  again winprobe click "$title" 1004
   wait_for 20 "Apply to close the options dialog" dialog_gone
 
   press kestrin Print
@@ -62,8 +63,8 @@ journey() {  # journey ja|en
   wait_for 30 "the capture to end" caption_is "$KESTRIN_CAPTION_READY"
   open_dialog ctrl+s
   [ "$title" = "${t[saving]}" ] || fail "the save dialog is titled '$title'"
-  xdotool type --window "$(titled_window "$title")" --delay 20 "$(winpath "$E2E_DIR")\\saved.bmp"
-  xdotool key --window "$(titled_window "$title")" Return
+  again winprobe text "$title" 1148 "$(winpath "$E2E_DIR")\\saved.bmp"  # the file name box
+  again winprobe click "$title" 1
   wait_for 30 "the saved file" test -s "$E2E_DIR/saved.bmp"
   stop_kestrin
   [ "$KESTRIN_EXIT" -eq 0 ] || fail "exit code $KESTRIN_EXIT"
@@ -81,7 +82,7 @@ e2e_write_ini <<<$'[OPTION]\nRETRO=1'
 KESTRIN_CAPTION_READY="Kestrin Ver 0.03改（直前 5 秒を記録中）"
 start_kestrin
 open_dialog ctrl+o
-winprobe combo "$title" 1059 2
+again winprobe combo "$title" 1059 2
 KESTRIN_CAPTION_READY="Kestrin Ver 0.03改 (Keeping the last 5 seconds)"
 wait_for 20 "the English caption" caption_is "$KESTRIN_CAPTION_READY"
 holds "$(again winprobe menu DEFAULT)" '&File'
@@ -90,7 +91,7 @@ deadline=$((SECONDS + 20))
 until title=$(kestrin_dialog) && [ "$title" = Options ] || [ $SECONDS -ge $deadline ]; do sleep 0.2; done
 [ "$title" = Options ] || misses+=("the rebuilt options dialog is titled '$title'")
 e2e_screenshot switched
-winprobe click "$title" 1004
+again winprobe click "$title" 1004
 wait_for 20 "Apply to close the options dialog" dialog_gone
 ini_holds LANGUAGE=2 || fail "Apply did not store LANGUAGE=2"
 caption_is "$KESTRIN_CAPTION_READY" || fail "the caption went back from English"
