@@ -49,9 +49,16 @@ foreach(helper ${e2e_helpers})
   target_link_libraries(${helper_name} PRIVATE kestrin_program user32 gdi32 psapi shell32 ntdll)
 endforeach()
 
+# winprobe reads menus from inside the program's process, through a library of its own.
+add_library(menu_text SHARED ${CMAKE_SOURCE_DIR}/tests/e2e/menu_text/menu_text.cpp)
+target_include_directories(menu_text PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+target_compile_options(menu_text PRIVATE ${KESTRIN_WARNINGS})
+set_target_properties(menu_text PROPERTIES PREFIX "")
+target_link_libraries(winprobe PRIVATE menu_text)
+
 # They all run the build users download, the 32-bit one; the 64-bit build runs these too,
 # besides all its GoogleTest programs: its own zip, captures with their trail, AVI output.
-set(KESTRIN_E2E_ON_BOTH_BUILDS e2e_package e2e_capture e2e_trail e2e_avi_only e2e_retro)
+set(KESTRIN_E2E_ON_BOTH_BUILDS e2e_package e2e_capture e2e_trail e2e_avi_only e2e_retro e2e_language)
 file(GLOB e2e_scripts CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/test_*.sh)
 foreach(script ${e2e_scripts})
   get_filename_component(script_name ${script} NAME_WE)
@@ -82,4 +89,6 @@ endif()
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
   # Includes go one way, from the program at the top to the shared state at the bottom.
   add_test(NAME layers COMMAND bash ${CMAKE_SOURCE_DIR}/tests/layers/check_includes.sh ${CMAKE_SOURCE_DIR})
+  # Texts only in the two tables, which take the same numbers; menus and dialogs alike in both.
+  add_test(NAME texts COMMAND bash ${CMAKE_SOURCE_DIR}/tests/layers/check_texts.sh ${CMAKE_SOURCE_DIR})
 endif()

@@ -1,17 +1,23 @@
 // Reads and drives what the end-to-end tests cannot reach through X.
 //   winprobe.exe rect CLASS               "window L T R B" and "client L T R B" (screen coordinates)
 //   winprobe.exe count CLASS TITLE        how many windows of that class and title exist
-//   winprobe.exe combo TITLE ID ROW       selects a row of a dialog's combo box
+//   winprobe.exe combo TITLE ID ROW       selects a row of a dialog's combo box, telling the dialog
+//                                         as a user's choice does (CBN_SELCHANGE)
 //   winprobe.exe text TITLE ID TEXT       sets the text of a dialog's control
 //   winprobe.exe click TITLE ID           clicks a dialog's button (WM_COMMAND, BN_CLICKED)
 //   winprobe.exe gettext TITLE ID         prints the text of a dialog's control as UTF-8
 //   winprobe.exe select TITLE ID          gives a dialog's edit box the focus and selects its text
 //   winprobe.exe command CLASS ID         chooses a menu command of the window (WM_COMMAND)
+//   winprobe.exe controls TITLE           prints each control of a dialog as "ID<TAB>TEXT" (UTF-8)
+//   winprobe.exe menu CLASS               prints the texts of the window's menu, one item a line,
+//                                         popups' items indented by a tab (UTF-8)
 #include <windows.h>
 #include <shellapi.h>
 
 #include <cstdio>
 #include <cstring>
+
+#include "e2e/menu_text/menu_text.h"
 
 namespace {
 
@@ -33,6 +39,22 @@ BOOL CALLBACK countWindow(HWND window, LPARAM param) {
 }
 
 HWND dialogNamed(const wchar_t* title) { return FindWindowW(L"#32770", title); }
+
+void printUtf8(const wchar_t* text) {
+    char utf8[4096] = "";
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof utf8, nullptr, nullptr);
+    fwrite(utf8, 1, strlen(utf8), stdout);
+}
+
+BOOL CALLBACK printControl(HWND control, LPARAM) {
+    wchar_t text[1024] = L"";
+    // GetWindowText does not ask a control of another process; WM_GETTEXT does.
+    SendMessageW(control, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text));
+    printf("%d\t", GetDlgCtrlID(control));
+    printUtf8(text);
+    printf("\n");
+    return TRUE;
+}
 
 }  // namespace
 
@@ -65,6 +87,26 @@ int main() {
         PostMessageW(window, WM_COMMAND, MAKEWPARAM(_wtoi(argv[3]), 0), 0);
         return 0;
     }
+    if (lstrcmpW(verb, L"menu") == 0) {
+        // Read inside the program's process (menu_text.dll, loaded there by the hook).
+        HWND window = FindWindowW(argv[2], nullptr);
+        if (!window) return 1;
+        HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, menuTextHook(), GetModuleHandleW(L"menu_text.dll"),
+                                       GetWindowThreadProcessId(window, nullptr));
+        if (!hook) return 1;
+        *menuTextRead() = '\0';
+        DWORD_PTR answer;
+        SendMessageTimeoutW(window, RegisterWindowMessageW(kMenuTextMessage), 0, 0, SMTO_ABORTIFHUNG, 5000, &answer);
+        UnhookWindowsHookEx(hook);
+        fputs(menuTextRead(), stdout);
+        return *menuTextRead() ? 0 : 1;
+    }
+    if (lstrcmpW(verb, L"controls") == 0) {
+        HWND dialog = dialogNamed(argv[2]);
+        if (!dialog) return 1;
+        EnumChildWindows(dialog, printControl, 0);
+        return 0;
+    }
     if (argc < 4) return 2;
     HWND dialog = dialogNamed(argv[2]);
     if (!dialog) return 1;
@@ -72,6 +114,7 @@ int main() {
     HWND control = GetDlgItem(dialog, id);
     if (lstrcmpW(verb, L"combo") == 0 && argc >= 5 && control) {
         SendMessageW(control, CB_SETCURSEL, _wtoi(argv[4]), 0);
+        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(control));
         return 0;
     }
     if (lstrcmpW(verb, L"text") == 0 && argc >= 5 && control) {
@@ -80,11 +123,8 @@ int main() {
     }
     if (lstrcmpW(verb, L"gettext") == 0 && control) {
         wchar_t text[1024] = L"";
-        // GetWindowText does not ask a control of another process; WM_GETTEXT does.
         SendMessageW(control, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text));
-        char utf8[4096] = "";
-        WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof utf8, nullptr, nullptr);
-        fwrite(utf8, 1, strlen(utf8), stdout);
+        printUtf8(text);
         return 0;
     }
     if (lstrcmpW(verb, L"select") == 0 && control) {
