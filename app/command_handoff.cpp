@@ -172,7 +172,11 @@ int runCommandLine(HINSTANCE instance, const Command& command) {
         sayLine(ownConsole(), text);
         return IDOK;
     };
+    // --window and --client mean the window the user works in, never this hidden one, which
+    // placing it at its stored rectangle may have made the foreground window.
+    HWND foreground = GetForegroundWindow();
     if (!startUp(instance, false)) return kCommandFailed;
+    if (foreground && GetForegroundWindow() != foreground) SetForegroundWindow(foreground);
     const int early = beginCommand(full, reply);
     if (early >= 0) {
         app.appRunning = 0;
