@@ -1,5 +1,7 @@
 #include "app/compositing_phase.h"
 
+#include "app/command_run.h"
+
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
@@ -128,7 +130,7 @@ AviKept writeStoreAvi(int n, const CompositeExtent& extent, const char* path, bo
 // answer, or a retry that writes nothing at all, gives the samples up.
 void keepAviWhole(int n, const CompositeExtent& extent, AviKept kept, bool readable) {
     for (;;) {
-        const int choice = askKeepSamples(keepReason(readable, kept), n, kept.frames, readable);
+        const int choice = keepAsker()(keepReason(readable, kept), n, kept.frames, readable);
         if (choice == IDABORT) return;  // the files keep the frames written
         char path[MAX_PATH] = "";
         if (choice == IDC_KEEP_ELSEWHERE && !askAviPath(path)) continue;
@@ -174,19 +176,21 @@ void compositeSamples(int n, const CompositeExtent& extent, CompositeMode mode) 
     Real* weights = aviOnly ? nullptr : static_cast<Real*>(calloc(static_cast<size_t>(n) + 1, sizeof(Real)));
     // AVI-only recordings record as AVI unless written as GIF; a screenshot only with both
     // AVI_OUT and AUTO_SAVE.
+    // A command names its files: they take the place of the numbered ones.
+    const bool aviWanted = aviOnly ? !recordingGif : (settings.AVI_OUT && settings.AUTO_SAVE) || commandAviPath();
     AviWriter* writer = nullptr;
-    if (aviOnly ? !recordingGif : settings.AVI_OUT && settings.AUTO_SAVE) writer = new (std::nothrow) AviWriter();
+    if (aviWanted) writer = new (std::nothrow) AviWriter();
     if ((!aviOnly && !weights) || (aviOnly && !recordingGif && !writer)) {
         showMessage(mainWindow, uiText(Text::NoMemoryMessage), aviOnly ? uiText(Text::AviErrorTitle) : uiText(Text::ErrorTitle));
         delete writer;
         free(weights);
         return;
     }
-    openCaptureAvi(writer, n);
+    openCaptureAvi(writer, n, commandAviPath());
     // The GIF beside a screenshot goes with the AVI's condition; a recording's is the
     // recording. Its frames last as long as the samples.
     const int gifRate = aviOnly ? settings.AVI_FPS : settings.S_FPS;
-    const bool gifWanted = n > 0 && (recordingGif || (!aviOnly && settings.GIF_OUT && settings.AUTO_SAVE));
+    const bool gifWanted = n > 0 && (recordingGif || (!aviOnly && ((settings.GIF_OUT && settings.AUTO_SAVE) || commandGifPath())));
     GifOutput* gif = gifWanted ? beginGifOutput(extent.width, extent.height) : nullptr;
     if (recordingGif && gifWanted && !gif) return;  // the user has been told
     // With samples the store holds them all, so a sample's size fits; with none the
@@ -200,7 +204,7 @@ void compositeSamples(int n, const CompositeExtent& extent, CompositeMode mode) 
     int samplesRead = 0;
     for (int i = 1; i <= n && readable; ++i) {
         const BYTE* sample = storeBytes((i - 1) * sampleSize, sampleSize);
-        while (!sample && framesHeld && askKeepSamples(uiText(Text::KeepStoreFormat), n, i - 1, false) == IDRETRY) {
+        while (!sample && framesHeld && keepAsker()(uiText(Text::KeepStoreFormat), n, i - 1, false) == IDRETRY) {
             sample = storeBytes((i - 1) * sampleSize, sampleSize);
         }
         readable = sample != nullptr;
@@ -230,12 +234,10 @@ void compositeSamples(int n, const CompositeExtent& extent, CompositeMode mode) 
         keptSamples = {n, extent.storeWidth, extent.width, extent.height, gifRate};
         addGifResult(gif, extent.width, extent.height);
         // The result's own file first: on a nearly full disk the AVI and GIF beside it come second.
-        if (settings.AUTO_SAVE) autoSaveResult();
-        if (settings.AUTO_COPY) autoCopyResult();
+        deliverResult();
     }
     // Files that could not take every sample while the store holds them all: the user says
     // what becomes of them. A recording read only in part keeps the frames read.
-    const bool aviWanted = aviOnly ? !recordingGif : settings.AVI_OUT && settings.AUTO_SAVE;
     if (aviWanted && n > 0 && readable && aviEndedForRoom(avi)) {
         keepAviWhole(n, extent, avi, readable);
     } else {
@@ -245,12 +247,12 @@ void compositeSamples(int n, const CompositeExtent& extent, CompositeMode mode) 
         // The samples are read: on one disk the file may need the room the store took.
         shrinkStoreToStartupSize();
         if (samplesRead > 0) {
-            finishRecordingGif(gif, askKeepSamples);
+            finishRecordingGif(gif, keepAsker(), commandGifPath());
         } else {
             delete gif;
         }
     } else if (readable) {
-        finishNumberedGif(gif, askKeepSamples);
+        finishNumberedGif(gif, keepAsker(), commandGifPath());
     } else {
         delete gif;
     }
@@ -325,12 +327,11 @@ void compositeRing(int n, CompositeMode mode) {
         showResult(result, extent);
         addGifResult(gif, extent.width, extent.height);
         // The result's own file first: on a nearly full disk the GIF beside it comes second.
-        if (settings.AUTO_SAVE) autoSaveResult();
-        if (settings.AUTO_COPY) autoCopyResult();
+        deliverResult();
     } else {
         showMessage(mainWindow, uiText(Text::NoMemoryMessage), uiText(Text::ErrorTitle));
     }
-    finishNumberedGif(gif, askKeepSamples);
+    finishNumberedGif(gif, keepAsker(), commandGifPath());
     free(weights);
 }
 

@@ -3,6 +3,7 @@
 #include <mmsystem.h>
 #include <objbase.h>
 
+#include "app/command_run.h"
 #include "app/compositing_phase.h"
 #include "app/interval_timer.h"
 #include "app/main_window.h"
@@ -193,7 +194,7 @@ void followScreenLayout(const RECT& screen) {
     setReadyCaption();
 }
 
-bool startUp(HINSTANCE instance) {
+bool startUp(HINSTANCE instance, bool shown) {
     computeExeDirectory();
     VirtualScreenRect = currentVirtualScreen();
     appInstance = instance;
@@ -206,8 +207,12 @@ bool startUp(HINSTANCE instance) {
     // Read once more now that the window exists, so it is moved to its stored place.
     loadSettings(true);
     setCaption(uiText(Text::CaptionInitialising));
-    ShowWindow(mainWindow, SW_SHOWNORMAL);
-    UpdateWindow(mainWindow);
+    if (shown) {
+        ShowWindow(mainWindow, SW_SHOWNORMAL);
+        UpdateWindow(mainWindow);
+    } else {
+        settings.RETRO = 0;  // in memory only: a process for one command keeps no past
+    }
 
     recordingPlanner = planRecording;
     intervalTimer.init();
@@ -245,12 +250,13 @@ void runMainLoop() {
             if (step.samplingOver) finishSampling(step.samplesTaken);
             if (step.retroAsked) compositeRetro();
             if (step.regionAsked) openRegionOverlay();
+            followCommand();
         }
     }
     holdFineTimer(false);
 }
 
-int shutDown() {
+int shutDown(bool saveIni) {
     // A WM_QUIT that ended the run carries the exit code; the one WM_DESTROY posts does not replace it.
     const bool quitEndedTheRun = app.quitReceived != 0;
     const int quitCode = app.exitCode;
@@ -270,7 +276,7 @@ int shutDown() {
     DeleteObject(displayBitmap);
     windowDC = workDC = displayDC = nullptr;
     displayBitmap = nullptr;
-    saveSettings();
+    if (saveIni) saveSettings();
     if (mainWindow) {
         DestroyWindow(mainWindow);
         app.appRunning = 1;

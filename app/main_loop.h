@@ -8,7 +8,9 @@
 // returns no options dialog can open and no capture can start, while a close (or a
 // WM_QUIT) that arrives meanwhile is kept: the main loop then ends at once. False when
 // the main window could not be created (nothing else was made).
-bool startUp(HINSTANCE instance);
+// Unshown (for a command from the command line) the window stays hidden and the ring of
+// the last seconds is not kept.
+bool startUp(HINSTANCE instance, bool shown = true);
 
 // Paces the engine step until the window was closed or WM_QUIT arrived and no capture
 // is under way; a compositing phase runs whenever the step says sampling is over.
@@ -22,4 +24,5 @@ void followScreenLayout(const RECT& screen);
 
 // Releases everything start-up made, saves the settings, destroys the window and waits
 // for its WM_QUIT. Returns the exit code WM_QUIT carried.
-int shutDown();
+// Without saveIni the INI file is left as it was (a command changes nothing in it).
+int shutDown(bool saveIni = true);

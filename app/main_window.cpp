@@ -1,5 +1,7 @@
 #include "app/main_window.h"
 
+#include "app/command_handoff.h"
+
 #include <commctrl.h>
 
 #include "core/app_state.h"
@@ -136,6 +138,8 @@ LRESULT CALLBACK mainWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
     case WM_COMMAND:
         onCommand(hwnd, LOWORD(wParam));
         break;
+    case WM_COPYDATA:
+        return acceptHandedCommand(reinterpret_cast<const COPYDATASTRUCT*>(lParam));
     case WM_INITMENUPOPUP:
         onInitMenuPopup(reinterpret_cast<HMENU>(wParam));
         break;

@@ -80,7 +80,7 @@ void pumpMessages() {
 
 bool mayStart(Start what) {
     // Nothing starts while a capture holds the slots and the store, or while the program ends.
-    if (app.captureBusy || !app.appRunning) return false;
+    if (app.captureBusy || app.commandHeld || !app.appRunning) return false;
     switch (what) {
     case Start::Copy:
         return true;

@@ -20,6 +20,7 @@ struct AppState {
     int screenChanged = 0;   // monitors changed: the next idle step follows the new layout
     int sampleLimit = 0;     // a recording the disks cannot hold whole ends at this many samples
     int exitCode = 0;        // wParam of the last WM_QUIT
+    int commandHeld = 0;     // a command from the command line is under way: nothing else starts
     Language language = Language::Japanese;  // the language of every text shown (LANGUAGE)
 };
 extern AppState app;

@@ -30,7 +30,10 @@ std::string shiftJisFromWide(const wchar_t* text) {
     return narrow;
 }
 
+int (*messageRedirect)(const char* text, const char* title, UINT type) = nullptr;
+
 int showMessage(HWND owner, const char* text, const char* title, UINT type) {
+    if (messageRedirect) return messageRedirect(text, title, type);
     return MessageBoxW(owner, wideFromShiftJis(text).c_str(), wideFromShiftJis(title).c_str(), type);
 }
 

@@ -12,7 +12,10 @@ std::string shiftJisFromWide(const wchar_t* text);
 // UTF-16 of a text in the system's ANSI code page (file and folder paths).
 std::wstring wideFromAnsi(const char* text);
 
-// MessageBox with a Shift-JIS text and title; MB_OK unless told otherwise.
+// MessageBox with a Shift-JIS text and title; MB_OK unless told otherwise. While
+// messageRedirect is set (a command from the command line runs) no box is shown: the text
+// goes to it, and its answer is returned.
+extern int (*messageRedirect)(const char* text, const char* title, UINT type);
 int showMessage(HWND owner, const char* text, const char* title, UINT type = MB_OK);
 
 // SetWindowText with a Shift-JIS text.

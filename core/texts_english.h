@@ -140,4 +140,50 @@ inline constexpr TextRow kEnglishTexts[] = {
     {Text::RegionOverlayTitle, "Capture a Region"},
     {Text::RegionMovedMessage,
      "The region selected last time lies off the screen,\nso the part of it on the screen is captured."},
+    // The command line (Kestrin.exe COMMAND [OPTIONS]): its usage, what is wrong with the
+    // arguments (each takes the argument at fault), and what a command says as it goes.
+    {Text::CommandUsage,
+     "Usage: Kestrin COMMAND [OPTIONS]\n"
+     "\n"
+     "  shot -o FILE    one long exposure, written as FILE (.png or .bmp; - for the clipboard)\n"
+     "  record -o FILE  a recording (.avi, or .gif)\n"
+     "  record --stop   ends the running recording\n"
+     "  last -o FILE    the last seconds the running Kestrin keeps (RETRO=1), composited now\n"
+     "\n"
+     "Where (shot, record; the options' choice when none is given):\n"
+     "  --desktop  --window  --client  --region X,Y,W,H  --last-region\n"
+     "How (each one the Kestrin.ini value when not given; nothing is written to it):\n"
+     "  --seconds S      shot 0.1 to 86400, record 1 to 86400, last 1 to 60\n"
+     "  --fps N          samples a second, 1 to 10000 (shot, record)\n"
+     "  --mode M         mean, lighten, darken or median (shot, last)\n"
+     "  --decay PERCENT  1 to 500 (shot, last)\n"
+     "  --pointer        draw the mouse pointer (shot, record)\n"
+     "  --delay S        wait S seconds before the first sample (shot, record)\n"
+     "  --gif FILE  --avi FILE   the samples as an animated GIF or an AVI too (shot)\n"
+     "\n"
+     "Examples:\n"
+     "  Kestrin shot --region 100,100,640,480 --seconds 3 -o shot.png\n"
+     "  Kestrin last --seconds 10 --mode lighten -o run.png\n"
+     "  Kestrin record --seconds 20 -o clip.gif\n"
+     "\n"
+     "Exit codes: 0 written, 1 failed while working, 2 bad arguments, 3 busy or no ring.\n"},
+    {Text::CommandUnknownFormat, "Unknown command: %s"},
+    {Text::CommandUnknownOptionFormat, "Unknown option for this command: %s"},
+    {Text::CommandMissingValueFormat, "%s needs a value."},
+    {Text::CommandBadValueFormat, "Value out of range or not a number: %s"},
+    {Text::CommandBadRegion, "--region takes X,Y,W,H with a width and a height above 0: %s"},
+    {Text::CommandBadExtensionFormat, "This command cannot write that type of file: %s"},
+    {Text::CommandNoOutput, "Name the file to write with -o FILE."},
+    {Text::CommandRegionOffScreen, "The region lies on no monitor."},
+    {Text::CommandNoFolderFormat, "The folder to write into does not exist: %s"},
+    {Text::CommandSampleFormat, "sample %d / %d"},
+    {Text::CommandWrittenFormat, "written: %s"},
+    {Text::CommandCopied, "copied to the clipboard"},
+    {Text::CommandBusy, "Kestrin is busy (a capture, a recording, a dialog or a save is under way)."},
+    {Text::CommandNoRing, "No ring of the last seconds is kept: start Kestrin with RETRO=1 first."},
+    {Text::CommandNoRecording, "No recording is running."},
+    {Text::CommandStopAsked, "the recording ends now"},
+    {Text::CommandNotWritten, "Nothing was written."},
+    {Text::CommandUnusablePathFormat, "This name cannot be written on this system: %s"},
+    {Text::CommandRingShortFormat, "The ring holds %d of the %d seconds asked for."},
 };

@@ -133,4 +133,50 @@ inline constexpr TextRow kJapaneseTexts[] = {
     {Text::RegionTitle, "範囲指定"},
     {Text::RegionOverlayTitle, "範囲を指定して撮影"},
     {Text::RegionMovedMessage, "前回指定した範囲が画面の外にあるため、\n画面に収まる範囲をキャプチャーします。"},
+    // The command line (Kestrin.exe COMMAND [OPTIONS]): its usage, what is wrong with the
+    // arguments (each takes the argument at fault), and what a command says as it goes.
+    {Text::CommandUsage,
+     "使い方: Kestrin コマンド [オプション]\n"
+     "\n"
+     "  shot -o ファイル    長時間露光を 1 枚撮り、ファイルに保存 (.png か .bmp。- ならクリップボード)\n"
+     "  record -o ファイル  録画 (.avi か .gif)\n"
+     "  record --stop       実行中の録画を終える\n"
+     "  last -o ファイル    起動中の Kestrin が記録している直前の画面 (RETRO=1) を今すぐ合成\n"
+     "\n"
+     "撮る範囲 (shot, record。指定が無ければオプションの設定どおり):\n"
+     "  --desktop  --window  --client  --region X,Y,幅,高さ  --last-region\n"
+     "撮り方 (指定が無ければ Kestrin.ini の値。ini には何も書きません):\n"
+     "  --seconds 秒        shot 0.1～86400、record 1～86400、last 1～60\n"
+     "  --fps 枚数          1 秒あたりの枚数 1～10000 (shot, record)\n"
+     "  --mode 方式         mean (平均)、lighten (比較(明))、darken (比較(暗))、median (中央値) (shot, last)\n"
+     "  --decay パーセント  1～500 (shot, last)\n"
+     "  --pointer           マウスポインタも撮る (shot, record)\n"
+     "  --delay 秒          最初の 1 枚までの待ち時間 (shot, record)\n"
+     "  --gif ファイル  --avi ファイル   撮った画面を GIF や AVI にも保存 (shot)\n"
+     "\n"
+     "例:\n"
+     "  Kestrin shot --region 100,100,640,480 --seconds 3 -o shot.png\n"
+     "  Kestrin last --seconds 10 --mode lighten -o run.png\n"
+     "  Kestrin record --seconds 20 -o clip.gif\n"
+     "\n"
+     "終了コード: 0 保存した、1 作業中に失敗した、2 引数の誤り、3 実行中の作業がある・直前の画面を記録していない\n"},
+    {Text::CommandUnknownFormat, "不明なコマンドです: %s"},
+    {Text::CommandUnknownOptionFormat, "このコマンドには無いオプションです: %s"},
+    {Text::CommandMissingValueFormat, "%s には値が必要です。"},
+    {Text::CommandBadValueFormat, "値が範囲外か数ではありません: %s"},
+    {Text::CommandBadRegion, "--region には X,Y,幅,高さ を指定してください (幅と高さは 1 以上): %s"},
+    {Text::CommandBadExtensionFormat, "このコマンドではこの種類のファイルは保存出来ません: %s"},
+    {Text::CommandNoOutput, "保存するファイルを -o ファイル で指定してください。"},
+    {Text::CommandRegionOffScreen, "指定範囲がどのモニタにもありません。"},
+    {Text::CommandNoFolderFormat, "保存先のフォルダがありません: %s"},
+    {Text::CommandSampleFormat, "撮影 %d / %d"},
+    {Text::CommandWrittenFormat, "保存しました: %s"},
+    {Text::CommandCopied, "クリップボードにコピーしました"},
+    {Text::CommandBusy, "Kestrin は作業中です (撮影・録画・ダイアログ・保存のいずれか)。"},
+    {Text::CommandNoRing, "直前の画面を記録していません。RETRO=1 で Kestrin を起動しておいてください。"},
+    {Text::CommandNoRecording, "録画していません。"},
+    {Text::CommandStopAsked, "録画を終えます"},
+    {Text::CommandNotWritten, "何も保存されませんでした。"},
+    {Text::CommandUnusablePathFormat, "このシステムでは使えないファイル名です: %s"},
+    {Text::CommandRingShortFormat, "直前の画面は %d 秒分しかありません (指定は %d 秒)。"},
 };

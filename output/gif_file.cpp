@@ -196,14 +196,16 @@ int writeGifKeeping(GifEncoder& encoder, const char* name, KeepAsker ask) {
 
 }  // namespace
 
-void finishNumberedGif(GifOutput* gif, KeepAsker ask) {
+void finishNumberedGif(GifOutput* gif, KeepAsker ask, const char* path) {
     if (!gif) return;
     const std::vector<uint8_t>* bytes = finishedBytes(gif);
     if (bytes && !bytes->empty()) {
         // A folder too long for the names, or one without a root, takes nothing: the
         // user is told, since the samples are lost with it.
         char name[MAX_PATH];
-        if (const char* problem = claimGifName(name)) {
+        if (path) {
+            writeGifKeeping(gif->encoder, path, ask);
+        } else if (const char* problem = claimGifName(name)) {
             showMessage(mainWindow, problem, uiText(Text::FileSaveErrorTitle));
         } else {
             writeGifKeeping(gif->encoder, name, ask);
@@ -212,7 +214,7 @@ void finishNumberedGif(GifOutput* gif, KeepAsker ask) {
     delete gif;
 }
 
-void finishRecordingGif(GifOutput* gif, KeepAsker ask) {
+void finishRecordingGif(GifOutput* gif, KeepAsker ask, const char* path) {
     if (!gif) return;
     GifEncoder& encoder = gif->encoder;
     // Why the file keeps fewer samples than were encoded: a format taking how many it keeps.
@@ -240,7 +242,7 @@ void finishRecordingGif(GifOutput* gif, KeepAsker ask) {
     if (!encoder.frameEnds.empty()) samples = encoder.frameEnds.back().samples;
     if (samples == 0) {
         showMessage(mainWindow, gif->lost ? uiText(Text::NoMemoryMessage) : uiText(Text::AviNotCreatedMessage), uiText(Text::AviErrorTitle));
-    } else if (claimGifName(name)) {
+    } else if (path ? (snprintf(name, sizeof name, "%s", path), false) : claimGifName(name) != nullptr) {
         showMessage(mainWindow, uiText(Text::AviNotCreatedMessage), uiText(Text::AviErrorTitle));
     } else {
         // Fewer samples than encoded: the user chose to keep what fits, and was told how many.

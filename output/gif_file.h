@@ -39,7 +39,8 @@ using KeepAsker = int (*)(const char* reasonFormat, int total, int kept, bool el
 // `ask` says whether to try again, to save it under a name the user chooses, or to keep
 // the whole frames that fit; a retry that still fits nothing gives it up. Frees `gif`.
 // Does nothing for a null output.
-void finishNumberedGif(GifOutput* gif, KeepAsker ask);
+// With `path` the file is written there instead (a name the command line gave).
+void finishNumberedGif(GifOutput* gif, KeepAsker ask, const char* path = nullptr);
 
 // The end of an AVI-only recording written as GIF: the next free sgif####.gif in
 // AVISAVEPATH, written as finishNumberedGif writes. The file is cut after the last whole
@@ -47,7 +48,7 @@ void finishNumberedGif(GifOutput* gif, KeepAsker ask);
 // below 2 GB, or after what fits when the user keeps only that; where memory or the size
 // cut it, the user is told, as for an AVI, how many of the recording's frames it keeps.
 // Frees `gif`; does nothing for a null output.
-void finishRecordingGif(GifOutput* gif, KeepAsker ask);
+void finishRecordingGif(GifOutput* gif, KeepAsker ask, const char* path = nullptr);
 
 // The main window's "save as GIF" command: the kept samples (keptSamples) read back from the
 // store, written under a name chosen in the save dialog; a file already there is replaced

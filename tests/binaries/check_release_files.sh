@@ -4,7 +4,8 @@
 # lists them) and no names, Kestrin.exe imports them by ordinal
 # only and exports DLL_g_bkc, each file is PE32 (win32) or PE32+ (win64) and the program
 # large-address-aware, both carry a version resource in Japanese and English that names
-# the VERSION file's version, and no benchmark hook is built in.
+# the VERSION file's version, and no benchmark hook is built in; Kestrin.com beside it is a
+# console program of the same kind.
 # Usage: check_release_files.sh VERSION-FILE ZIP...
 set -euo pipefail
 version=$(head -n1 "$1" | tr -d '\r')
@@ -61,6 +62,9 @@ for zip in "$@"; do
     ! grep -q KESTRIN_CADENCE_LOG "$dir/$file" || bad "$file has the benchmarks' sampling timeline built in"
   done
   grep -q "large address aware" <<<"$exe" || bad "Kestrin.exe is not large-address-aware"
+  unzip -q "$zip" Kestrin.com -d "$dir" || bad "the zip holds no Kestrin.com"
+  com=$(LC_ALL=C "$arch-w64-mingw32-objdump" -p "$dir/Kestrin.com" 2>/dev/null || true)
+  grep -qF "$magic" <<<"$com" && grep -q "Windows CUI" <<<"$com" || bad "Kestrin.com is not a $magic console program"
   [ "$zip_failed" -eq 1 ] || echo "ok $zip"
 done
 exit "$failed"

@@ -2,7 +2,8 @@
 # The 64-bit download as a user gets it: unzipped into a fresh folder and started with
 # nothing but what the zip holds (no INI file, every default), it takes a long exposure of
 # the foreground window with PrintScreen, auto-saves it into the screenshot folder beside
-# it, and exits with Ctrl+E, leaving its settings beside it and no temporary file.
+# it, and exits with Ctrl+E, leaving its settings beside it and no temporary file. Its
+# Kestrin.com carries a typed command out through Kestrin.exe and relays its words and code.
 source "$(dirname "$0")/lib.sh"
 : "${KESTRIN_PACKAGE:?KESTRIN_PACKAGE must name the release zip of the build}"
 
@@ -10,7 +11,7 @@ e2e_prepare
 rm -f "$E2E_DIR/Kestrin.exe" "$E2E_DIR/HOOKDLL.dll"
 unzip -q "$KESTRIN_PACKAGE" -d "$E2E_DIR"
 held=$(cd "$E2E_DIR" && ls | tr '\n' ' ')
-[ "$held" = "HOOKDLL.dll Kestrin.exe LICENSE.txt README.txt " ] || fail "the zip holds '$held'"
+[ "$held" = "HOOKDLL.dll Kestrin.com Kestrin.exe LICENSE.txt README.txt " ] || fail "the zip holds '$held'"
 
 start_scene pattern 640 480 203 121
 start_kestrin
@@ -32,3 +33,10 @@ stop_kestrin
 [ ! -e "$E2E_DIR/tmp.map" ] || fail "tmp.map is left behind after exit"
 [ -s "$E2E_DIR/Kestrin.ini" ] || fail "no Kestrin.ini beside the program after exit"
 pass "Ctrl+E exits with code 0, settings beside the program, no tmp.map"
+
+said=$(cd "$E2E_DIR" && "$KESTRIN_WINE" Kestrin.com shot --desktop --seconds 0.2 -o relayed.png 2>/dev/null | tr -d '\r') ||
+  fail "Kestrin.com shot exited $?: $said"
+grep -q "relayed.png" <<<"$said" && [ -s "$E2E_DIR/relayed.png" ] || fail "Kestrin.com relayed '$said'"
+code=0; (cd "$E2E_DIR" && "$KESTRIN_WINE" Kestrin.com shot -o bad.jpg >/dev/null 2>&1) || code=$?
+[ "$code" = 2 ] || fail "Kestrin.com returned $code for a bad extension, not 2"
+pass "Kestrin.com relayed a command's words and its codes 0 and 2"
