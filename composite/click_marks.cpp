@@ -14,7 +14,7 @@ struct Colour {
 
 const Colour kBlack = {0, 0, 0};
 const Colour kWhite = {255, 255, 255};
-const Colour kPathColour = {0, 210, 255};  // yellow: none of the buttons' colours
+const Colour kPathColour = {200, 0, 255};  // magenta: none of the buttons' colours
 
 Colour buttonColour(PointerKind button) {
     switch (button) {

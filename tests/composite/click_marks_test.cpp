@@ -123,7 +123,7 @@ TEST(ClickMarks, PathIsContinuousAndFades) {
         const int y = static_cast<int>(100 + 60 * std::sin(a));
         int best = 0;
         for (int dy = -1; dy <= 1; ++dy)
-            for (int dx = -1; dx <= 1; ++dx) best = std::max<int>(best, image.at(x + dx, y + dy)[1]);
+            for (int dx = -1; dx <= 1; ++dx) best = std::max<int>(best, image.at(x + dx, y + dy)[2]);
         return best;
     };
     for (int step = 0; step < 720; ++step) ASSERT_GT(strongest(step / 2.0), 30) << "gap at " << step / 2.0 << " degrees";
