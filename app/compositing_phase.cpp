@@ -1,12 +1,15 @@
 #include "app/compositing_phase.h"
 
 #include "app/command_run.h"
+#include "app/pointer_marks.h"
 
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "core/app_state.h"
 #include "core/gdi_guards.h"
@@ -198,6 +201,12 @@ void compositeSamples(int n, const CompositeExtent& extent, CompositeMode mode) 
     const long long sampleSize = n > 0 ? sampleBytes(extent.storeWidth, extent.storeHeight) : 0;
     Real weightSum = 0;
     bool readable = true;
+    const std::vector<long long>& ticks = captureSampleTicks();
+    const size_t timed = static_cast<size_t>(n) < ticks.size() ? static_cast<size_t>(n) : ticks.size();
+    const PointerMarks marks =
+        pointerMarksFor(std::vector<long long>(ticks.begin(), ticks.begin() + timed), gifRate, CaptureRect);
+    // Frames with rings are drawn in the capture slot, which then feeds the GIF too.
+    BitmapSlot* markedFrame = marksFrames(marks) ? slotFor(captureSlot, extent.width, extent.height) : nullptr;
     // A recording's frames exist nowhere but in the store: where it cannot be read, the user
     // may have it read again before the frames after go.
     const bool framesHeld = aviOnly;
@@ -210,9 +219,12 @@ void compositeSamples(int n, const CompositeExtent& extent, CompositeMode mode) 
         readable = sample != nullptr;
         if (!readable) break;
         samplesRead = i;
-        if (!recordingGif) replaySample(sample, extent);  // a GIF recording has no AVI to feed from the slot
+        // A GIF recording has no AVI to feed from the slot, unless its frames are marked.
+        if (!recordingGif || markedFrame) replaySample(sample, extent);
+        if (markedFrame) markFrame(marks, i - 1, markedFrame->bits, markedFrame->stride, extent.width, extent.height);
         // Before any message is answered: the sample's window holds only until the store is read again.
-        addGifSample(gif, sample, extent.storeWidth * 3, gifSampleTicks(i - 1, gifRate));
+        addGifSample(gif, markedFrame ? markedFrame->bits : sample, markedFrame ? markedFrame->stride : extent.storeWidth * 3,
+                     gifSampleTicks(i - 1, gifRate));
         if (!aviOnly) {
             weights[i - 1] = sampleWeight<Real>(i, n, settings.REDUCE_PER, settings.REDUCE_FIXED, settings.EMPHASIS_ON,
                                                 settings.EMPHASIS_LEVEL);
@@ -230,6 +242,7 @@ void compositeSamples(int n, const CompositeExtent& extent, CompositeMode mode) 
                             compositeFromStore(mode, weights, n, extent.storeWidth, extent.width, extent.height,
                                                weightSum, result->bits, result->stride);
     if (composited) {
+        markResult(marks, weights, mode, result->bits, result->stride, extent.width, extent.height);
         showResult(result, extent);
         keptSamples = {n, extent.storeWidth, extent.width, extent.height, gifRate};
         addGifResult(gif, extent.width, extent.height);
@@ -271,13 +284,16 @@ int ringFrameAt(long long ticks, int rate) { return ticks <= 0 ? 0 : static_cast
 // until the next sample (the newest one interval), and each sample goes to the AVI frame
 // its time falls on, repeated until the next one's, so the video lasts as long as the
 // samples do (of two samples on one frame the later is kept).
-void recordRing(int n, int left, int top, int width, int height, bool avi, GifOutput* gif) {
+void recordRing(int n, int left, int top, int width, int height, bool avi, GifOutput* gif, const PointerMarks& marks) {
     const int rate = settings.RETRO_FPS < 1 ? 1 : settings.RETRO_FPS;
     const long long first = ringSampleTicks(0);
     const int frames = ringFrameAt(ringSampleTicks(n - 1) - first, rate) + 1;
     AviWriter* writer = avi ? new (std::nothrow) AviWriter() : nullptr;
     BYTE* frame = static_cast<BYTE*>(malloc(static_cast<size_t>(width) * height * 3));
-    if ((writer || !avi) && frame) {
+    // The next frame is rebuilt from this one: rings go onto a copy.
+    const bool marked = marksFrames(marks);
+    BYTE* shown = marked ? static_cast<BYTE*>(malloc(static_cast<size_t>(width) * height * 3)) : frame;
+    if ((writer || !avi) && frame && shown) {
         openNumberedAvi(writer, rate, frames, width, height);
         bool more = ringWalkBegin(left, top, width, height, frame);
         int position = 0;  // the AVI's next frame
@@ -286,8 +302,12 @@ void recordRing(int n, int left, int top, int width, int height, bool avi, GifOu
             const bool newest = i == n - 1;
             const long long next = newest ? ticks + 10000 / rate : ringSampleTicks(i + 1);
             const int until = newest ? frames : ringFrameAt(next - first, rate);
-            for (; position < until; ++position) writeCaptureFrame(writer, position, frame, width * 3, width, height);
-            addGifSample(gif, frame, width * 3, next > ticks ? static_cast<int>(next - ticks) : 0);
+            if (marked) {
+                memcpy(shown, frame, static_cast<size_t>(width) * height * 3);
+                markFrame(marks, i, shown, width * 3, width, height);
+            }
+            for (; position < until; ++position) writeCaptureFrame(writer, position, shown, width * 3, width, height);
+            addGifSample(gif, shown, width * 3, next > ticks ? static_cast<int>(next - ticks) : 0);
             keepAnswering();
             more = ringWalkNext(frame);
         }
@@ -295,6 +315,7 @@ void recordRing(int n, int left, int top, int width, int height, bool avi, GifOu
     } else {
         showMessage(mainWindow, uiText(Text::NoMemoryMessage), uiText(Text::AviErrorTitle));
     }
+    if (marked) free(shown);
     free(frame);
     delete writer;
 }
@@ -319,11 +340,16 @@ void compositeRing(int n, CompositeMode mode) {
     }
     const bool avi = settings.AVI_OUT && settings.AUTO_SAVE;
     GifOutput* gif = settings.GIF_OUT && settings.AUTO_SAVE ? beginGifOutput(extent.width, extent.height) : nullptr;
-    if (avi || gif) recordRing(n, left, top, extent.width, extent.height, avi, gif);
+    std::vector<long long> ticks(n);
+    for (int i = 0; i < n; ++i) ticks[i] = ringSampleTicks(i);
+    const int rate = settings.RETRO_FPS < 1 ? 1 : settings.RETRO_FPS;
+    const PointerMarks marks = pointerMarksFor(ticks, rate, CaptureRect);
+    if (avi || gif) recordRing(n, left, top, extent.width, extent.height, avi, gif, marks);
     BitmapSlot* result = slotFor(resultSlot, extent.width, extent.height);
     const bool composited = result && compositeFromRing(mode, weights, n, left, top, extent.width, extent.height,
                                                         weightSum, result->bits, result->stride);
     if (composited) {
+        markResult(marks, weights, mode, result->bits, result->stride, extent.width, extent.height);
         showResult(result, extent);
         addGifResult(gif, extent.width, extent.height);
         // The result's own file first: on a nearly full disk the GIF beside it comes second.

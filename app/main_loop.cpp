@@ -246,7 +246,7 @@ void runMainLoop() {
                 setReadyCaption();
             }
             if (!app.captureBusy) retroDropStale(intervalTimer.markTicks);
-            const StepOutcome step = captureStep();
+            const StepOutcome step = captureStep(intervalTimer.markTicks);
             if (step.samplingOver) finishSampling(step.samplesTaken);
             if (step.retroAsked) compositeRetro();
             if (step.regionAsked) openRegionOverlay();

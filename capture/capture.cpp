@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <cstdio>
+#include <vector>
 
 #include "core/app_state.h"
 #include "core/gdi_guards.h"
@@ -10,6 +11,7 @@
 #include "core/texts.h"
 #include "capture/cadence_log.h"
 #include "capture/hot_keys.h"
+#include "capture/mouse_watch.h"
 #include "capture/pointer.h"
 #include "capture/region_capture.h"
 #include "capture/retro_capture.h"
@@ -22,6 +24,8 @@
 int (*recordingPlanner)(int sampleTotal, int width, int height) = nullptr;
 
 namespace {
+
+std::vector<long long> sampleTicks;  // when each sample of the current or last capture was taken
 
 int currentSampleTotal() {
     const int total = app.aviOnlyMode ? aviSampleCount(settings.AVI_TIME, settings.AVI_FPS)
@@ -183,6 +187,8 @@ void endCapture(bool restartRing) {
     }
     app.sampleLimit = 0;
     app.captureBusy = 0;
+    // The ring's own watch goes on through its composite; a capture's ends with it.
+    if (restartRing) stopMouseWatch();
     if (mainWindow) SendMessageW(mainWindow, WM_PAINT, 0, 0);
     // The ring starts afresh: its samples would otherwise span the capture's time as if
     // no time had passed.
@@ -193,7 +199,9 @@ void endCapture(bool restartRing) {
     app.recordingGif = 0;
 }
 
-StepOutcome captureStep() {
+const std::vector<long long>& captureSampleTicks() { return sampleTicks; }
+
+StepOutcome captureStep(long long nowTicks) {
     if (app.sampleCounter == 0 && hookRetroPressed()) {
         // A press with no ring to composite starts nothing; a screenshot key pressed with
         // it is still latched for the next step.
@@ -244,6 +252,10 @@ StepOutcome captureStep() {
         return StepOutcome();
     }
     if (k == 1) sampleTotal = currentSampleTotal();  // a recording the disks cannot hold is shorter
+    if (k == 1) {
+        sampleTicks.clear();
+        watchMouseFor(app.aviOnlyMode ? settings.AVI_TIME : settings.S_TIME);
+    }
     if (!grabSample(k)) {
         // What was taken is still composited; the user learns why the capture is short.
         showMessage(mainWindow, uiText(Text::StoreFailedMessage), uiText(Text::ErrorTitle));
@@ -252,6 +264,7 @@ StepOutcome captureStep() {
         endCapture();
         return StepOutcome();
     }
+    sampleTicks.push_back(nowTicks);
     app.sampleCounter = k + 1;
     setCaption(uiText(Text::CaptionSampling), k, sampleTotal);
     return StepOutcome();

@@ -4,6 +4,8 @@
 // is over the step says so and leaves the compositing to its caller.
 #include <windows.h>
 
+#include <vector>
+
 #include "capture/sample_counts.h"
 
 
@@ -38,8 +40,12 @@ struct StepOutcome {
     bool regionAsked = false;  // the key that opens the region selection was pressed
 };
 
-// One engine step. Called by the main loop once per interval.
-StepOutcome captureStep();
+// One engine step. Called by the main loop once per interval; a sample it takes is timed
+// `nowTicks` on the samples' clock.
+StepOutcome captureStep(long long nowTicks = 0);
+
+// The times the current or last capture's samples were taken, sample 1 first.
+const std::vector<long long>& captureSampleTicks();
 
 // The end of every capture, whatever path it took: flags cleared, window repainted,
 // caption restored, every latch reset, and the ring of the last seconds started afresh

@@ -7,6 +7,7 @@
 #include "core/settings.h"
 #include "core/text.h"
 #include "core/texts.h"
+#include "capture/mouse_watch.h"
 #include "capture/pointer.h"
 #include "capture/retro_ring.h"
 #include "capture/slot_pool.h"
@@ -41,13 +42,17 @@ void retroFollowSettings(bool restart) {
         retroStop();
         return;
     }
-    if (running && !restart && ringWidth() == w && ringHeight() == h && ringRate == settings.RETRO_FPS) return;
+    if (running && !restart && ringWidth() == w && ringHeight() == h && ringRate == settings.RETRO_FPS) {
+        watchMouseFor(settings.RETRO_TIME);
+        return;
+    }
     ringStop();
     running = ringStart(w, h);
     ringRate = settings.RETRO_FPS;
     nextSampleTicks = 0;
     // The ring draws the pointer for hours: what is known of shapes starts afresh with it.
     forgetPointerShapes();
+    if (running) watchMouseFor(settings.RETRO_TIME);
     if (!running && !toldShortened) {
         toldShortened = true;
         showMessage(mainWindow, uiText(Text::RetroShortMessage), uiText(Text::ErrorTitle));
@@ -56,12 +61,14 @@ void retroFollowSettings(bool restart) {
 
 void retroStop() {
     ringStop();
+    stopMouseWatch();
     running = false;
 }
 
 bool retroInStep() {
     if ((settings.RETRO != 0) != running) return false;
-    return !running || (ringRate == settings.RETRO_FPS && captionSeconds == settings.RETRO_TIME);
+    return !running || (ringRate == settings.RETRO_FPS && captionSeconds == settings.RETRO_TIME &&
+                        mouseWatchInStep(settings.RETRO_TIME));
 }
 
 bool retroRunning() { return running; }

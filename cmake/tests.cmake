@@ -58,7 +58,7 @@ target_link_libraries(winprobe PRIVATE menu_text)
 
 # They all run the build users download, the 32-bit one; the 64-bit build runs these too,
 # besides all its GoogleTest programs: its own zip, captures with their trail, AVI output.
-set(KESTRIN_E2E_ON_BOTH_BUILDS e2e_package e2e_capture e2e_trail e2e_avi_only e2e_retro e2e_language
+set(KESTRIN_E2E_ON_BOTH_BUILDS e2e_package e2e_capture e2e_trail e2e_avi_only e2e_retro e2e_language e2e_click_marks
   e2e_command_line)
 file(GLOB e2e_scripts CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/test_*.sh)
 foreach(script ${e2e_scripts})

@@ -78,6 +78,8 @@ const Field kFields[] = {
     FIELD(kSectionOption, GIF_OUT, Int, "0", 0),
     FIELD(kSectionOption, GIF_WITH_RESULT, Int, "0", 0),
     FIELD(kSectionOption, LANGUAGE, Int, "0", 0),
+    FIELD(kSectionOption, CLICK_MARKS, Int, "0", 0),
+    FIELD(kSectionOption, POINTER_PATH, Int, "0", 0),
     FIELD(kSectionAviMode, AVI_FPS, Int, "15", 0),
     FIELD(kSectionAviMode, AVI_TIME, Int, "60", 0),
     FIELD(kSectionAviMode, KEY_CODE2, Int, "33", 0),

@@ -46,6 +46,8 @@ struct Settings {
     int REGION_BOTTOM = 0;
     int GIF_OUT = 0;         // 1: with AUTO_SAVE, a screenshot's samples also become sgif####.gif
     int GIF_WITH_RESULT = 0;  // 1: a GIF's last sample is followed by the long exposure, held a second
+    int CLICK_MARKS = 0;     // 1: every press during a capture is marked in its result and frames
+    int POINTER_PATH = 0;    // 1: the pointer's path between samples is drawn in the result
     int LANGUAGE = 0;        // 0 the Windows display language's, 1 Japanese, 2 English; else read as 0
     // Section "AVIMODE_OPTION".
     int AVI_FPS = 15;

@@ -6,6 +6,11 @@
 // press that latches posts WM_NULL to the owner window, which wakes the program's loop.
 // Every function may be called from the program's thread while the hook runs;
 // install and remove from one thread only.
+//
+// Beside it, while a capture or the ring asks for it, a low-level mouse hook on a thread
+// of its own keeps every press and movement with the performance counter's reading when
+// it came, in a ring of records the program sizes; it records and passes each event on
+// at once, and does not exist while nothing watches.
 #include <windows.h>
 
 #ifdef KESTRIN_BUILDING_HOOKDLL
@@ -33,3 +38,17 @@ HOOKAPI int __cdecl hookSetRetroKey(int virtualKey); // 17: 0 watches no key
 HOOKAPI int __cdecl hookRegionPressed();             // 18: 1 when the key that opens the region selection is latched
 HOOKAPI int __cdecl hookSetRegionPressed(int value); // 19
 HOOKAPI int __cdecl hookSetRegionKey(int virtualKey); // 20: 0 watches no key
+
+// One mouse event as the watch keeps it: where the pointer's hot spot was (screen
+// coordinates) and QueryPerformanceCounter's reading when the hook saw it.
+enum HookMouseKind { kHookMouseMove = 0, kHookMouseLeft = 1, kHookMouseRight = 2, kHookMouseMiddle = 3 };
+struct HookMouseRecord {
+    LONGLONG counter;
+    LONG x;
+    LONG y;
+    LONG kind;  // a HookMouseKind: a movement or a button pressed
+    LONG unused;
+};
+
+HOOKAPI int __cdecl hookMouseWatch(int capacity);    // 21: keep the newest `capacity` records from now (the pointer's place first); 0 stops and frees
+HOOKAPI int __cdecl hookMouseRecords(HookMouseRecord* records, int most);  // 22: copies up to `most` newest records, oldest first; returns how many

@@ -1,5 +1,6 @@
-// HOOKDLL: a low-level keyboard hook that latches presses of the hot keys.
-// The hook runs on a thread of the library's own, which does nothing but answer it: the
+// HOOKDLL: a low-level keyboard hook that latches presses of the hot keys, and while the
+// program asks for it a low-level mouse hook that keeps every press and movement.
+// Each hook runs on a thread of the library's own, which does nothing but answer it: the
 // system drops a low-level hook whose thread does not answer in time, and the program's
 // thread may be busy for seconds (encoding a GIF). The latches, the keys and the options
 // are shared with the program's thread, so each is read and written whole and in order
@@ -11,12 +12,21 @@ namespace {
 
 HINSTANCE dllInstance = nullptr;
 
-// Touched only by hookInstall and hookRemove, on the program's thread.
-HANDLE hookThread = nullptr;
-DWORD hookThreadId = 0;
+// A low-level hook and the thread of the library's own that answers it. The thread and
+// handle are touched only by the program's thread (start and stop); the hook handle only
+// by the hook's thread.
+struct HookThread {
+    int type;  // WH_KEYBOARD_LL or WH_MOUSE_LL
+    HOOKPROC procedure;
+    HANDLE thread;
+    DWORD threadId;
+    HHOOK hook;
+};
 
-// Touched only by the hook thread.
-HHOOK keyboardHook = nullptr;
+LRESULT CALLBACK keyboardProc(int code, WPARAM wParam, LPARAM lParam);
+LRESULT CALLBACK mouseProc(int code, WPARAM wParam, LPARAM lParam);
+HookThread keyboardThread = {WH_KEYBOARD_LL, keyboardProc, nullptr, 0, nullptr};
+HookThread mouseThread = {WH_MOUSE_LL, mouseProc, nullptr, 0, nullptr};
 
 PVOID volatile ownerWindow = nullptr;
 
@@ -81,10 +91,59 @@ LRESULT CALLBACK keyboardProc(int code, WPARAM wParam, LPARAM lParam) {
             }
         }
     }
-    return CallNextHookEx(keyboardHook, code, wParam, lParam);
+    return CallNextHookEx(keyboardThread.hook, code, wParam, lParam);
+}
+
+// The mouse watch's records: a ring of `capacity` that keeps the newest, shared by the
+// hook's thread (which appends) and the program's thread (which copies), each holding the
+// lock only for a copy of records.
+CRITICAL_SECTION mouseLock;
+HookMouseRecord* mouseRecords = nullptr;
+int mouseCapacity = 0;
+int mouseCount = 0;  // records held, at most mouseCapacity
+int mouseNext = 0;   // where the next one goes
+
+void appendMouseRecord(LONG x, LONG y, LONG kind) {
+    LARGE_INTEGER counter;
+    QueryPerformanceCounter(&counter);
+    EnterCriticalSection(&mouseLock);
+    if (mouseCapacity > 0) {
+        const int last = (mouseNext + mouseCapacity - 1) % mouseCapacity;
+        // A flood of movements (a mouse reporting 1000 times a second) keeps only those that
+        // reach another pixel.
+        const bool same = kind == kHookMouseMove && mouseCount > 0 && mouseRecords[last].x == x &&
+                          mouseRecords[last].y == y;
+        if (!same) {
+            mouseRecords[mouseNext] = {counter.QuadPart, x, y, kind, 0};
+            mouseNext = (mouseNext + 1) % mouseCapacity;
+            if (mouseCount < mouseCapacity) ++mouseCount;
+        }
+    }
+    LeaveCriticalSection(&mouseLock);
+}
+
+LONG pressKind(WPARAM message) {
+    switch (message) {
+    case WM_LBUTTONDOWN: return kHookMouseLeft;
+    case WM_RBUTTONDOWN: return kHookMouseRight;
+    case WM_MBUTTONDOWN: return kHookMouseMiddle;
+    case WM_MOUSEMOVE: return kHookMouseMove;
+    default: return -1;  // releases, wheels and side buttons are not marked
+    }
+}
+
+// Records and passes the event on at once: nothing here waits for the program.
+LRESULT CALLBACK mouseProc(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HC_ACTION) {
+        const MSLLHOOKSTRUCT* event = reinterpret_cast<const MSLLHOOKSTRUCT*>(lParam);
+        const LONG kind = pressKind(wParam);
+        if (kind >= 0) appendMouseRecord(event->pt.x, event->pt.y, kind);
+    }
+    return CallNextHookEx(mouseThread.hook, code, wParam, lParam);
 }
 
 struct HookThreadStart {
+    HookThread* owner;
     HANDLE ready;  // set once the hook is set or has failed
     LONG installed;
 };
@@ -92,26 +151,53 @@ struct HookThreadStart {
 // Sets the hook, says whether it was set, and answers it until a WM_QUIT arrives.
 DWORD WINAPI hookThreadMain(LPVOID parameter) {
     HookThreadStart* start = static_cast<HookThreadStart*>(parameter);
+    HookThread* owner = start->owner;
     MSG message;
     PeekMessageW(&message, nullptr, WM_USER, WM_USER, PM_NOREMOVE);  // the queue WM_QUIT is posted to
-    keyboardHook = SetWindowsHookExW(WH_KEYBOARD_LL, keyboardProc, dllInstance, 0);
-    const bool installed = keyboardHook != nullptr;
+    owner->hook = SetWindowsHookExW(owner->type, owner->procedure, dllInstance, 0);
+    const bool installed = owner->hook != nullptr;
     start->installed = installed ? 1 : 0;
-    SetEvent(start->ready);  // `start` belongs to hookInstall from here on
+    SetEvent(start->ready);  // `start` belongs to startHookThread from here on
     if (!installed) return 1;
     // The hook is called inside GetMessageW; the thread has no windows to dispatch to.
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
     }
-    UnhookWindowsHookEx(keyboardHook);
-    keyboardHook = nullptr;
+    UnhookWindowsHookEx(owner->hook);
+    owner->hook = nullptr;
     return 0;
 }
 
-void closeHookThread() {
-    WaitForSingleObject(hookThread, INFINITE);
-    CloseHandle(hookThread);
-    hookThread = nullptr;
-    hookThreadId = 0;
+void closeHookThread(HookThread& owner) {
+    WaitForSingleObject(owner.thread, INFINITE);
+    CloseHandle(owner.thread);
+    owner.thread = nullptr;
+    owner.threadId = 0;
+}
+
+bool startHookThread(HookThread& owner) {
+    if (owner.thread) return true;
+    HookThreadStart start = {&owner, CreateEventW(nullptr, TRUE, FALSE, nullptr), 0};
+    if (!start.ready) return false;
+    owner.thread = CreateThread(nullptr, 0, hookThreadMain, &start, 0, &owner.threadId);
+    if (!owner.thread) {
+        CloseHandle(start.ready);
+        return false;
+    }
+    // Events must be answered at once, even while the program's thread computes.
+    SetThreadPriority(owner.thread, THREAD_PRIORITY_HIGHEST);
+    WaitForSingleObject(start.ready, INFINITE);
+    CloseHandle(start.ready);
+    if (!start.installed) closeHookThread(owner);
+    return start.installed != 0;
+}
+
+void stopHookThread(HookThread& owner) {
+    if (!owner.thread) return;
+    // Posting fails only while the thread's queue is full; it ends once it takes the message.
+    while (!PostThreadMessageW(owner.threadId, WM_QUIT, 0, 0) &&
+           WaitForSingleObject(owner.thread, 10) == WAIT_TIMEOUT) {
+    }
+    closeHookThread(owner);
 }
 
 }  // namespace
@@ -120,33 +206,16 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     if (reason == DLL_PROCESS_ATTACH) {
         dllInstance = instance;
         DisableThreadLibraryCalls(instance);
+        InitializeCriticalSection(&mouseLock);
     }
     return TRUE;
 }
 
-int __cdecl hookInstall() {
-    if (hookThread) return 1;
-    HookThreadStart start = {CreateEventW(nullptr, TRUE, FALSE, nullptr), 0};
-    if (!start.ready) return 0;
-    hookThread = CreateThread(nullptr, 0, hookThreadMain, &start, 0, &hookThreadId);
-    if (!hookThread) {
-        CloseHandle(start.ready);
-        return 0;
-    }
-    // Keys must be answered at once, even while the program's thread computes.
-    SetThreadPriority(hookThread, THREAD_PRIORITY_HIGHEST);
-    WaitForSingleObject(start.ready, INFINITE);
-    CloseHandle(start.ready);
-    if (!start.installed) closeHookThread();
-    return start.installed ? 1 : 0;
-}
+int __cdecl hookInstall() { return startHookThread(keyboardThread) ? 1 : 0; }
 
 int __cdecl hookRemove() {
-    if (!hookThread) return 1;
-    // Posting fails only while the thread's queue is full; it ends once it takes the message.
-    while (!PostThreadMessageW(hookThreadId, WM_QUIT, 0, 0) && WaitForSingleObject(hookThread, 10) == WAIT_TIMEOUT) {
-    }
-    closeHookThread();
+    stopHookThread(keyboardThread);
+    hookMouseWatch(0);
     return 1;
 }
 
@@ -188,3 +257,34 @@ int __cdecl hookSetRetroKey(int virtualKey) { return armKey(retroKey, virtualKey
 int __cdecl hookRegionPressed() { return readShared(regionKey.latched) ? 1 : 0; }
 int __cdecl hookSetRegionPressed(int value) { return setLatch(regionKey, value); }
 int __cdecl hookSetRegionKey(int virtualKey) { return armKey(regionKey, virtualKey); }
+
+int __cdecl hookMouseWatch(int capacity) {
+    stopHookThread(mouseThread);
+    EnterCriticalSection(&mouseLock);
+    HeapFree(GetProcessHeap(), 0, mouseRecords);
+    mouseRecords = nullptr;
+    mouseCapacity = mouseCount = mouseNext = 0;
+    if (capacity > 0) {
+        mouseRecords = static_cast<HookMouseRecord*>(
+            HeapAlloc(GetProcessHeap(), 0, static_cast<SIZE_T>(capacity) * sizeof(HookMouseRecord)));
+        if (mouseRecords) mouseCapacity = capacity;
+    }
+    LeaveCriticalSection(&mouseLock);
+    if (mouseCapacity == 0) return capacity > 0 ? 0 : 1;
+    // Where the pointer is when the watch starts, before it moves.
+    POINT at;
+    if (GetCursorPos(&at)) appendMouseRecord(at.x, at.y, kHookMouseMove);
+    if (startHookThread(mouseThread)) return 1;
+    hookMouseWatch(0);
+    return 0;
+}
+
+int __cdecl hookMouseRecords(HookMouseRecord* records, int most) {
+    EnterCriticalSection(&mouseLock);
+    const int count = most < mouseCount ? (most < 0 ? 0 : most) : mouseCount;
+    for (int i = 0; i < count; ++i) {
+        records[i] = mouseRecords[(mouseNext - count + i + mouseCapacity) % mouseCapacity];
+    }
+    LeaveCriticalSection(&mouseLock);
+    return count;
+}

@@ -61,6 +61,8 @@
 #define IDC_REC_AVI          1057
 #define IDC_REC_GIF          1058
 #define IDC_LANGUAGE         1059
+#define IDC_CLICK_MARKS      1060
+#define IDC_POINTER_PATH     1061
 
 // Folder settings dialog controls
 #define IDC_AUTOSAVE_FOLDER  1028

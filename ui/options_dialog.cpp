@@ -184,6 +184,8 @@ BOOL onInitDialog(HWND dialog) {
     check(dialog, settings.SAVE_TYPE == 1 ? IDC_SAVE_PNG : IDC_SAVE_BMP);
     if (settings.AUTO_COPY) check(dialog, IDC_AUTO_COPY);
     if (settings.CURSOR_CAPTURE) check(dialog, IDC_CURSOR_CAPTURE);
+    if (settings.CLICK_MARKS) check(dialog, IDC_CLICK_MARKS);
+    if (settings.POINTER_PATH) check(dialog, IDC_POINTER_PATH);
     check(dialog, kModeButtons[static_cast<int>(compositeModeOf(settings.COMPOSITE_MODE))]);
 
     HWND spin = GetDlgItem(dialog, IDC_EMPHASIS_SPIN);
@@ -288,6 +290,8 @@ void readControls(HWND dialog, Settings& s) {
     s.REC_GIF = checkState(dialog, IDC_REC_GIF);
     s.AUTO_COPY = checkState(dialog, IDC_AUTO_COPY);
     s.CURSOR_CAPTURE = checkState(dialog, IDC_CURSOR_CAPTURE);
+    s.CLICK_MARKS = checkState(dialog, IDC_CLICK_MARKS);
+    s.POINTER_PATH = checkState(dialog, IDC_POINTER_PATH);
     for (int mode = 0; mode < 4; ++mode) {
         if (isChecked(dialog, kModeButtons[mode])) s.COMPOSITE_MODE = mode;
     }
