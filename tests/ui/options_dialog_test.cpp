@@ -167,7 +167,8 @@ TEST_F(OptionsDialogTest, DecayTextRoundsToHundredthsForTheTrackbarAndApply) {
         EXPECT_EQ(trackbar(dialog), c.position);
         EXPECT_EQ(itemTextA(dialog, IDC_DECAY_TEXT), c.text);  // left as typed
         click(dialog, IDC_APPLY);
-            EXPECT_EQ(app.optionsOpen, 0);
+        EXPECT_EQ(optionsDialog, nullptr);
+        EXPECT_EQ(app.optionsOpen, 0);
         EXPECT_FLOAT_EQ(settings.REDUCE_PER, c.position * 0.01f);
         EXPECT_EQ(iniValue("OPTION", "REDUCE_PER"), c.stored);
     }
@@ -424,6 +425,7 @@ TEST_F(OptionsDialogTest, TheSaveTypeCompositeModeAndRecordingFormatOpenAsStored
     EXPECT_FALSE(IsDlgButtonChecked(dialog, IDC_SAVE_BMP)) << "the two are one group";
     click(dialog, IDC_MODE_MEDIAN);
     EXPECT_TRUE(IsDlgButtonChecked(dialog, IDC_REC_AVI));
+    click(dialog, IDC_REC_GIF);
     EXPECT_TRUE(IsDlgButtonChecked(dialog, IDC_SAVE_PNG)) << "the modes and recording formats are groups of their own";
     EXPECT_TRUE(IsDlgButtonChecked(dialog, IDC_MODE_MEDIAN));
     click(dialog, IDC_AUTO_COPY);
@@ -463,7 +465,6 @@ TEST_F(OptionsDialogTest, ChoosingALanguageRebuildsTheDialogInPlaceWithTheEditsA
     typeInto(dialog, IDC_SHUTTER_TIME, "2.50");
     click(dialog, IDC_AUTO_COPY);
     click(dialog, IDC_MODE_DARKEN);
-    click(dialog, IDC_REC_GIF);
     selectKey(dialog, IDC_SHOT_KEY, VK_F5);
     RECT before;
     GetWindowRect(dialog, &before);
