@@ -6,7 +6,7 @@
 // is ever left.
 #include <windows.h>
 
-#include "output/gif_encoder.h"
+#include "encode/gif_encoder.h"
 
 struct GifOutput {
     GifEncoder encoder;

@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "output/gif_encoder.h"
+#include "encode/gif_encoder.h"
 
 #include "bench/bench_clock.h"
 #include "support/files.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "output/gif_encoder.h"
+#include "encode/gif_encoder.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "output/gif_palette.h"
+#include "encode/gif_palette.h"
 
 // Where a whole frame ends in the file's bytes, and how many of the samples added the file
 // shows once cut there (its last frame lasting as long as they did).

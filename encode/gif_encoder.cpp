@@ -1,4 +1,4 @@
-#include "output/gif_encoder.h"
+#include "encode/gif_encoder.h"
 
 #include <algorithm>
 #include <cstdlib>
