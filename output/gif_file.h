@@ -30,6 +30,17 @@ void addGifResult(GifOutput* gif, int width, int height);
 // its length.
 int gifSampleTicks(int index, int rate);
 
+// A recording written as GIF is encoded while it records: each sample as it is stored
+// (capture.h's sampleStored), never making the capture wait. Where the encoder's queue is
+// full the sample is left in the store, and taken from there later, first at the next
+// samples and else after the recording (takeRecordingGif). Sample 1 starts a fresh GIF.
+void feedRecordingGif(int k, const BYTE* sample, int width, int height);
+
+// The GIF fed while the recording recorded, and in `fed` the samples it took: the first
+// `fed` of the store. Null (and 0) when none was fed, or when it does not fit the file the
+// recording's samples make (width x height at `rate` a second); forgets it either way.
+GifOutput* takeRecordingGif(int width, int height, int rate, int* fed);
+
 // Asks the user what becomes of samples a file cannot take whole (ui/keep_dialog.h):
 // IDRETRY, IDC_KEEP_ELSEWHERE or IDABORT. Null answers IDABORT.
 using KeepAsker = int (*)(const char* reasonFormat, int total, int kept, bool elsewhere);
