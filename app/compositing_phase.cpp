@@ -194,7 +194,15 @@ void compositeSamples(int n, const CompositeExtent& extent, CompositeMode mode) 
     // recording. Its frames last as long as the samples.
     const int gifRate = aviOnly ? settings.AVI_FPS : settings.S_FPS;
     const bool gifWanted = n > 0 && (recordingGif || (!aviOnly && ((settings.GIF_OUT && settings.AUTO_SAVE) || commandGifPath())));
-    GifOutput* gif = gifWanted ? beginGifOutput(extent.width, extent.height) : nullptr;
+    // A recording's GIF took what it could while it recorded: the rest comes from the store.
+    int gifFed = 0;
+    GifOutput* gif = takeRecordingGif(extent.width, extent.height, gifRate, &gifFed);
+    if (!recordingGif || gifFed > n) {
+        delete gif;
+        gif = nullptr;
+        gifFed = 0;
+    }
+    if (gifWanted && !gif) gif = beginGifOutput(extent.width, extent.height);
     if (recordingGif && gifWanted && !gif) return;  // the user has been told
     // With samples the store holds them all, so a sample's size fits; with none the
     // rectangle may be any size and it is not used.
@@ -212,6 +220,10 @@ void compositeSamples(int n, const CompositeExtent& extent, CompositeMode mode) 
     const bool framesHeld = aviOnly;
     int samplesRead = 0;
     for (int i = 1; i <= n && readable; ++i) {
+        if (i <= gifFed) {
+            samplesRead = i;  // a recording's GIF has it already, and a recording has nothing else to do with it
+            continue;
+        }
         const BYTE* sample = storeBytes((i - 1) * sampleSize, sampleSize);
         while (!sample && framesHeld && keepAsker()(uiText(Text::KeepStoreFormat), n, i - 1, false) == IDRETRY) {
             sample = storeBytes((i - 1) * sampleSize, sampleSize);

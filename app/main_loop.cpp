@@ -17,6 +17,7 @@
 #include "capture/sample_store.h"
 #include "capture/slot_pool.h"
 #include "hook/hook_api.h"
+#include "output/gif_file.h"
 #include "output/recording_plan.h"
 #include "ui/region_overlay.h"
 
@@ -215,6 +216,7 @@ bool startUp(HINSTANCE instance, bool shown) {
     }
 
     recordingPlanner = planRecording;
+    sampleStored = feedRecordingGif;
     intervalTimer.init();
     intervalTimer.mark();
     createDisplaySurface();

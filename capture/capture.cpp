@@ -22,6 +22,7 @@
 #include "hook/hook_api.h"
 
 int (*recordingPlanner)(int sampleTotal, int width, int height) = nullptr;
+void (*sampleStored)(int k, const BYTE* sample, int width, int height) = nullptr;
 
 namespace {
 
@@ -118,6 +119,7 @@ bool grabSample(int k) {
     if (!sample) return false;
     copyRows(slot->bits, slot->stride, sample, 3 * w, 3 * w, h);
     cadenceStoreDone();
+    if (sampleStored) sampleStored(k, sample, w, h);
     return true;
 }
 

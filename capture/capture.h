@@ -24,6 +24,11 @@ RECT clipToScreen(const RECT& wanted, const RECT& screen);
 // there. The program sets it to the AVI recorder's plan; unset, every recording starts.
 extern int (*recordingPlanner)(int sampleTotal, int width, int height);
 
+// Called as sample k (from 1) of a capture is stored, with its w x h pixels (24-bit,
+// rows top-down, 3 * w bytes apart) as the store holds them until it is read again. It
+// must not make the capture wait. The program sets it to feed a recording's GIF.
+extern void (*sampleStored)(int k, const BYTE* sample, int width, int height);
+
 // Called while the main loop waits between samples of a capture: grows the store when
 // the next sample needs it, and prepares up to
 // `pageBudget` pages of the store where the next sample will go. True while more

@@ -17,7 +17,7 @@ set(B ${CMAKE_SYSTEM_PROCESSOR}/)
 set(KESTRIN_WINE ${CMAKE_CROSSCOMPILING_EMULATOR})
 
 # One test program per source folder: start-up under Wine costs more than the tests.
-foreach(area core capture composite output ui app hook)
+foreach(area core capture composite encode output ui app hook)
   file(GLOB area_tests CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/${area}/*.cpp)
   if(area_tests)
     add_executable(test_${area} ${area_tests} ${KESTRIN_RESOURCES})

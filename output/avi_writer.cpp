@@ -10,7 +10,7 @@
 #include "core/text.h"
 #include "core/texts.h"
 #include "core/pixel_rows.h"
-#include "output/bmp_file.h"
+#include "encode/bmp_file.h"
 #include "output/folder_path.h"
 #include "output/serial_name.h"
 

@@ -13,7 +13,7 @@
 #include "core/texts.h"
 #include "capture/slot_pool.h"
 #include "output/folder_path.h"
-#include "output/png_file.h"
+#include "encode/png_file.h"
 #include "output/serial_name.h"
 
 namespace {

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "output/bmp_file.h"
+#include "encode/bmp_file.h"
 
 enum class ImageType { Bmp, Png };
 

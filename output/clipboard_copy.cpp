@@ -8,8 +8,8 @@
 #include "core/pixel_rows.h"
 #include "capture/slot_pool.h"
 #include "output/bmp_export.h"
-#include "output/bmp_file.h"
-#include "output/png_file.h"
+#include "encode/bmp_file.h"
+#include "encode/png_file.h"
 
 namespace {
 

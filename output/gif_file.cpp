@@ -68,6 +68,65 @@ void addGifResult(GifOutput* gif, int width, int height) {
     addGifSample(gif, static_cast<const BYTE*>(bits), stride24(width), 10000);
 }
 
+namespace {
+
+// The GIF a recording feeds as it records, and the samples it has taken.
+struct LiveGif {
+    GifOutput* gif = nullptr;
+    int fed = 0, width = 0, height = 0, rate = 0;
+};
+LiveGif live;
+
+}  // namespace
+
+void feedRecordingGif(int k, const BYTE* sample, int width, int height) {
+    if (k == 1) {
+        delete live.gif;
+        live = LiveGif();
+        if (!app.aviOnlyMode || !app.recordingGif) return;
+        live.gif = new (std::nothrow) GifOutput();
+        if (!live.gif) return;  // the samples are encoded from the store after the recording
+        try {
+            gifBegin(live.gif->encoder, width, height);
+        } catch (const std::bad_alloc&) {
+            delete live.gif;
+            live.gif = nullptr;
+            return;
+        }
+        live.width = width;
+        live.height = height;
+        live.rate = settings.AVI_FPS;
+    }
+    if (!live.gif || live.gif->lost || width != live.width || height != live.height) return;
+    const long long size = sampleBytes(width, height);
+    // The samples left in the store first, a few a step; `sample` holds only until the
+    // store is read elsewhere.
+    bool storeRead = false;
+    for (int taken = 0; taken < 3 && live.fed < k; ++taken) {
+        const int next = live.fed + 1;
+        const BYTE* bgr = next == k && !storeRead ? sample : storeBytes((next - 1) * size, size);
+        storeRead = storeRead || next != k;
+        if (!bgr) return;
+        try {
+            if (!gifTryAddFrame(live.gif->encoder, bgr, width * 3, gifSampleTicks(next - 1, live.rate))) return;
+        } catch (const std::bad_alloc&) {
+            live.gif->lost = true;  // encoded again from the store after the recording
+            return;
+        }
+        ++live.fed;
+    }
+}
+
+GifOutput* takeRecordingGif(int width, int height, int rate, int* fed) {
+    GifOutput* gif = live.gif;
+    const bool fits = gif && !gif->lost && live.fed > 0 && width == live.width && height == live.height &&
+                      rate == live.rate;
+    *fed = fits ? live.fed : 0;
+    if (!fits) delete gif;
+    live = LiveGif();
+    return fits ? gif : nullptr;
+}
+
 int gifSampleTicks(int index, int rate) {
     if (rate <= 0) return 0;
     return static_cast<int>((index + 1LL) * 10000 / rate - index * 10000LL / rate);

@@ -6,7 +6,7 @@
 // is ever left.
 #include <windows.h>
 
-#include "output/gif_encoder.h"
+#include "encode/gif_encoder.h"
 
 struct GifOutput {
     GifEncoder encoder;
@@ -29,6 +29,17 @@ void addGifResult(GifOutput* gif, int width, int height);
 // the samples' start times, so however the rate divides a second the clip's frames sum to
 // its length.
 int gifSampleTicks(int index, int rate);
+
+// A recording written as GIF is encoded while it records: each sample as it is stored
+// (capture.h's sampleStored), never making the capture wait. Where the encoder's queue is
+// full the sample is left in the store, and taken from there later, first at the next
+// samples and else after the recording (takeRecordingGif). Sample 1 starts a fresh GIF.
+void feedRecordingGif(int k, const BYTE* sample, int width, int height);
+
+// The GIF fed while the recording recorded, and in `fed` the samples it took: the first
+// `fed` of the store. Null (and 0) when none was fed, or when it does not fit the file the
+// recording's samples make (width x height at `rate` a second); forgets it either way.
+GifOutput* takeRecordingGif(int width, int height, int rate, int* fed);
 
 // Asks the user what becomes of samples a file cannot take whole (ui/keep_dialog.h):
 // IDRETRY, IDC_KEEP_ELSEWHERE or IDABORT. Null answers IDABORT.

@@ -14,7 +14,7 @@
 #include "capture/sample_store.h"
 #include "output/avi_writer.h"
 #include "output/folder_path.h"
-#include "output/gif_encoder.h"
+#include "encode/gif_encoder.h"
 #include "output/serial_name.h"
 
 namespace {

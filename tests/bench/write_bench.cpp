@@ -31,7 +31,7 @@
 #include "core/pixel_rows.h"
 #include "output/avi_writer.h"
 #include "output/bmp_export.h"
-#include "output/png_file.h"
+#include "encode/png_file.h"
 #include "output/serial_name.h"
 
 #include "bench/bench_clock.h"

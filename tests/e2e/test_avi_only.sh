@@ -29,23 +29,31 @@ IFS=, read -r codec pw ph fmt rate frames <<<"$probe"
 pass "PageUp/PageDown recorded $frames frames at 10 fps, no composite"
 
 # The same recording written as GIF: its own serial name, every sample a frame of a tenth
-# of a second, looping.
+# of a second, looping; encoded while it records, so the file is whole within a second of
+# the stop key after ten seconds of the moving square.
 stop_kestrin
 e2e_set_ini REC_GIF 1
 start_kestrin
 press scene Prior
-wait_for 20 "ten samples of the GIF recording" caption_matches '\( (1[0-9]|[2-9][0-9]) / 600 \)'
-press scene Next
-wait_for 60 "the GIF recording to end" caption_is "$KESTRIN_CAPTION_READY"
+wait_for 40 "a hundred samples of the GIF recording" caption_matches '\( ([1-5][0-9][0-9]) / 600 \)'
 gif="$out/sgif0000.gif"
-wait_for 20 "the GIF file" test -s "$gif"
+focus scene
+stopped=$(date +%s%N)
+xdotool key Next
+# The file is written once whole (its name is claimed empty first): its trailer ends it.
+gif_whole() { [ -s "$gif" ] && [ "$(tail -c 1 "$gif" | od -An -tx1 | tr -d ' ')" = 3b ]; }
+while ! gif_whole && [ $(($(date +%s%N) - stopped)) -lt 20000000000 ]; do sleep 0.02; done
+whole_ms=$((($(date +%s%N) - stopped) / 1000000))
+gif_whole || fail "no whole GIF 20 s after the stop key"
+[ "$whole_ms" -le 1000 ] || fail "the recording's GIF was whole $whole_ms ms after the stop key"
+wait_for 60 "the GIF recording to end" caption_is "$KESTRIN_CAPTION_READY"
 [ ! -e "$out/savi0001.avi" ] || fail "a recording written as GIF also wrote an AVI"
 frames=$(ffprobe -v error -count_frames -show_entries stream=width,height,nb_read_frames -of csv=p=0 "$gif")
 delays=$(identify -format '%T\n' "$gif" | sort -u | tr '\n' ' ')
 loop=$(identify -verbose "$gif[0]" | awk '/Iterations:/ { print $2; exit }')
 [ "${frames%,*}" = "$((cr - cl)),$((cb - ct))" ] && [ "${frames##*,}" -ge 10 ] && [ "$delays,$loop" = "10 ,0" ] ||
   fail "the recorded GIF reads $frames frames, delays '$delays', loop '$loop'"
-pass "PageUp/PageDown with REC_GIF recorded a looping GIF of ${frames##*,} frames of 0.1 s"
+pass "PageUp/PageDown with REC_GIF recorded a looping GIF of ${frames##*,} frames of 0.1 s, whole $whole_ms ms after the stop key"
 e2e_set_ini REC_GIF 0
 
 # AVI_OUT without AUTO_SAVE records nothing.

@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # The program's folders form layers, and an include may only go down or stay in its own
-# folder: app/ on top; ui/ and output/ beside each other; composite/ (the kernels and the
-# composite read from the store); capture/ (slots, grabs, the store); core/ at the bottom;
-# hook/ and resources/ on their own. Prints every include that goes the wrong way.
+# folder: app/ on top; ui/ and output/ beside each other; encode/ (the file formats built in
+# memory) under output/; composite/ (the kernels and the composite read from the store);
+# capture/ (slots, grabs, the store); core/ at the bottom; hook/ and resources/ on their own. Prints every include that goes the wrong way.
 set -euo pipefail
 root=${1:-$(cd "$(dirname "$0")/../.." && pwd)}
 declare -A may=(
-  [app]="app ui output composite capture core hook resources"
+  [app]="app ui output encode composite capture core hook resources"
   [ui]="ui composite capture core hook resources"
-  [output]="output composite capture core hook resources"
+  [output]="output encode composite capture core hook resources"
+  [encode]="encode core"
   [composite]="composite capture core"
   [capture]="capture core hook"
   [core]="core"

@@ -15,7 +15,7 @@
 #include "core/pixel_rows.h"
 #include "capture/sample_store.h"
 #include "output/avi_writer.h"
-#include "output/gif_encoder.h"
+#include "encode/gif_encoder.h"
 #include "output/recording_plan.h"
 #include "support/dialog_watcher.h"
 #include "support/display.h"

@@ -1,4 +1,4 @@
-#include "output/gif_palette.h"
+#include "encode/gif_palette.h"
 
 #include <algorithm>
 #include <cstring>

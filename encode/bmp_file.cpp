@@ -1,4 +1,4 @@
-#include "output/bmp_file.h"
+#include "encode/bmp_file.h"
 
 #include <climits>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "output/png_file.h"
+#include "encode/png_file.h"
 
 #include <objidl.h>
 #include <wincodec.h>

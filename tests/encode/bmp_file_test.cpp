@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "output/bmp_file.h"
+#include "encode/bmp_file.h"
 
 namespace {
 

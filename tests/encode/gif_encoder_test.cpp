@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "output/gif_encoder.h"
+#include "encode/gif_encoder.h"
 
 namespace {
 
@@ -299,3 +299,35 @@ TEST(GifPalette, FastNearestAgreesWithTryingEveryEntry) {
 }
 
 }  // namespace
+
+TEST(GifEncoder, TheBytesDoNotDependOnTheThreadsOrOnWhenSamplesArrive) {
+    // Many colours that move, samples that repeat and samples too short to stand alone.
+    const int w = 96, h = 64, count = 14;
+    std::vector<std::vector<uint8_t>> clip;
+    uint32_t noise = 11;
+    for (int k = 0; k < count; ++k) {
+        std::vector<uint8_t> frame(static_cast<size_t>(w) * h * 3);
+        const int shift = k % 4 == 3 ? k - 1 : k;  // every fourth sample repeats the one before
+        for (size_t i = 0; i < frame.size(); ++i) {
+            noise = noise * 1664525u + 1013904223u;
+            const int x = static_cast<int>(i / 3 % w), y = static_cast<int>(i / 3 / w);
+            frame[i] = static_cast<uint8_t>(x * 2 + y * (i % 3 + 1) + (x > 20 + shift * 4 && x < 40 + shift * 4 ? 90 : 0));
+        }
+        if (shift != k) frame = clip.back();
+        clip.push_back(frame);
+    }
+    auto ticks = [](int k) { return k % 5 == 1 ? 120 : 700; };
+    GifEncoder one;
+    gifBegin(one, w, h, 1);
+    for (int k = 0; k < count; ++k) gifAddFrame(one, clip[k].data(), w * 3, ticks(k));
+    const std::vector<uint8_t> expected = gifFinish(one);
+    ASSERT_EQ(decodeGif(expected).frames.size(), 10u);  // three merges and a repeat take no frame of their own
+
+    GifEncoder several;
+    gifBegin(several, w, h, 3);
+    int refused = 0;
+    for (int k = 0; k < count; ++k) {
+        while (!gifTryAddFrame(several, clip[k].data(), w * 3, ticks(k))) ++refused;  // a full queue takes nothing
+    }
+    EXPECT_EQ(gifFinish(several), expected) << refused << " samples refused before they were taken";
+}

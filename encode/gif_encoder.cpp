@@ -1,8 +1,13 @@
-#include "output/gif_encoder.h"
+#include "encode/gif_encoder.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
+#include <mutex>
+#include <new>
+#include <thread>
 
 namespace {
 
@@ -37,11 +42,63 @@ void putTable(std::vector<uint8_t>& out, const GifPalette& palette, int bits) {
     out.insert(out.end(), static_cast<size_t>((2 << bits) - palette.count) * 3, 0);
 }
 
+// What one thread keeps between the frames it encodes.
+struct FrameScratch {
+    GifPalette global;  // the file's table, once the first frame has made it
+    NearestColour globalNearest;
+    bool hasGlobal = false;
+    GifPalette local;
+    NearestColour localNearest;
+    ColourHistogram histogram;
+    std::vector<uint8_t> target, indices, unchanged, opaque, transparent;
+    std::vector<int32_t> carried;  // the error diffused into two rows
+    std::vector<int32_t> lzwKeys;
+    std::vector<uint16_t> lzwCodes;
+};
+
+// One frame: handed to the threads in the samples' order, put into the file in that order.
+struct FrameJob {
+    std::shared_ptr<std::vector<uint8_t>> sample, previous;  // previous is null for the first
+    int delay = 0;    // hundredths
+    int samples = 0;  // the samples the file shows once this frame is in
+    // Filled by the thread that encodes it.
+    bool done = false, failed = false;
+    bool unchanged = false;  // the sample is the one before: `bytes` is a 1-pixel frame to carry the time
+    std::vector<uint8_t> bytes;  // the frame (after the header, for the first)
+    size_t delayAt = 0;          // where its delay is in `bytes`
+};
+
+}  // namespace
+
+struct GifWorkers {
+    int width = 0, height = 0;
+    size_t limit = 0;  // frames handed over and not yet put into the file, at most
+    std::mutex mutex;
+    std::condition_variable work, finished;
+    std::deque<std::shared_ptr<FrameJob>> queue;  // in order, until put into the file
+    size_t nextToTake = 0;                        // in `queue`: the first no thread has taken
+    bool stopping = false;
+    bool hasGlobal = false, globalLost = false;
+    GifPalette global;
+    std::vector<std::thread> threads;
+
+    ~GifWorkers() {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            stopping = true;
+        }
+        work.notify_all();
+        for (std::thread& thread : threads) thread.join();
+    }
+};
+
+namespace {
+
 // The image data: the minimum code size, then LZW codes (least significant bit first,
 // widths growing from minCodeSize + 1 to 12, a clear code once a full table compresses
 // worse than it did) in
 // sub-blocks of up to 255 bytes, then the empty block.
-void putLzw(std::vector<uint8_t>& out, const uint8_t* indices, size_t count, int minCodeSize, GifEncoder& gif) {
+void putLzw(std::vector<uint8_t>& out, const uint8_t* indices, size_t count, int minCodeSize, FrameScratch& gif) {
     std::vector<int32_t>& keys = gif.lzwKeys;
     std::vector<uint16_t>& codes = gif.lzwCodes;
     keys.assign(kLzwSlots, -1);
@@ -169,7 +226,7 @@ const int kCarried = 12;
 // weights), so that a band of one entry becomes a mix whose average is the colour: what
 // the eye sees. A colour the table holds takes its entry exactly and carries nothing, and
 // so does a pixel at an edge or inside a flat area: flat areas, text and lines get no noise.
-double mapTarget(GifEncoder& gif, NearestColour& nearest, int width, int height) {
+double mapTarget(FrameScratch& gif, NearestColour& nearest, int width, int height) {
     const uint8_t* t = gif.target.data();
     const uint8_t* rgb = nearest.palette->rgb;
     // The error carried into this row and the next, per channel (blue, green, red), in 1/256.
@@ -211,29 +268,22 @@ double mapTarget(GifEncoder& gif, NearestColour& nearest, int width, int height)
     return error;
 }
 
-// The image data of the rectangle mapped to `table` (in gif.indices), unchanged pixels
-// transparent where that is smaller: returns whether they are, leaves the indices
-// written in gif.indices, the data in `data` and the table's size field in `bits`.
-bool packRect(GifEncoder& gif, const GifPalette& table, const Rect& rect, bool first, std::vector<uint8_t>& data,
+// The image data of the rectangle mapped to `table` (in gif.indices), pixels the sample
+// before already had transparent where that is smaller: returns whether they are, leaves
+// the indices written in gif.indices, the data in `data` and the table's size field in `bits`.
+bool packRect(FrameScratch& gif, const GifPalette& table, const Rect& rect, bool first, std::vector<uint8_t>& data,
               int& bits) {
     // Unchanged pixels may become transparent, in the table's first free entry.
     const int transparentIndex = table.count < 256 ? table.count : -1;
     bits = tableBits(transparentIndex >= 0 ? table.count + 1 : table.count);
     const int minCodeSize = bits + 1 < 2 ? 2 : bits + 1;
-    const size_t row = static_cast<size_t>(gif.width) * 3;
     gif.opaque.clear();
     putLzw(gif.opaque, gif.indices.data(), gif.indices.size(), minCodeSize, gif);
     bool useTransparency = false;
     if (!first && transparentIndex >= 0) {
         std::vector<uint8_t> withHoles(gif.indices);
-        for (int y = 0; y < rect.height; ++y) {
-            const size_t at = (rect.top + y) * row + static_cast<size_t>(rect.left) * 3;
-            for (int x = 0; x < rect.width; ++x) {
-                if (std::memcmp(gif.target.data() + (static_cast<size_t>(y) * rect.width + x) * 3,
-                                gif.shown.data() + at + x * 3, 3) == 0) {
-                    withHoles[static_cast<size_t>(y) * rect.width + x] = static_cast<uint8_t>(transparentIndex);
-                }
-            }
+        for (size_t i = 0; i < withHoles.size(); ++i) {
+            if (gif.unchanged[i]) withHoles[i] = static_cast<uint8_t>(transparentIndex);
         }
         gif.transparent.clear();
         putLzw(gif.transparent, withHoles.data(), withHoles.size(), minCodeSize, gif);
@@ -244,15 +294,14 @@ bool packRect(GifEncoder& gif, const GifPalette& table, const Rect& rect, bool f
     return useTransparency;
 }
 
-void writeHeader(GifEncoder& gif, int globalBits) {
-    std::vector<uint8_t>& out = gif.bytes;
+void writeHeader(std::vector<uint8_t>& out, int width, int height, const GifPalette& global, int globalBits) {
     out.insert(out.end(), {'G', 'I', 'F', '8', '9', 'a'});
-    put16(out, static_cast<unsigned int>(gif.width));   // logical screen width
-    put16(out, static_cast<unsigned int>(gif.height));  // logical screen height
+    put16(out, static_cast<unsigned int>(width));   // logical screen width
+    put16(out, static_cast<unsigned int>(height));  // logical screen height
     put8(out, 0x80u | 7u << 4 | static_cast<unsigned int>(globalBits));  // global table, 8-bit colour
     put8(out, 0);                                                        // background colour index
     put8(out, 0);                                                        // no aspect ratio
-    putTable(out, gif.global, globalBits);
+    putTable(out, global, globalBits);
     // The application extension that makes viewers loop the animation for ever.
     out.insert(out.end(), {0x21, 0xff, 11, 'N', 'E', 'T', 'S', 'C', 'A', 'P', 'E', '2', '.', '0'});
     put8(out, 3);   // sub-block size
@@ -261,38 +310,32 @@ void writeHeader(GifEncoder& gif, int globalBits) {
     put8(out, 0);   // block terminator
 }
 
-// Writes one frame: the sample `pixels` shown for `delay` hundredths.
-void writeFrame(GifEncoder& gif, const uint8_t* pixels, int stride, int delay) {
-    const bool first = gif.lastDelayAt == 0;
-    const size_t row = static_cast<size_t>(gif.width) * 3;
-    Rect rect = {0, 0, gif.width, gif.height};
+// Encodes one frame: the sample's rectangle that differs from the sample before (the whole
+// sample for the first, which also makes the file's table and writes the header).
+void encodeFrame(FrameScratch& gif, FrameJob& job, int width, int height) {
+    const bool first = !job.previous;
+    const uint8_t* pixels = job.sample->data();
+    const uint8_t* before = first ? nullptr : job.previous->data();
+    const size_t row = static_cast<size_t>(width) * 3;
+    Rect rect = {0, 0, width, height};
     if (!first) {
-        rect = changedRect(pixels, stride, gif.source.data(), gif.width, gif.height);
+        rect = changedRect(pixels, static_cast<int>(row), before, width, height);
         if (rect.width == 0) {
-            const int lengthened = (gif.bytes[gif.lastDelayAt] | gif.bytes[gif.lastDelayAt + 1] << 8) + delay;
-            if (lengthened <= kMaxDelay) {
-                gif.bytes[gif.lastDelayAt] = static_cast<uint8_t>(lengthened);
-                gif.bytes[gif.lastDelayAt + 1] = static_cast<uint8_t>(lengthened >> 8);
-                return;
-            }
-            rect = {0, 0, 1, 1};  // a frame that changes nothing carries the time on
+            job.unchanged = true;  // the frame before lasts longer, or else this pixel carries the time on
+            rect = {0, 0, 1, 1};
         }
     }
-    // What the rectangle should show: the sample where it changed, the shown image elsewhere.
     const size_t pixelCount = static_cast<size_t>(rect.width) * static_cast<size_t>(rect.height);
     gif.target.resize(pixelCount * 3);
     gif.indices.resize(pixelCount);
+    gif.unchanged.resize(first ? 0 : pixelCount);
     for (int y = 0; y < rect.height; ++y) {
         const size_t at = (rect.top + y) * row + static_cast<size_t>(rect.left) * 3;
-        const uint8_t* now = pixels + static_cast<size_t>(rect.top + y) * static_cast<size_t>(stride) + rect.left * 3;
         uint8_t* t = gif.target.data() + static_cast<size_t>(y) * rect.width * 3;
-        if (first) {
-            std::memcpy(t, now, static_cast<size_t>(rect.width) * 3);
-            continue;
-        }
-        for (int x = 0; x < rect.width * 3; x += 3) {
-            const bool changed = std::memcmp(now + x, gif.source.data() + at + x, 3) != 0;
-            std::memcpy(t + x, changed ? now + x : gif.shown.data() + at + x, 3);
+        std::memcpy(t, pixels + at, static_cast<size_t>(rect.width) * 3);
+        if (first) continue;
+        for (int x = 0; x < rect.width; ++x) {
+            gif.unchanged[static_cast<size_t>(y) * rect.width + x] = std::memcmp(t + x * 3, before + at + x * 3, 3) == 0;
         }
     }
 
@@ -342,14 +385,19 @@ void writeFrame(GifEncoder& gif, const uint8_t* pixels, int stride, int delay) {
             gif.indices.swap(globalIndices);
         }
     }
-    if (first) writeHeader(gif, tableBits(gif.global.count < 256 ? gif.global.count + 1 : 256));
+    std::vector<uint8_t>& out = job.bytes;
+    out.clear();
+    if (first) {
+        gif.hasGlobal = true;
+        writeHeader(out, width, height, gif.global, tableBits(gif.global.count < 256 ? gif.global.count + 1 : 256));
+    }
 
     std::vector<uint8_t> data;
     int bits = 0;
     bool useTransparency = packRect(gif, *table, rect, first, data, bits);
     if (fewInGlobal) {
         // A few colours may cost less as a small table of their own with shorter codes.
-        std::vector<uint8_t> globalIndices(gif.indices), localData;
+        std::vector<uint8_t> localData;
         int localBits = 0;
         prepareNearest(gif.localNearest, gif.local);
         mapTarget(gif, gif.localNearest, rect.width, rect.height);
@@ -359,17 +407,14 @@ void writeFrame(GifEncoder& gif, const uint8_t* pixels, int stride, int delay) {
             data.swap(localData);
             bits = localBits;
             useTransparency = localTransparency;
-        } else {
-            gif.indices.swap(globalIndices);
         }
     }
     const int transparentIndex = table->count;
 
-    std::vector<uint8_t>& out = gif.bytes;
     out.insert(out.end(), {0x21, 0xf9, 4});  // graphic control extension, 4 bytes
     put8(out, 1u << 2 | (useTransparency ? 1u : 0u));  // disposal 1: left in place for the next frame
-    gif.lastDelayAt = out.size();
-    put16(out, static_cast<unsigned int>(delay));
+    job.delayAt = out.size();
+    put16(out, static_cast<unsigned int>(job.delay));
     put8(out, useTransparency ? static_cast<unsigned int>(transparentIndex) : 0u);
     put8(out, 0);  // block terminator
     put8(out, 0x2c);  // image descriptor
@@ -381,76 +426,183 @@ void writeFrame(GifEncoder& gif, const uint8_t* pixels, int stride, int delay) {
     put8(out, localTable ? 0x80u | static_cast<unsigned int>(bits) : 0u);
     if (localTable) putTable(out, gif.local, bits);
     out.insert(out.end(), data.begin(), data.end());
+}
 
-    // What the viewer now shows, and the sample the next one is compared with.
-    for (int y = 0; y < rect.height; ++y) {
-        const size_t at = (rect.top + y) * row + static_cast<size_t>(rect.left) * 3;
-        for (int x = 0; x < rect.width; ++x) {
-            const int index = gif.indices[static_cast<size_t>(y) * rect.width + x];
-            if (useTransparency && index == transparentIndex) continue;
-            uint8_t* s = gif.shown.data() + at + x * 3;
-            s[0] = table->rgb[index * 3 + 2];
-            s[1] = table->rgb[index * 3 + 1];
-            s[2] = table->rgb[index * 3];
+// A thread's loop: the oldest frame no thread has taken, once the file's table exists
+// (the first frame makes it, and is always taken first).
+void encodeFrames(GifWorkers* workers) {
+    FrameScratch scratch;
+    std::unique_lock<std::mutex> lock(workers->mutex);
+    for (;;) {
+        workers->work.wait(lock, [&] { return workers->stopping || workers->nextToTake < workers->queue.size(); });
+        if (workers->stopping) return;  // the file is finished or given up: what is left is not wanted
+        std::shared_ptr<FrameJob> job = workers->queue[workers->nextToTake++];
+        const bool first = !job->previous;
+        if (!first) {
+            workers->work.wait(lock, [&] { return workers->hasGlobal || workers->globalLost || workers->stopping; });
+            if (workers->stopping) return;
+            if (!scratch.hasGlobal && workers->hasGlobal) {
+                scratch.global = workers->global;
+                prepareNearest(scratch.globalNearest, scratch.global);
+                scratch.hasGlobal = true;
+            }
         }
-        std::memcpy(gif.source.data() + at,
-                    pixels + static_cast<size_t>(rect.top + y) * static_cast<size_t>(stride) + rect.left * 3,
-                    static_cast<size_t>(rect.width) * 3);
+        lock.unlock();
+        bool failed = !first && !scratch.hasGlobal;
+        if (!failed) {
+            try {
+                encodeFrame(scratch, *job, workers->width, workers->height);
+            } catch (const std::bad_alloc&) {
+                failed = true;
+            }
+        }
+        lock.lock();
+        job->done = true;
+        job->failed = failed;
+        if (first) {
+            workers->hasGlobal = !failed;
+            workers->globalLost = failed;
+            if (!failed) workers->global = scratch.global;
+            workers->work.notify_all();
+        }
+        workers->finished.notify_all();
     }
 }
 
-// The samples pending are now shown by the file: by a frame of their own, or by the last
-// frame lasting longer.
-void markSamplesWritten(GifEncoder& gif, size_t bytesBefore) {
-    gif.samplesWritten += gif.samplesPending;
-    gif.samplesPending = 0;
-    if (gif.bytes.size() != bytesBefore) {
-        gif.frameEnds.push_back({gif.bytes.size(), gif.samplesWritten});
-    } else if (!gif.frameEnds.empty()) {
-        gif.frameEnds.back().samples = gif.samplesWritten;
+// Puts a finished frame into the file: its bytes, or for a sample that changed nothing the
+// frame before made longer.
+void putFrame(GifEncoder& gif, FrameJob& job) {
+    if (gif.failed) return;
+    if (job.failed) {
+        gif.failed = true;
+        return;
     }
-}
-
-void writePending(GifEncoder& gif) {
-    const long long delay = hundredths(gif.pendingEnd) - hundredths(gif.pendingStart);
+    if (job.unchanged && gif.lastDelayAt != 0) {
+        const int lengthened = (gif.bytes[gif.lastDelayAt] | gif.bytes[gif.lastDelayAt + 1] << 8) + job.delay;
+        if (lengthened <= kMaxDelay) {
+            gif.bytes[gif.lastDelayAt] = static_cast<uint8_t>(lengthened);
+            gif.bytes[gif.lastDelayAt + 1] = static_cast<uint8_t>(lengthened >> 8);
+            gif.samplesWritten = job.samples;
+            if (!gif.frameEnds.empty()) gif.frameEnds.back().samples = job.samples;
+            return;
+        }
+    }
     const size_t before = gif.bytes.size();
-    writeFrame(gif, gif.pending.data(), gif.width * 3, static_cast<int>(delay < kMaxDelay ? delay : kMaxDelay));
-    gif.hasPending = false;
-    markSamplesWritten(gif, before);
+    gif.bytes.insert(gif.bytes.end(), job.bytes.begin(), job.bytes.end());
+    gif.lastDelayAt = before + job.delayAt;
+    gif.samplesWritten = job.samples;
+    gif.frameEnds.push_back({gif.bytes.size(), gif.samplesWritten});
 }
 
-}  // namespace
-
-void gifBegin(GifEncoder& gif, int width, int height) {
-    gif.width = width;
-    gif.height = height;
-    gif.bytes.clear();
-    const size_t size = static_cast<size_t>(width) * static_cast<size_t>(height) * 3;
-    gif.pending.resize(size);
-    gif.source.resize(size);
-    gif.shown.resize(size);
-    gif.hasPending = false;
-    gif.pendingStart = gif.pendingEnd = 0;
-    gif.lastDelayAt = 0;
-    gif.frameEnds.clear();
-    gif.samplesPending = gif.samplesWritten = 0;
+// Puts the finished frames at the head of the queue into the file; with `all`, waits for
+// every frame handed over first.
+void collectFrames(GifEncoder& gif, bool all) {
+    GifWorkers* workers = gif.workers.get();
+    if (!workers) return;
+    for (;;) {
+        std::shared_ptr<FrameJob> job;
+        {
+            std::unique_lock<std::mutex> lock(workers->mutex);
+            if (all) {
+                workers->finished.wait(lock, [&] { return workers->queue.empty() || workers->queue.front()->done; });
+            }
+            if (workers->queue.empty() || !workers->queue.front()->done) return;
+            job = workers->queue.front();
+            workers->queue.pop_front();
+            --workers->nextToTake;
+        }
+        putFrame(gif, *job);
+    }
 }
 
-void gifAddFrame(GifEncoder& gif, const uint8_t* bgr, int stride, int durationTicks) {
+// Hands the pending sample to the threads as a frame of its own; false, nothing done,
+// when the queue is full and `wait` is not set.
+bool queuePending(GifEncoder& gif, bool wait) {
+    GifWorkers* workers = gif.workers.get();
+    for (;;) {
+        collectFrames(gif, false);
+        std::unique_lock<std::mutex> lock(workers->mutex);
+        if (workers->queue.size() < workers->limit) break;
+        if (!wait) return false;
+        workers->finished.wait(lock, [&] { return workers->queue.front()->done; });
+    }
+    std::shared_ptr<FrameJob> job = std::make_shared<FrameJob>();
+    const long long delay = hundredths(gif.pendingEnd) - hundredths(gif.pendingStart);
+    job->delay = static_cast<int>(delay < kMaxDelay ? delay : kMaxDelay);
+    job->sample = gif.pending;
+    job->previous = gif.previous;
+    gif.samplesQueued += gif.samplesPending;
+    job->samples = gif.samplesQueued;
+    {
+        std::lock_guard<std::mutex> lock(workers->mutex);
+        workers->queue.push_back(job);
+    }
+    workers->work.notify_one();
+    gif.previous = gif.pending;
+    gif.pending = std::make_shared<std::vector<uint8_t>>(gif.previous->size());
+    gif.hasPending = false;
+    gif.samplesPending = 0;
+    return true;
+}
+
+bool addFrame(GifEncoder& gif, const uint8_t* bgr, int stride, int durationTicks, bool wait) {
+    if (gif.failed) throw std::bad_alloc();
     const bool merge = gif.hasPending && hundredths(gif.pendingEnd) - hundredths(gif.pendingStart) < kShortestDelay;
-    if (gif.hasPending && !merge) writePending(gif);
+    if (gif.hasPending && !merge && !queuePending(gif, wait)) return false;
     if (!merge) gif.pendingStart = gif.pendingEnd;
     gif.pendingEnd += durationTicks;
     const size_t row = static_cast<size_t>(gif.width) * 3;
     for (int y = 0; y < gif.height; ++y) {
-        std::memcpy(gif.pending.data() + y * row, bgr + static_cast<size_t>(y) * static_cast<size_t>(stride), row);
+        std::memcpy(gif.pending->data() + y * row, bgr + static_cast<size_t>(y) * static_cast<size_t>(stride), row);
     }
     gif.hasPending = true;
     ++gif.samplesPending;
+    return true;
+}
+
+}  // namespace
+
+int gifDefaultThreads() {
+    const int cores = static_cast<int>(std::thread::hardware_concurrency());
+    const int most = sizeof(void*) == 4 ? 4 : 8;
+    return cores < 1 ? 1 : cores > most ? most : cores;
+}
+
+void gifBegin(GifEncoder& gif, int width, int height, int threads) {
+    gif.workers.reset();  // ends the threads of an earlier file
+    gif.width = width;
+    gif.height = height;
+    gif.bytes.clear();
+    const size_t size = static_cast<size_t>(width) * static_cast<size_t>(height) * 3;
+    gif.pending = std::make_shared<std::vector<uint8_t>>(size);
+    gif.previous.reset();
+    gif.hasPending = false;
+    gif.pendingStart = gif.pendingEnd = 0;
+    gif.lastDelayAt = 0;
+    gif.frameEnds.clear();
+    gif.samplesPending = gif.samplesQueued = gif.samplesWritten = 0;
+    gif.failed = false;
+    std::shared_ptr<GifWorkers> workers = std::make_shared<GifWorkers>();
+    workers->width = width;
+    workers->height = height;
+    const int count = threads > 0 ? threads : gifDefaultThreads();
+    // Two frames queued for each thread keep them busy while the file is put together.
+    workers->limit = static_cast<size_t>(count) * 2 + 1;
+    for (int i = 0; i < count; ++i) workers->threads.emplace_back(encodeFrames, workers.get());
+    gif.workers = workers;
+}
+
+void gifAddFrame(GifEncoder& gif, const uint8_t* bgr, int stride, int durationTicks) {
+    addFrame(gif, bgr, stride, durationTicks, true);
+}
+
+bool gifTryAddFrame(GifEncoder& gif, const uint8_t* bgr, int stride, int durationTicks) {
+    return addFrame(gif, bgr, stride, durationTicks, false);
 }
 
 const std::vector<uint8_t>& gifFinish(GifEncoder& gif) {
-    if (gif.hasPending) {
+    collectFrames(gif, true);
+    if (gif.hasPending && !gif.failed) {
         const long long delay = hundredths(gif.pendingEnd) - hundredths(gif.pendingStart);
         if (delay < kShortestDelay && gif.lastDelayAt != 0) {
             const long long lengthened = (gif.bytes[gif.lastDelayAt] | gif.bytes[gif.lastDelayAt + 1] << 8) + delay;
@@ -458,16 +610,28 @@ const std::vector<uint8_t>& gifFinish(GifEncoder& gif) {
                 gif.bytes[gif.lastDelayAt] = static_cast<uint8_t>(lengthened);
                 gif.bytes[gif.lastDelayAt + 1] = static_cast<uint8_t>(lengthened >> 8);
                 gif.hasPending = false;
-                markSamplesWritten(gif, gif.bytes.size());
+                gif.samplesWritten += gif.samplesPending;
+                gif.samplesQueued = gif.samplesWritten;
+                gif.samplesPending = 0;
+                if (!gif.frameEnds.empty()) gif.frameEnds.back().samples = gif.samplesWritten;
             }
         }
-        if (gif.hasPending) writePending(gif);
+        if (gif.hasPending && gif.workers) {
+            queuePending(gif, true);
+            collectFrames(gif, true);
+        }
     }
+    gif.workers.reset();
+    gif.pending.reset();
+    gif.previous.reset();
+    if (gif.failed) throw std::bad_alloc();
     if (gif.lastDelayAt != 0) put8(gif.bytes, 0x3b);  // trailer
     return gif.bytes;
 }
 
 int gifCutToFit(GifEncoder& gif, size_t maxBytes) {
+    collectFrames(gif, true);
+    gif.workers.reset();
     size_t kept = gif.frameEnds.size();
     while (kept > 0 && gif.frameEnds[kept - 1].bytes >= maxBytes) --kept;  // a byte stays for the trailer
     gif.frameEnds.resize(kept);
