@@ -317,6 +317,20 @@ void finishRecordingGif(GifOutput* gif, KeepAsker ask, const char* path) {
     delete gif;
 }
 
+bool keptSamplesGif(std::vector<uint8_t>& out) {
+    out.clear();
+    GifOutput* gif = nullptr;
+    try {
+        gif = gifOfKeptSamples();
+        const std::vector<uint8_t>* bytes = gif ? finishedBytes(gif) : nullptr;
+        if (bytes) out.swap(gif->encoder.bytes);
+    } catch (const std::bad_alloc&) {
+        showMessage(mainWindow, uiText(Text::NoMemoryMessage), uiText(Text::FileSaveErrorTitle));
+    }
+    delete gif;
+    return !out.empty();
+}
+
 void saveGifToFile() {
     if (app.captureBusy) {
         showMessage(nullptr, uiText(Text::BusyMessage), uiText(Text::FileSaveErrorTitle));
@@ -338,10 +352,8 @@ void saveGifToFile() {
             strcpy(settings.SAVEPATH, path);
             keepFolderPart(settings.SAVEPATH);
             try {
-                GifOutput* gif = gifOfKeptSamples();
-                const std::vector<uint8_t>* bytes = gif ? finishedBytes(gif) : nullptr;
-                if (bytes && !bytes->empty()) writeEncodedFile(path, bytes->data(), static_cast<int>(bytes->size()));
-                delete gif;
+                std::vector<uint8_t> bytes;
+                if (keptSamplesGif(bytes)) writeEncodedFile(path, bytes.data(), static_cast<int>(bytes.size()));
             } catch (const std::bad_alloc&) {
                 showMessage(nullptr, uiText(Text::NoMemoryMessage), uiText(Text::FileSaveErrorTitle));
             }

@@ -15,6 +15,7 @@
 #define IDM_OPTIONS          40035
 #define IDM_SELECT_REGION    40036
 #define IDM_SAVE_GIF         40037
+#define IDM_COPY_GIF         40038
 
 // Options dialog controls
 #define IDC_APPLY            1004

@@ -124,8 +124,22 @@ clipboard_is() {  # clipboard_is BMP
 press kestrin ctrl+c
 wait_for 20 "the result on the clipboard" clipboard_is "$out/ss0000.bmp"
 pass "Ctrl+C: the clipboard's PNG holds the result's pixels"
+# Ctrl+Shift+C: the samples' GIF as its bytes and as a file to drop (as X programs see
+# them: image/gif and text/uri-list), the still beside them; the file goes at the exit.
+gif_on_clipboard() {
+  xclip -selection clipboard -t image/gif -o > "$E2E_DIR/clipboard.gif" 2>/dev/null || return 1
+  cmp -s "$gif" "$E2E_DIR/clipboard.gif" || { echo "the clipboard's GIF differs from sgif0000.gif"; return 1; }
+}
+press kestrin ctrl+shift+c
+wait_for 30 "the GIF on the clipboard" gif_on_clipboard
+dropped=$(xclip -selection clipboard -t text/uri-list -o 2>/dev/null | tr -d '\r' | head -n 1)
+dropped=$(python3 -c 'import sys, urllib.parse; print(urllib.parse.unquote(urllib.parse.urlparse(sys.argv[1]).path))' "$dropped")
+[ -n "$dropped" ] && cmp -s "$gif" "$dropped" || fail "the dropped file '$dropped' is not the GIF"
+clipboard_is "$out/ss0000.bmp" || fail "the GIF copy lost the still"
+pass "Ctrl+Shift+C: the GIF's bytes and its file in the temporary folder, the still beside them"
 stop_kestrin
 [ "$KESTRIN_EXIT" -eq 0 ] || fail "exit code $KESTRIN_EXIT"
+[ ! -e "$dropped" ] || fail "the GIF copy's file outlived the program"
 
 e2e_set_ini AVI_OUT 0; e2e_set_ini CURSOR_CAPTURE 1; e2e_set_ini COMPOSITE_MODE 1; e2e_set_ini AUTO_COPY 1
 e2e_set_ini GIF_WITH_RESULT 1
