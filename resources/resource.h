@@ -64,6 +64,7 @@
 #define IDC_LANGUAGE         1059
 #define IDC_CLICK_MARKS      1060
 #define IDC_POINTER_PATH     1061
+#define IDC_GIF_MAX_MB       1062
 
 // Folder settings dialog controls
 #define IDC_AUTOSAVE_FOLDER  1028
