@@ -1,6 +1,7 @@
 #include "encode/gif_encoder.h"
 
 #include <algorithm>
+#include <climits>
 #include <condition_variable>
 #include <cstdlib>
 #include <cstring>
@@ -55,14 +56,12 @@ struct FrameScratch {
     std::vector<int32_t> lzwKeys;
     std::vector<uint16_t> lzwCodes;
     GifQuality quality;
-    // With a lossy bound: for each entry of the table being packed, the other entries
-    // within the bound (nearest first, at most kLossyCandidates), and the opaque indices.
-    std::vector<uint8_t> near;
-    std::vector<uint8_t> nearCount;
+    // With a lossy bound: the table being packed, its entries in the order of their green
+    // (and those greens), and the indices of the pixels as mapped, without transparency.
+    const GifPalette* lossyTable = nullptr;
+    uint8_t byGreen[256] = {}, greens[256] = {};
     std::vector<uint8_t> opaqueIndices;
 };
-
-const int kLossyCandidates = 8;
 
 // One frame: handed to the threads in the samples' order, put into the file in that order.
 struct FrameJob {
@@ -110,27 +109,15 @@ uint32_t lzwSlot(const std::vector<int32_t>& keys, int32_t key) {
     return slot;
 }
 
-// For each entry, the others within the lossy bound on every channel, nearest first.
-void prepareNear(FrameScratch& gif, const GifPalette& table) {
-    const int bound = gif.quality.lossy;
-    gif.near.assign(256 * kLossyCandidates, 0);
-    gif.nearCount.assign(256, 0);
-    for (int a = 0; a < table.count; ++a) {
-        std::pair<int, int> best[kLossyCandidates];
-        int found = 0;
-        for (int b = 0; b < table.count; ++b) {
-            const uint8_t* x = table.rgb + a * 3;
-            const uint8_t* y = table.rgb + b * 3;
-            const int dr = x[0] - y[0], dg = x[1] - y[1], db = x[2] - y[2];
-            if (b == a || std::abs(dr) > bound || std::abs(dg) > bound || std::abs(db) > bound) continue;
-            const std::pair<int, int> entry(dr * dr + dg * dg + db * db, b);
-            if (found == kLossyCandidates && !(entry < best[found - 1])) continue;
-            int at = found < kLossyCandidates ? found++ : found - 1;  // kept in order by insertion
-            for (; at > 0 && entry < best[at - 1]; --at) best[at] = best[at - 1];
-            best[at] = entry;
-        }
-        gif.nearCount[a] = static_cast<uint8_t>(found);
-        for (int i = 0; i < found; ++i) gif.near[a * kLossyCandidates + i] = static_cast<uint8_t>(best[i].second);
+// The table's entries in the order of their green, for finding those near a colour.
+void prepareLossy(FrameScratch& gif, const GifPalette& table) {
+    gif.lossyTable = &table;
+    std::pair<uint8_t, uint8_t> entries[256];
+    for (int i = 0; i < table.count; ++i) entries[i] = {table.rgb[i * 3 + 1], static_cast<uint8_t>(i)};
+    std::sort(entries, entries + table.count);
+    for (int i = 0; i < table.count; ++i) {
+        gif.greens[i] = entries[i].first;
+        gif.byGreen[i] = entries[i].second;
     }
 }
 
@@ -177,25 +164,36 @@ void putLzw(std::vector<uint8_t>& out, uint8_t* indices, size_t count, int minCo
             continue;
         }
         if (lossy) {
-            // The string goes on with a pixel that differs by at most the bound: an entry
-            // near the pixel's own, or for a pixel the sample before had, its own entry or
-            // the transparent one (both exact).
+            // The string goes on with an entry whose channels differ from the sample's pixel
+            // by at most the bound, the nearest such; for a pixel the sample before had, with
+            // its own entry or the transparent one first (what the exact packing shows).
             const int own = gif.opaqueIndices[i];
             const bool unchanged = !gif.unchanged.empty() && gif.unchanged[i];
-            int found = -1;
-            auto tryIndex = [&](int candidate) {
-                if (found >= 0 || candidate < 0 || candidate == indices[i]) return;
+            int found = -1, foundDistance = INT_MAX;
+            auto tryIndex = [&](int candidate, int distance) {
+                if (distance >= foundDistance || candidate < 0 || candidate == indices[i]) return;
                 if (candidate == transparentIndex && !unchanged) return;
                 const int32_t k = prefix << 8 | candidate;
                 const uint32_t at = lzwSlot(keys, k);
-                if (keys[at] == k) found = static_cast<int>(at);
+                if (keys[at] != k) return;
+                found = static_cast<int>(at);
+                foundDistance = distance;
             };
             if (unchanged) {
-                tryIndex(own);
-                tryIndex(transparentIndex);
+                tryIndex(own, -1);
+                tryIndex(transparentIndex, -1);
             }
-            const uint8_t* near = gif.near.data() + static_cast<size_t>(own) * kLossyCandidates;
-            for (int c = 0; c < gif.nearCount[own] && found < 0; ++c) tryIndex(near[c]);
+            const GifPalette& table = *gif.lossyTable;
+            const uint8_t* pixel = gif.target.data() + i * 3;  // blue, green, red
+            const int bound = gif.quality.lossy;
+            const int r = pixel[2], g = pixel[1], b = pixel[0];
+            const uint8_t* lowest = std::lower_bound(gif.greens, gif.greens + table.count, g - bound);
+            for (int k = static_cast<int>(lowest - gif.greens); k < table.count && gif.greens[k] <= g + bound; ++k) {
+                const uint8_t* entry = table.rgb + gif.byGreen[k] * 3;
+                const int dr = entry[0] - r, dg = entry[1] - g, db = entry[2] - b;
+                if (std::abs(dr) > bound || std::abs(db) > bound) continue;
+                tryIndex(gif.byGreen[k], dr * dr + dg * dg + db * db);
+            }
             if (found >= 0) {
                 indices[i] = static_cast<uint8_t>(keys[found] & 0xff);
                 prefix = codes[found];
@@ -345,7 +343,7 @@ bool packRect(FrameScratch& gif, const GifPalette& table, const Rect& rect, bool
     const int minCodeSize = bits + 1 < 2 ? 2 : bits + 1;
     const bool lossy = gif.quality.lossy > 0;
     if (lossy) {
-        prepareNear(gif, table);
+        prepareLossy(gif, table);
         gif.opaqueIndices = gif.indices;
     }
     std::vector<uint8_t> withHoles(gif.indices);

@@ -50,9 +50,9 @@ struct GifEncoder {
 };
 
 // What a file gives up to be smaller. `lossy`: the LZW packing may take, instead of a
-// pixel's entry, another whose channels differ from it by at most this much where that
-// lengthens the string a code stands for (0: exact). `colours`: a table's entries at most
-// (4 to 256; a frame with more is quantised).
+// pixel's entry, another whose channels differ from the sample's pixel by at most this much
+// where that lengthens the string a code stands for (0: exact). `colours`: a table's
+// entries at most (4 to 256; a frame with more is quantised).
 struct GifQuality {
     int lossy = 0;
     int colours = 256;

@@ -1,7 +1,7 @@
 #pragma once
 // An animated GIF made to fit a size: encoded as it is, and where that passes the size,
 // encoded again giving up first what the viewer misses most rarely: exactness of the LZW
-// packing (pixels within a bound of their entry), then colours, then frames a second,
+// packing (pixels within a bound of the sample's), then colours, then frames a second,
 // then pixels. Each step is the one before plus one thing more; the first that fits is
 // kept. Samples are 24-bit blue, green, red, rows top-down `stride` bytes apart.
 #include <cstddef>
