@@ -17,6 +17,7 @@
 #include "capture/sample_store.h"
 #include "capture/slot_pool.h"
 #include "hook/hook_api.h"
+#include "output/gif_copy.h"
 #include "output/gif_file.h"
 #include "output/recording_plan.h"
 #include "ui/region_overlay.h"
@@ -272,6 +273,7 @@ int shutDown(bool saveIni) {
     SelectObject(displayDC, displayPreviousBitmap);
     releaseSlots();
     releaseSampleStore();
+    removeCopiedGif();
     ReleaseDC(mainWindow, windowDC);
     DeleteDC(workDC);
     DeleteDC(displayDC);

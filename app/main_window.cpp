@@ -8,6 +8,7 @@
 #include "core/settings.h"
 #include "output/bmp_export.h"
 #include "output/clipboard_copy.h"
+#include "output/gif_copy.h"
 #include "output/gif_file.h"
 #include "resources/resource.h"
 #include "ui/language.h"
@@ -78,9 +79,11 @@ void onClose() {
     app.appRunning = 0;
 }
 
-// The GIF save has something to write only while the store keeps the result's samples.
+// The GIF save and copy have something to write only while the store keeps the result's samples.
 void onInitMenuPopup(HMENU menu) {
-    EnableMenuItem(menu, IDM_SAVE_GIF, MF_BYCOMMAND | (keptSamples.count > 0 ? MF_ENABLED : MF_GRAYED));
+    const UINT state = keptSamples.count > 0 ? MF_ENABLED : MF_GRAYED;
+    EnableMenuItem(menu, IDM_SAVE_GIF, MF_BYCOMMAND | state);
+    EnableMenuItem(menu, IDM_COPY_GIF, MF_BYCOMMAND | state);
 }
 
 void onCommand(HWND hwnd, int command) {
@@ -93,6 +96,9 @@ void onCommand(HWND hwnd, int command) {
         break;
     case IDM_COPY:
         copyToClipboard();
+        break;
+    case IDM_COPY_GIF:
+        copyGifToClipboard();
         break;
     case IDM_EXIT:
         SendMessageW(mainWindow, WM_CLOSE, 0, 0);

@@ -80,6 +80,7 @@ const Field kFields[] = {
     FIELD(kSectionOption, LANGUAGE, Int, "0", 0),
     FIELD(kSectionOption, CLICK_MARKS, Int, "0", 0),
     FIELD(kSectionOption, POINTER_PATH, Int, "0", 0),
+    FIELD(kSectionOption, GIF_MAX_MB, Int, "0", 0),
     FIELD(kSectionAviMode, AVI_FPS, Int, "15", 0),
     FIELD(kSectionAviMode, AVI_TIME, Int, "60", 0),
     FIELD(kSectionAviMode, KEY_CODE2, Int, "33", 0),
@@ -216,6 +217,7 @@ void clampLoadedSettings(Settings& s) {
     s.RETRO_FPS = within(s.RETRO_FPS, 1, kMaxRetroFps);
     s.RETRO_MB = within(s.RETRO_MB, 1, kMaxRetroMegabytes);
     if (s.LANGUAGE != 1 && s.LANGUAGE != 2) s.LANGUAGE = 0;
+    s.GIF_MAX_MB = within(s.GIF_MAX_MB, 0, kMaxGifMegabytes);
 }
 
 void loadSettings(bool applyWindowPos) {

@@ -49,6 +49,7 @@ struct Settings {
     int CLICK_MARKS = 0;     // 1: every press during a capture is marked in its result and frames
     int POINTER_PATH = 0;    // 1: the pointer's path between samples is drawn in the result
     int LANGUAGE = 0;        // 0 the Windows display language's, 1 Japanese, 2 English; else read as 0
+    int GIF_MAX_MB = 0;      // a GIF larger than this many MB is made smaller until it fits; 0: no limit
     // Section "AVIMODE_OPTION".
     int AVI_FPS = 15;
     int AVI_TIME = 60;
@@ -87,6 +88,7 @@ const int kMaxEmphasisLevel = 200;           // EMPHASIS_LEVEL
 const int kMaxRetroSeconds = 60;             // RETRO_TIME
 const int kMaxRetroFps = 60;                 // RETRO_FPS: what the options dialog offers
 const int kMaxRetroMegabytes = 2048;         // RETRO_MB: what a 32-bit process can hope to hold
+const int kMaxGifMegabytes = 2047;          // GIF_MAX_MB: a GIF file is written whole, below 2 GB
 
 // Brings hand-edited values that would break the program into range: both rates and
 // the AVI time within 1 ... their upper bound (the main loop divides by the rates), the

@@ -122,6 +122,13 @@ inline constexpr TextRow kEnglishTexts[] = {
     {Text::LanguageOfWindows, "Same as Windows"},
     {Text::LanguageJapanese, "Japanese"},
     {Text::LanguageEnglish, "English"},
+    {Text::GifNoLimit, "No limit"},
+
+    // A GIF made smaller to fit GIF_MAX_MB: the limit, then the file's KB, frames, colours
+    // at most, width, height and the LZW packing's error bound.
+    {Text::GifFittedFormat, "The GIF was made smaller to fit %d MB:\n%d KB, %d frames, up to %d colours, %d x %d pixels (LZW error up to %d)."},
+    {Text::GifNotFittedFormat, "The GIF could not be made to fit %d MB:\n%d KB, %d frames, up to %d colours, %d x %d pixels (LZW error up to %d)."},
+    {Text::GifFittedTitle, "GIF Size"},
 
     // The decay-curve preview when the median is chosen.
     {Text::MedianCurveNote, "The median\ncomposite does not\nweigh samples."},

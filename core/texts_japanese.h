@@ -117,6 +117,13 @@ inline constexpr TextRow kJapaneseTexts[] = {
     {Text::LanguageOfWindows, "Windows の設定に従う"},
     {Text::LanguageJapanese, "日本語"},
     {Text::LanguageEnglish, "English"},
+    {Text::GifNoLimit, "制限なし"},
+
+    // A GIF made smaller to fit GIF_MAX_MB: the limit, then the file's KB, frames, colours
+    // at most, width, height and the LZW packing's error bound.
+    {Text::GifFittedFormat, "GIFを%d MB以内に収めるため小さくしました。\n%d KB、%dフレーム、最大%d色、%d x %dピクセル（LZWの許容誤差 %d）"},
+    {Text::GifNotFittedFormat, "GIFを%d MB以内に収められませんでした。\n%d KB、%dフレーム、最大%d色、%d x %dピクセル（LZWの許容誤差 %d）"},
+    {Text::GifFittedTitle, "GIFのサイズ"},
 
     // The decay-curve preview when the median is chosen.
     {Text::MedianCurveNote, "中央値の合成では\nサンプルの重みを\n使いません。"},

@@ -1,6 +1,7 @@
 #include "encode/gif_encoder.h"
 
 #include <algorithm>
+#include <climits>
 #include <condition_variable>
 #include <cstdlib>
 #include <cstring>
@@ -54,6 +55,12 @@ struct FrameScratch {
     std::vector<int32_t> carried;  // the error diffused into two rows
     std::vector<int32_t> lzwKeys;
     std::vector<uint16_t> lzwCodes;
+    GifQuality quality;
+    // With a lossy bound: the table being packed, its entries in the order of their green
+    // (and those greens), and the indices of the pixels as mapped, without transparency.
+    const GifPalette* lossyTable = nullptr;
+    uint8_t byGreen[256] = {}, greens[256] = {};
+    std::vector<uint8_t> opaqueIndices;
 };
 
 // One frame: handed to the threads in the samples' order, put into the file in that order.
@@ -72,6 +79,7 @@ struct FrameJob {
 
 struct GifWorkers {
     int width = 0, height = 0;
+    GifQuality quality;
     size_t limit = 0;  // frames handed over and not yet put into the file, at most
     std::mutex mutex;
     std::condition_variable work, finished;
@@ -94,11 +102,31 @@ struct GifWorkers {
 
 namespace {
 
+// The slot of `key` in the LZW table's open addressing, or the empty slot where it would go.
+uint32_t lzwSlot(const std::vector<int32_t>& keys, int32_t key) {
+    uint32_t slot = (static_cast<uint32_t>(key) * 2654435761u) >> 18;
+    while (keys[slot] != -1 && keys[slot] != key) slot = (slot + 1) & (kLzwSlots - 1);
+    return slot;
+}
+
+// The table's entries in the order of their green, for finding those near a colour.
+void prepareLossy(FrameScratch& gif, const GifPalette& table) {
+    gif.lossyTable = &table;
+    std::pair<uint8_t, uint8_t> entries[256];
+    for (int i = 0; i < table.count; ++i) entries[i] = {table.rgb[i * 3 + 1], static_cast<uint8_t>(i)};
+    std::sort(entries, entries + table.count);
+    for (int i = 0; i < table.count; ++i) {
+        gif.greens[i] = entries[i].first;
+        gif.byGreen[i] = entries[i].second;
+    }
+}
+
 // The image data: the minimum code size, then LZW codes (least significant bit first,
 // widths growing from minCodeSize + 1 to 12, a clear code once a full table compresses
 // worse than it did) in
 // sub-blocks of up to 255 bytes, then the empty block.
-void putLzw(std::vector<uint8_t>& out, const uint8_t* indices, size_t count, int minCodeSize, FrameScratch& gif) {
+void putLzw(std::vector<uint8_t>& out, uint8_t* indices, size_t count, int minCodeSize, FrameScratch& gif,
+            bool lossy = false, int transparentIndex = -1) {
     std::vector<int32_t>& keys = gif.lzwKeys;
     std::vector<uint16_t>& codes = gif.lzwCodes;
     keys.assign(kLzwSlots, -1);
@@ -129,12 +157,48 @@ void putLzw(std::vector<uint8_t>& out, const uint8_t* indices, size_t count, int
     emit(clear);
     int prefix = indices[0];
     for (size_t i = 1; i < count; ++i) {
-        const int32_t key = prefix << 8 | indices[i];
-        uint32_t slot = (static_cast<uint32_t>(key) * 2654435761u) >> 18;
-        while (keys[slot] != -1 && keys[slot] != key) slot = (slot + 1) & (kLzwSlots - 1);
+        int32_t key = prefix << 8 | indices[i];
+        uint32_t slot = lzwSlot(keys, key);
         if (keys[slot] == key) {
             prefix = codes[slot];
             continue;
+        }
+        if (lossy) {
+            // The string goes on with an entry whose channels differ from the sample's pixel
+            // by at most the bound, the nearest such; for a pixel the sample before had, with
+            // its own entry or the transparent one first (what the exact packing shows).
+            const int own = gif.opaqueIndices[i];
+            const bool unchanged = !gif.unchanged.empty() && gif.unchanged[i];
+            int found = -1, foundDistance = INT_MAX;
+            auto tryIndex = [&](int candidate, int distance) {
+                if (distance >= foundDistance || candidate < 0 || candidate == indices[i]) return;
+                if (candidate == transparentIndex && !unchanged) return;
+                const int32_t k = prefix << 8 | candidate;
+                const uint32_t at = lzwSlot(keys, k);
+                if (keys[at] != k) return;
+                found = static_cast<int>(at);
+                foundDistance = distance;
+            };
+            if (unchanged) {
+                tryIndex(own, -1);
+                tryIndex(transparentIndex, -1);
+            }
+            const GifPalette& table = *gif.lossyTable;
+            const uint8_t* pixel = gif.target.data() + i * 3;  // blue, green, red
+            const int bound = gif.quality.lossy;
+            const int r = pixel[2], g = pixel[1], b = pixel[0];
+            const uint8_t* lowest = std::lower_bound(gif.greens, gif.greens + table.count, g - bound);
+            for (int k = static_cast<int>(lowest - gif.greens); k < table.count && gif.greens[k] <= g + bound; ++k) {
+                const uint8_t* entry = table.rgb + gif.byGreen[k] * 3;
+                const int dr = entry[0] - r, dg = entry[1] - g, db = entry[2] - b;
+                if (std::abs(dr) > bound || std::abs(db) > bound) continue;
+                tryIndex(gif.byGreen[k], dr * dr + dg * dg + db * db);
+            }
+            if (found >= 0) {
+                indices[i] = static_cast<uint8_t>(keys[found] & 0xff);
+                prefix = codes[found];
+                continue;
+            }
         }
         emit(prefix);
         outBits += width;
@@ -277,16 +341,21 @@ bool packRect(FrameScratch& gif, const GifPalette& table, const Rect& rect, bool
     const int transparentIndex = table.count < 256 ? table.count : -1;
     bits = tableBits(transparentIndex >= 0 ? table.count + 1 : table.count);
     const int minCodeSize = bits + 1 < 2 ? 2 : bits + 1;
+    const bool lossy = gif.quality.lossy > 0;
+    if (lossy) {
+        prepareLossy(gif, table);
+        gif.opaqueIndices = gif.indices;
+    }
+    std::vector<uint8_t> withHoles(gif.indices);
     gif.opaque.clear();
-    putLzw(gif.opaque, gif.indices.data(), gif.indices.size(), minCodeSize, gif);
+    putLzw(gif.opaque, gif.indices.data(), gif.indices.size(), minCodeSize, gif, lossy, -1);
     bool useTransparency = false;
     if (!first && transparentIndex >= 0) {
-        std::vector<uint8_t> withHoles(gif.indices);
         for (size_t i = 0; i < withHoles.size(); ++i) {
             if (gif.unchanged[i]) withHoles[i] = static_cast<uint8_t>(transparentIndex);
         }
         gif.transparent.clear();
-        putLzw(gif.transparent, withHoles.data(), withHoles.size(), minCodeSize, gif);
+        putLzw(gif.transparent, withHoles.data(), withHoles.size(), minCodeSize, gif, lossy, transparentIndex);
         useTransparency = gif.transparent.size() < gif.opaque.size();
         if (useTransparency) gif.indices.swap(withHoles);
     }
@@ -346,7 +415,8 @@ void encodeFrame(FrameScratch& gif, FrameJob& job, int width, int height) {
     NearestColour* nearest = &gif.globalNearest;
     const uint8_t* t = gif.target.data();
     bool fewInGlobal = false;  // the rectangle's exact colours, all in the global table
-    if (exactPalette(t, rect.width * 3, rect.width, rect.height, 256, gif.local)) {
+    const int colours = gif.quality.colours;
+    if (exactPalette(t, rect.width * 3, rect.width, rect.height, colours, gif.local)) {
         if (first) {
             gif.global = gif.local;
             prepareNearest(gif.globalNearest, gif.global);
@@ -368,12 +438,12 @@ void encodeFrame(FrameScratch& gif, FrameJob& job, int width, int height) {
         }
     } else if (first) {
         // One entry stays free for the transparency later frames use.
-        quantisePalette(gif.histogram, t, rect.width * 3, rect.width, rect.height, 255, gif.global);
+        quantisePalette(gif.histogram, t, rect.width * 3, rect.width, rect.height, colours - 1, gif.global);
         prepareNearest(gif.globalNearest, gif.global);
         mapTarget(gif, gif.globalNearest, rect.width, rect.height);
     } else {
         const double globalError = mapTarget(gif, gif.globalNearest, rect.width, rect.height);
-        quantisePalette(gif.histogram, t, rect.width * 3, rect.width, rect.height, 255, gif.local);
+        quantisePalette(gif.histogram, t, rect.width * 3, rect.width, rect.height, colours - 1, gif.local);
         prepareNearest(gif.localNearest, gif.local);
         std::vector<uint8_t> globalIndices;
         globalIndices.swap(gif.indices);
@@ -432,6 +502,7 @@ void encodeFrame(FrameScratch& gif, FrameJob& job, int width, int height) {
 // (the first frame makes it, and is always taken first).
 void encodeFrames(GifWorkers* workers) {
     FrameScratch scratch;
+    scratch.quality = workers->quality;
     std::unique_lock<std::mutex> lock(workers->mutex);
     for (;;) {
         workers->work.wait(lock, [&] { return workers->stopping || workers->nextToTake < workers->queue.size(); });
@@ -568,7 +639,7 @@ int gifDefaultThreads() {
     return cores < 1 ? 1 : cores > most ? most : cores;
 }
 
-void gifBegin(GifEncoder& gif, int width, int height, int threads) {
+void gifBegin(GifEncoder& gif, int width, int height, int threads, GifQuality quality) {
     gif.workers.reset();  // ends the threads of an earlier file
     gif.width = width;
     gif.height = height;
@@ -585,6 +656,9 @@ void gifBegin(GifEncoder& gif, int width, int height, int threads) {
     std::shared_ptr<GifWorkers> workers = std::make_shared<GifWorkers>();
     workers->width = width;
     workers->height = height;
+    quality.lossy = quality.lossy < 0 ? 0 : quality.lossy;
+    quality.colours = quality.colours < 4 ? 4 : quality.colours > 256 ? 256 : quality.colours;
+    workers->quality = quality;
     const int count = threads > 0 ? threads : gifDefaultThreads();
     // Two frames queued for each thread keep them busy while the file is put together.
     workers->limit = static_cast<size_t>(count) * 2 + 1;

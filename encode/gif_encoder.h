@@ -49,9 +49,18 @@ struct GifEncoder {
     std::shared_ptr<GifWorkers> workers;  // running from gifBegin to gifFinish
 };
 
+// What a file gives up to be smaller. `lossy`: the LZW packing may take, instead of a
+// pixel's entry, another whose channels differ from the sample's pixel by at most this much
+// where that lengthens the string a code stands for (0: exact). `colours`: a table's
+// entries at most (4 to 256; a frame with more is quantised).
+struct GifQuality {
+    int lossy = 0;
+    int colours = 256;
+};
+
 // Starts a file of width x height (1 to 65535 each) encoded by `threads` threads (0: one
 // per core); forgets any earlier file.
-void gifBegin(GifEncoder& gif, int width, int height, int threads = 0);
+void gifBegin(GifEncoder& gif, int width, int height, int threads = 0, GifQuality quality = GifQuality());
 
 // Adds a sample lasting `durationTicks` (0.1 ms, not negative), waiting while the threads
 // have as many frames queued as they may. Throws std::bad_alloc once memory ran out for a

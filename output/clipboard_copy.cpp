@@ -49,7 +49,7 @@ HGLOBAL dibOf(const BitmapSlot* slot, int width, int height) {
 HGLOBAL pngOf(const BitmapSlot* slot, int width, int height) {
     EncodedPng png;
     if (!encodePng(slot->bits, 4 * slot->width, width, height, png, keepAnswering)) return nullptr;
-    return globalBytes(static_cast<size_t>(png.size), [&](BYTE* bytes) { memcpy(bytes, png.bytes, png.size); });
+    return globalCopy(png.bytes, static_cast<size_t>(png.size));
 }
 
 bool openClipboardWithin(DWORD patienceMs) {
@@ -62,7 +62,9 @@ bool openClipboardWithin(DWORD patienceMs) {
     return true;
 }
 
-const char* failureMessage(CopyOutcome outcome) {
+}  // namespace
+
+const char* copyFailureMessage(CopyOutcome outcome) {
     switch (outcome) {
     case CopyOutcome::NoMemory:
         return uiText(Text::NoMemoryMessage);
@@ -73,14 +75,16 @@ const char* failureMessage(CopyOutcome outcome) {
     }
 }
 
-// How long a copy waits for a clipboard another program holds.
-const DWORD kClipboardPatienceMs = 500;
-
-}  // namespace
-
 namespace {
 
-CopyOutcome copyOnce(DWORD patienceMs) {
+void freeExtras(ClipboardExtra* extras, int count) {
+    for (int i = 0; i < count; ++i) {
+        if (extras[i].memory) GlobalFree(extras[i].memory);
+        extras[i].memory = nullptr;
+    }
+}
+
+CopyOutcome copyOnce(DWORD patienceMs, ClipboardExtra* extras, int count) {
     if (noResultYet()) return CopyOutcome::NothingShown;
     const BitmapSlot* slot = exportResult();
     if (!slot) return CopyOutcome::NoMemory;
@@ -98,31 +102,46 @@ CopyOutcome copyOnce(DWORD patienceMs) {
         return CopyOutcome::ClipboardBusy;
     }
     // The clipboard owns what it takes; what it refuses is still ours. Without the DIB
-    // nothing was copied, whatever became of the PNG.
+    // nothing was copied, whatever became of the other formats.
     const bool dibTaken = EmptyClipboard() && SetClipboardData(CF_DIB, dib);
     if (!dibTaken) GlobalFree(dib);
     if (png && !(dibTaken && SetClipboardData(RegisterClipboardFormatA("PNG"), png))) GlobalFree(png);
+    for (int i = 0; i < count; ++i) {
+        if (extras[i].memory && dibTaken && SetClipboardData(extras[i].format, extras[i].memory)) {
+            extras[i].memory = nullptr;
+        }
+    }
     CloseClipboard();
     return dibTaken ? CopyOutcome::Copied : CopyOutcome::NoMemory;
 }
 
 }  // namespace
 
-CopyOutcome copyResultToClipboard(DWORD patienceMs) {
+HGLOBAL globalCopy(const void* bytes, size_t size) {
+    return globalBytes(size, [&](BYTE* out) { memcpy(out, bytes, size); });
+}
+
+CopyOutcome copyResultWith(DWORD patienceMs, ClipboardExtra* extras, int count) {
     // Each copy holds a DIB and a PNG of the whole result and tells its own outcome:
     // copies nested in this one's waits would pile both up.
     static bool copying = false;
-    if (copying) return CopyOutcome::Copying;
+    if (copying) {
+        freeExtras(extras, count);
+        return CopyOutcome::Copying;
+    }
     copying = true;
-    const CopyOutcome outcome = copyOnce(patienceMs);
+    const CopyOutcome outcome = copyOnce(patienceMs, extras, count);
     copying = false;
+    freeExtras(extras, count);
     return outcome;
 }
+
+CopyOutcome copyResultToClipboard(DWORD patienceMs) { return copyResultWith(patienceMs, nullptr, 0); }
 
 void copyToClipboard() {
     // A capture under way keeps its time: the result of the last one is copied after it.
     if (!mayStart(Start::Copy)) return;
-    const char* message = failureMessage(copyResultToClipboard(kClipboardPatienceMs));
+    const char* message = copyFailureMessage(copyResultToClipboard(kClipboardPatienceMs));
     if (message) showMessage(mainWindow, message, uiText(Text::CopyErrorTitle));
 }
 
@@ -132,6 +151,6 @@ void autoCopyResult() {
     if (outcome == CopyOutcome::Copied) toldBusy = false;
     if (outcome == CopyOutcome::ClipboardBusy && toldBusy) return;
     if (outcome == CopyOutcome::ClipboardBusy) toldBusy = true;
-    const char* message = failureMessage(outcome);
+    const char* message = copyFailureMessage(outcome);
     if (message) showMessage(mainWindow, message, uiText(Text::CopyErrorTitle));
 }

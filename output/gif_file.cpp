@@ -15,6 +15,7 @@
 #include "resources/resource.h"
 #include "capture/sample_store.h"
 #include "capture/slot_pool.h"
+#include "encode/gif_fit.h"
 #include "output/bmp_export.h"
 #include "output/folder_path.h"
 #include "output/serial_name.h"
@@ -46,8 +47,11 @@ void addGifSample(GifOutput* gif, const BYTE* bgr, int stride, int durationTicks
     }
 }
 
-void addGifResult(GifOutput* gif, int width, int height) {
-    if (!settings.GIF_WITH_RESULT || !gif || gif->lost || width < 1 || height < 1) return;
+namespace {
+
+// The result shown, width x height of it, top-down 24-bit rows in `out`; false when the
+// image cannot be had.
+bool resultPixels(int width, int height, std::vector<uint8_t>& out) {
     // Taken from the image the window shows and the exports read: the result slot is made
     // anew, empty, when the monitors change, while the kept samples and the image stay.
     BITMAPINFO info = {};
@@ -59,13 +63,30 @@ void addGifResult(GifOutput* gif, int width, int height) {
     info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
     GdiObject<HBITMAP> image(CreateDIBSection(displayDC, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    if (!image || !bits) return;  // the GIF goes without its last frame
+    if (!image || !bits) return false;
     {
         Selected into(workDC, image);
         BitBlt(workDC, 0, 0, width, height, displayDC, 0, 0, SRCCOPY);
     }
     GdiFlush();
-    addGifSample(gif, static_cast<const BYTE*>(bits), stride24(width), 10000);
+    out.resize(static_cast<size_t>(width) * height * 3);
+    for (int y = 0; y < height; ++y) {
+        memcpy(out.data() + static_cast<size_t>(y) * width * 3,
+               static_cast<const BYTE*>(bits) + static_cast<size_t>(y) * stride24(width), static_cast<size_t>(width) * 3);
+    }
+    return true;
+}
+
+// How long the result is held at the end of a GIF.
+const int kResultTicks = 10000;
+
+}  // namespace
+
+void addGifResult(GifOutput* gif, int width, int height) {
+    if (!settings.GIF_WITH_RESULT || !gif || gif->lost || width < 1 || height < 1) return;
+    std::vector<uint8_t> result;
+    if (!resultPixels(width, height, result)) return;  // the GIF goes without its last frame
+    addGifSample(gif, result.data(), width * 3, kResultTicks);
 }
 
 namespace {
@@ -317,6 +338,68 @@ void finishRecordingGif(GifOutput* gif, KeepAsker ask, const char* path) {
     delete gif;
 }
 
+namespace {
+
+// The kept samples' GIF made to fit GIF_MAX_MB, the user told what was given up.
+bool fittedKeptSamplesGif(std::vector<uint8_t>& out) {
+    const KeptSamples kept = keptSamples;
+    const long long size = sampleBytes(kept.storeWidth, kept.height);
+    std::vector<uint8_t> result;
+    const bool withResult = settings.GIF_WITH_RESULT && resultPixels(kept.width, kept.height, result);
+    // Each frame taken from the store's rows at the kept width; the result as one more sample.
+    std::vector<uint8_t> sample(static_cast<size_t>(kept.width) * kept.height * 3);
+    bool storeFailed = false;
+    auto sampleAt = [&](int i) -> const uint8_t* {
+        if (i == kept.count) return result.data();
+        const BYTE* stored = storeBytes(i * size, size);
+        if (!stored) {
+            storeFailed = true;
+            return nullptr;
+        }
+        for (int y = 0; y < kept.height; ++y) {
+            memcpy(sample.data() + static_cast<size_t>(y) * kept.width * 3,
+                   stored + static_cast<size_t>(y) * kept.storeWidth * 3, static_cast<size_t>(kept.width) * 3);
+        }
+        return sample.data();
+    };
+    auto ticksAt = [&](int i) { return i == kept.count ? kResultTicks : gifSampleTicks(i, kept.rate); };
+    GifFitted fitted;
+    try {
+        gifEncodeFitting(sampleAt, ticksAt, kept.count + (withResult ? 1 : 0), kept.width * 3, kept.width, kept.height,
+                         static_cast<size_t>(settings.GIF_MAX_MB) * 1024 * 1024, fitted, keepAnswering);
+    } catch (const std::bad_alloc&) {
+        showMessage(mainWindow, uiText(storeFailed ? Text::StoreFailedMessage : Text::NoMemoryMessage),
+                    uiText(Text::FileSaveErrorTitle));
+        return false;
+    }
+    if (fitted.step.quality.lossy > 0 || !fitted.fits) {
+        char text[512];
+        snprintf(text, sizeof text, uiText(fitted.fits ? Text::GifFittedFormat : Text::GifNotFittedFormat),
+                 settings.GIF_MAX_MB, static_cast<int>((fitted.bytes.size() + 1023) / 1024), fitted.frames,
+                 fitted.step.quality.colours, fitted.width, fitted.height, fitted.step.quality.lossy);
+        showMessage(mainWindow, text, uiText(Text::GifFittedTitle));
+    }
+    out.swap(fitted.bytes);
+    return !out.empty();
+}
+
+}  // namespace
+
+bool keptSamplesGif(std::vector<uint8_t>& out) {
+    out.clear();
+    if (settings.GIF_MAX_MB > 0) return fittedKeptSamplesGif(out);
+    GifOutput* gif = nullptr;
+    try {
+        gif = gifOfKeptSamples();
+        const std::vector<uint8_t>* bytes = gif ? finishedBytes(gif) : nullptr;
+        if (bytes) out.swap(gif->encoder.bytes);
+    } catch (const std::bad_alloc&) {
+        showMessage(mainWindow, uiText(Text::NoMemoryMessage), uiText(Text::FileSaveErrorTitle));
+    }
+    delete gif;
+    return !out.empty();
+}
+
 void saveGifToFile() {
     if (app.captureBusy) {
         showMessage(nullptr, uiText(Text::BusyMessage), uiText(Text::FileSaveErrorTitle));
@@ -338,10 +421,8 @@ void saveGifToFile() {
             strcpy(settings.SAVEPATH, path);
             keepFolderPart(settings.SAVEPATH);
             try {
-                GifOutput* gif = gifOfKeptSamples();
-                const std::vector<uint8_t>* bytes = gif ? finishedBytes(gif) : nullptr;
-                if (bytes && !bytes->empty()) writeEncodedFile(path, bytes->data(), static_cast<int>(bytes->size()));
-                delete gif;
+                std::vector<uint8_t> bytes;
+                if (keptSamplesGif(bytes)) writeEncodedFile(path, bytes.data(), static_cast<int>(bytes.size()));
             } catch (const std::bad_alloc&) {
                 showMessage(nullptr, uiText(Text::NoMemoryMessage), uiText(Text::FileSaveErrorTitle));
             }

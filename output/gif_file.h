@@ -6,6 +6,9 @@
 // is ever left.
 #include <windows.h>
 
+#include <cstdint>
+#include <vector>
+
 #include "encode/gif_encoder.h"
 
 struct GifOutput {
@@ -60,6 +63,10 @@ void finishNumberedGif(GifOutput* gif, KeepAsker ask, const char* path = nullptr
 // cut it, the user is told, as for an AVI, how many of the recording's frames it keeps.
 // Frees `gif`; does nothing for a null output.
 void finishRecordingGif(GifOutput* gif, KeepAsker ask, const char* path = nullptr);
+
+// The GIF of the kept samples (keptSamples) read back from the store, finished, in `out`;
+// false, the user told, when the store no longer gives them or memory runs out.
+bool keptSamplesGif(std::vector<uint8_t>& out);
 
 // The main window's "save as GIF" command: the kept samples (keptSamples) read back from the
 // store, written under a name chosen in the save dialog; a file already there is replaced

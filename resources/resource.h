@@ -15,6 +15,7 @@
 #define IDM_OPTIONS          40035
 #define IDM_SELECT_REGION    40036
 #define IDM_SAVE_GIF         40037
+#define IDM_COPY_GIF         40038
 
 // Options dialog controls
 #define IDC_APPLY            1004
@@ -63,6 +64,7 @@
 #define IDC_LANGUAGE         1059
 #define IDC_CLICK_MARKS      1060
 #define IDC_POINTER_PATH     1061
+#define IDC_GIF_MAX_MB       1062
 
 // Folder settings dialog controls
 #define IDC_AUTOSAVE_FOLDER  1028

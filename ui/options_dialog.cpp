@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cwchar>
 
 #include "core/app_state.h"
 #include "core/settings.h"
@@ -149,9 +150,35 @@ void fillLanguageBox(HWND dialog) {
     widenComboToItems(box);
 }
 
+// GIF_MAX_MB's choices: no limit, then sizes chat services take; a size the INI holds
+// beside them is offered too, so that opening the dialog does not change it.
+const int kGifLimits[] = {0, 8, 10, 25, 50};
+
+void fillGifLimitBox(HWND dialog) {
+    HWND box = GetDlgItem(dialog, IDC_GIF_MAX_MB);
+    int chosen = -1, row = 0;
+    for (int limit : kGifLimits) {
+        wchar_t text[32];
+        swprintf(text, 32, L"%d MB", limit);
+        const std::wstring none = wideFromShiftJis(uiText(Text::GifNoLimit));
+        SendMessageW(box, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(limit == 0 ? none.c_str() : text));
+        SendMessageW(box, CB_SETITEMDATA, static_cast<WPARAM>(row), static_cast<LPARAM>(limit));
+        if (limit == settings.GIF_MAX_MB) chosen = row;
+        ++row;
+    }
+    if (chosen < 0) {
+        wchar_t text[32];
+        swprintf(text, 32, L"%d MB", settings.GIF_MAX_MB);
+        chosen = static_cast<int>(SendMessageW(box, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text)));
+        SendMessageW(box, CB_SETITEMDATA, static_cast<WPARAM>(chosen), static_cast<LPARAM>(settings.GIF_MAX_MB));
+    }
+    SendMessageW(box, CB_SETCURSEL, static_cast<WPARAM>(chosen), 0);
+}
+
 BOOL onInitDialog(HWND dialog) {
     fillKeyBoxes(dialog);
     fillLanguageBox(dialog);
+    fillGifLimitBox(dialog);
 
     if (settings.REDUCE_PER < 0.01f) settings.REDUCE_PER = 0.01f;
     if (settings.REDUCE_PER > 5.0f) settings.REDUCE_PER = 5.0f;
@@ -305,6 +332,8 @@ void readControls(HWND dialog, Settings& s) {
     s.RETRO_FPS = countFromText(itemText(dialog, IDC_RETRO_FPS).text, kMaxRetroFps);
     const LRESULT language = SendDlgItemMessageW(dialog, IDC_LANGUAGE, CB_GETCURSEL, 0, 0);
     if (language >= 0 && language <= 2) s.LANGUAGE = static_cast<int>(language);
+    const LRESULT limit = SendDlgItemMessageW(dialog, IDC_GIF_MAX_MB, CB_GETCURSEL, 0, 0);
+    if (limit >= 0) s.GIF_MAX_MB = static_cast<int>(SendDlgItemMessageW(dialog, IDC_GIF_MAX_MB, CB_GETITEMDATA, limit, 0));
 }
 
 // The keys the boxes hold, in the order of KEY_CODE ... KEY_CODE5; a box with no row

@@ -190,15 +190,17 @@ TEST_F(MainWindow, CtrlEFromAnotherFocusedWindowEndsTheRun) {
     DestroyWindow(other);
 }
 
-// GIFで保存 is offered only while the store keeps the shown result's samples.
+// GIFで保存 and GIFをコピー are offered only while the store keeps the shown result's samples.
 TEST_F(MainWindow, TheGifSaveIsGreyedWithoutKeptSamples) {
     HMENU file = GetSubMenu(GetMenu(window), 0);
     ASSERT_NE(file, nullptr);
     keptSamples = KeptSamples();
     SendMessageW(window, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(file), 0);
     EXPECT_TRUE(GetMenuState(file, IDM_SAVE_GIF, MF_BYCOMMAND) & MF_GRAYED);
+    EXPECT_TRUE(GetMenuState(file, IDM_COPY_GIF, MF_BYCOMMAND) & MF_GRAYED);
     keptSamples = {15, 64, 64, 48, 15};
     SendMessageW(window, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(file), 0);
     EXPECT_FALSE(GetMenuState(file, IDM_SAVE_GIF, MF_BYCOMMAND) & MF_GRAYED);
+    EXPECT_FALSE(GetMenuState(file, IDM_COPY_GIF, MF_BYCOMMAND) & MF_GRAYED);
     keptSamples = KeptSamples();
 }

@@ -109,7 +109,7 @@ TEST_F(IniFile, FileWrittenFromScratchHasTheExactLayout) {
                                  "EMPHASIS_LEVEL=-3\r\nAVI_OUT=0\r\nSAVE_TYPE=0\r\nAUTO_COPY=0\r\nCURSOR_CAPTURE=0\r\nCOMPOSITE_MODE=0\r\n"
                                  "RETRO=0\r\nRETRO_TIME=5\r\nRETRO_FPS=10\r\nRETRO_MB=512\r\nKEY_CODE4=145\r\n"
                                  "KEY_CODE5=0\r\nSS_REGION=0\r\nREGION_LEFT=0\r\nREGION_TOP=0\r\n"
-                                 "REGION_RIGHT=0\r\nREGION_BOTTOM=0\r\nGIF_OUT=0\r\nGIF_WITH_RESULT=0\r\nLANGUAGE=0\r\nCLICK_MARKS=0\r\nPOINTER_PATH=0\r\n"
+                                 "REGION_RIGHT=0\r\nREGION_BOTTOM=0\r\nGIF_OUT=0\r\nGIF_WITH_RESULT=0\r\nLANGUAGE=0\r\nCLICK_MARKS=0\r\nPOINTER_PATH=0\r\nGIF_MAX_MB=0\r\n"
                                  "[AVIMODE_OPTION]\r\n"
                                  "AVI_FPS=15\r\nAVI_TIME=60\r\nKEY_CODE2=33\r\nKEY_CODE3=34\r\nREC_GIF=0\r\n";
     EXPECT_EQ(readFile(), expected);

@@ -124,8 +124,31 @@ clipboard_is() {  # clipboard_is BMP
 press kestrin ctrl+c
 wait_for 20 "the result on the clipboard" clipboard_is "$out/ss0000.bmp"
 pass "Ctrl+C: the clipboard's PNG holds the result's pixels"
+# Ctrl+Shift+C: the samples' GIF as its bytes and as a file to drop (as X programs see
+# them: image/gif and text/uri-list), the still beside them; the file goes at the exit.
+# Each target is read again until it is right: the clipboard's owner answers one target at
+# a time and may still hold the Ctrl+C contents when the first is asked for.
+gif_on_clipboard() {
+  xclip -selection clipboard -t image/gif -o > "$E2E_DIR/clipboard.gif" 2>/dev/null || return 1
+  cmp -s "$gif" "$E2E_DIR/clipboard.gif" || { echo "the clipboard's GIF differs from sgif0000.gif"; return 1; }
+}
+# (wait_for runs it in a subshell: the file's name is left in dropped.txt.)
+gif_file_on_clipboard() {
+  local uri dropped
+  uri=$(xclip -selection clipboard -t text/uri-list -o 2>/dev/null | tr -d '\r' | head -n 1) || return 1
+  dropped=$(python3 -c 'import sys, urllib.parse; print(urllib.parse.unquote(urllib.parse.urlparse(sys.argv[1]).path))' "$uri")
+  [ -n "$dropped" ] && cmp -s "$gif" "$dropped" || { echo "the dropped file '$dropped' ($uri) is not the GIF"; return 1; }
+  printf '%s\n' "$dropped" > "$E2E_DIR/dropped.txt"
+}
+press kestrin ctrl+shift+c
+wait_for 30 "the GIF on the clipboard" gif_on_clipboard
+wait_for 20 "the GIF's file on the clipboard" gif_file_on_clipboard
+dropped=$(cat "$E2E_DIR/dropped.txt")
+wait_for 20 "the still beside the GIF on the clipboard" clipboard_is "$out/ss0000.bmp"
+pass "Ctrl+Shift+C: the GIF's bytes and its file in the temporary folder, the still beside them"
 stop_kestrin
 [ "$KESTRIN_EXIT" -eq 0 ] || fail "exit code $KESTRIN_EXIT"
+[ ! -e "$dropped" ] || fail "the GIF copy's file outlived the program"
 
 e2e_set_ini AVI_OUT 0; e2e_set_ini CURSOR_CAPTURE 1; e2e_set_ini COMPOSITE_MODE 1; e2e_set_ini AUTO_COPY 1
 e2e_set_ini GIF_WITH_RESULT 1

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "encode/gif_encoder.h"
+#include "encode/gif_fit.h"
 
 namespace {
 
@@ -330,4 +331,67 @@ TEST(GifEncoder, TheBytesDoNotDependOnTheThreadsOrOnWhenSamplesArrive) {
         while (!gifTryAddFrame(several, clip[k].data(), w * 3, ticks(k))) ++refused;  // a full queue takes nothing
     }
     EXPECT_EQ(gifFinish(several), expected) << refused << " samples refused before they were taken";
+}
+
+namespace {
+
+// A colourful clip: smooth colour with grain, and a colourful patch moving over it.
+std::vector<std::vector<uint8_t>> colourfulClip(int w, int h, int count) {
+    std::vector<std::vector<uint8_t>> clip;
+    for (int k = 0; k < count; ++k) {
+        std::vector<uint8_t> frame(static_cast<size_t>(w) * h * 3);
+        uint32_t noise = 12345;
+        for (int y = 0; y < h; ++y) {
+            for (int x = 0; x < w; ++x) {
+                noise = noise * 1664525u + 1013904223u;
+                const int grain = static_cast<int>(noise >> 30);
+                const bool patch = x >= 10 + 8 * k && x < 70 + 8 * k && y >= 20 + 3 * k && y < 65 + 3 * k;
+                uint8_t* p = frame.data() + (static_cast<size_t>(y) * w + x) * 3;
+                p[0] = static_cast<uint8_t>((patch ? 128 + 127 * std::sin(x / 5.0) : 140 + 100 * std::cos(x / 33.0 - y / 17.0)) + grain);
+                p[1] = static_cast<uint8_t>((patch ? 200 - 3 * (y % 60) : 110 + 90 * std::sin((x + y) / 26.0)) + grain);
+                p[2] = static_cast<uint8_t>((patch ? 4 * (x % 60) : 128 + 100 * std::sin(x / 15.0) * std::cos(y / 21.0)) + grain);
+            }
+        }
+        clip.push_back(frame);
+    }
+    return clip;
+}
+
+}  // namespace
+
+// A file that would pass the limit comes out at or under it, reads whole and keeps the
+// clip's time; without a limit the exact file is made, as before.
+TEST(GifFit, AClipPastTheLimitComesOutUnderItReadingWhole) {
+    const int w = 256, h = 192, count = 15;
+    const std::vector<std::vector<uint8_t>> clip = colourfulClip(w, h, count);
+    auto sampleAt = [&](int i) { return clip[i].data(); };
+    auto ticksAt = [&](int i) { return (i + 1) * 10000 / count - i * 10000 / count; };
+    GifFitted exact;
+    gifEncodeFitting(sampleAt, ticksAt, count, w * 3, w, h, 0, exact);
+    GifEncoder plain;
+    gifBegin(plain, w, h);
+    for (int i = 0; i < count; ++i) gifAddFrame(plain, clip[i].data(), w * 3, ticksAt(i));
+    EXPECT_EQ(exact.bytes, gifFinish(plain));
+
+    for (size_t limit : {exact.bytes.size() * 97 / 100, exact.bytes.size() / 2, exact.bytes.size() / 8}) {
+        GifFitted fitted;
+        gifEncodeFitting(sampleAt, ticksAt, count, w * 3, w, h, limit, fitted);
+        EXPECT_TRUE(fitted.fits);
+        EXPECT_LE(fitted.bytes.size(), limit);
+        // A few per cent is what lossy packing alone must save on grainy colour.
+        if (limit == exact.bytes.size() * 97 / 100) {
+            EXPECT_EQ(fitted.step.quality.colours, 256);
+        }
+        const Decoded d = decodeGif(fitted.bytes);
+        ASSERT_EQ(static_cast<int>(d.frames.size()), fitted.frames);
+        EXPECT_EQ(sum(d.delays), 100) << "limit " << limit;
+        EXPECT_EQ(d.frames[0].size(), static_cast<size_t>(fitted.width) * fitted.height * 3);
+        if (fitted.step.quality.colours == 256) {
+            // Lossy packing alone keeps each frame close to its sample: its error is bounded.
+            const int shown = count - 1;
+            double error = 0;
+            for (size_t i = 0; i < clip[shown].size(); ++i) error += std::pow(clip[shown][i] - d.frames.back()[i], 2);
+            EXPECT_GT(10 * std::log10(255.0 * 255.0 * clip[shown].size() / error), 28.0) << "limit " << limit;
+        }
+    }
 }
