@@ -57,3 +57,65 @@ __attribute__((target("avx2"))) inline __m128i widen4(const uint8_t* bytes) {
     const __m128i wide = _mm_cvtepu8_epi32(_mm_cvtsi32_si128(four));
     return complement ? _mm_xor_si128(wide, _mm_set1_epi32(255)) : wide;
 }
+
+// How a float kernel folds a weighted sample into its running values: the mean adds, lighten
+// and darken keep the larger.
+struct AddProducts {
+    static __m128 fold(__m128 running, __m128 product) { return _mm_add_ps(running, product); }
+};
+struct KeepLarger {
+    static __m128 fold(__m128 running, __m128 product) { return _mm_max_ps(running, product); }
+};
+
+// running[e] = Fold(running[e], w[k] x s_k[offset + e]) for a batch of images (their weights
+// broadcast in w), 16 elements at a time, the bytes widened in order; returns the first
+// element not folded.
+template <bool complement, typename Fold>
+int foldInOrder(const uint8_t* const* images, size_t offset, const __m128* w, int count, int elements,
+                float* running) {
+    const __m128i zero = _mm_setzero_si128();
+    int e = 0;
+    for (; e + 16 <= elements; e += 16) {
+        __m128 r0 = _mm_loadu_ps(running + e), r1 = _mm_loadu_ps(running + e + 4);
+        __m128 r2 = _mm_loadu_ps(running + e + 8), r3 = _mm_loadu_ps(running + e + 12);
+        for (int k = 0; k < count; ++k) {
+            const uint8_t* bytes = images[k] + offset + e;
+            const __m128i lo = widenHalf<complement>(bytes);
+            r0 = Fold::fold(r0, _mm_mul_ps(w[k], _mm_cvtepi32_ps(_mm_unpacklo_epi16(lo, zero))));
+            r1 = Fold::fold(r1, _mm_mul_ps(w[k], _mm_cvtepi32_ps(_mm_unpackhi_epi16(lo, zero))));
+            const __m128i hi = widenHalf<complement>(bytes + 8);
+            r2 = Fold::fold(r2, _mm_mul_ps(w[k], _mm_cvtepi32_ps(_mm_unpacklo_epi16(hi, zero))));
+            r3 = Fold::fold(r3, _mm_mul_ps(w[k], _mm_cvtepi32_ps(_mm_unpackhi_epi16(hi, zero))));
+        }
+        _mm_storeu_ps(running + e, r0);
+        _mm_storeu_ps(running + e + 4, r1);
+        _mm_storeu_ps(running + e + 8, r2);
+        _mm_storeu_ps(running + e + 12, r3);
+    }
+    return e;
+}
+
+// The same with every fourth byte and the running values transposed while the batch is folded.
+template <bool complement, typename Fold>
+int foldTransposed(const uint8_t* const* images, size_t offset, const __m128* w, int count, int elements,
+                   float* running) {
+    int e = 0;
+    for (; e + 16 <= elements; e += 16) {
+        __m128 r0 = _mm_loadu_ps(running + e), r1 = _mm_loadu_ps(running + e + 4);
+        __m128 r2 = _mm_loadu_ps(running + e + 8), r3 = _mm_loadu_ps(running + e + 12);
+        _MM_TRANSPOSE4_PS(r0, r1, r2, r3);  // r_j: elements j, j + 4, j + 8, j + 12
+        for (int k = 0; k < count; ++k) {
+            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(images[k] + offset + e));
+            r0 = Fold::fold(r0, _mm_mul_ps(w[k], _mm_cvtepi32_ps(everyFourthByte<0, complement>(bytes))));
+            r1 = Fold::fold(r1, _mm_mul_ps(w[k], _mm_cvtepi32_ps(everyFourthByte<1, complement>(bytes))));
+            r2 = Fold::fold(r2, _mm_mul_ps(w[k], _mm_cvtepi32_ps(everyFourthByte<2, complement>(bytes))));
+            r3 = Fold::fold(r3, _mm_mul_ps(w[k], _mm_cvtepi32_ps(everyFourthByte<3, complement>(bytes))));
+        }
+        _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
+        _mm_storeu_ps(running + e, r0);
+        _mm_storeu_ps(running + e + 4, r1);
+        _mm_storeu_ps(running + e + 8, r2);
+        _mm_storeu_ps(running + e + 12, r3);
+    }
+    return e;
+}

@@ -27,58 +27,6 @@ void foldTail(const uint8_t* const* images, size_t offset, const Real* weights, 
     }
 }
 
-// The float maxima of a batch of images (their weights broadcast in w), 16 elements at a
-// time, the bytes widened in order; returns the first element not folded.
-template <bool darken>
-int foldInOrder(const uint8_t* const* images, size_t offset, const __m128* w, int count, int elements,
-                float* maxima) {
-    const __m128i zero = _mm_setzero_si128();
-    int e = 0;
-    for (; e + 16 <= elements; e += 16) {
-        __m128 m0 = _mm_loadu_ps(maxima + e), m1 = _mm_loadu_ps(maxima + e + 4);
-        __m128 m2 = _mm_loadu_ps(maxima + e + 8), m3 = _mm_loadu_ps(maxima + e + 12);
-        for (int k = 0; k < count; ++k) {
-            const uint8_t* bytes = images[k] + offset + e;
-            const __m128i lo = widenHalf<darken>(bytes);
-            m0 = _mm_max_ps(m0, _mm_mul_ps(w[k], _mm_cvtepi32_ps(_mm_unpacklo_epi16(lo, zero))));
-            m1 = _mm_max_ps(m1, _mm_mul_ps(w[k], _mm_cvtepi32_ps(_mm_unpackhi_epi16(lo, zero))));
-            const __m128i hi = widenHalf<darken>(bytes + 8);
-            m2 = _mm_max_ps(m2, _mm_mul_ps(w[k], _mm_cvtepi32_ps(_mm_unpacklo_epi16(hi, zero))));
-            m3 = _mm_max_ps(m3, _mm_mul_ps(w[k], _mm_cvtepi32_ps(_mm_unpackhi_epi16(hi, zero))));
-        }
-        _mm_storeu_ps(maxima + e, m0);
-        _mm_storeu_ps(maxima + e + 4, m1);
-        _mm_storeu_ps(maxima + e + 8, m2);
-        _mm_storeu_ps(maxima + e + 12, m3);
-    }
-    return e;
-}
-
-// The same with every fourth byte and the maxima transposed while the batch is folded.
-template <bool darken>
-int foldTransposed(const uint8_t* const* images, size_t offset, const __m128* w, int count, int elements,
-                   float* maxima) {
-    int e = 0;
-    for (; e + 16 <= elements; e += 16) {
-        __m128 m0 = _mm_loadu_ps(maxima + e), m1 = _mm_loadu_ps(maxima + e + 4);
-        __m128 m2 = _mm_loadu_ps(maxima + e + 8), m3 = _mm_loadu_ps(maxima + e + 12);
-        _MM_TRANSPOSE4_PS(m0, m1, m2, m3);  // m_j: elements j, j + 4, j + 8, j + 12
-        for (int k = 0; k < count; ++k) {
-            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(images[k] + offset + e));
-            m0 = _mm_max_ps(m0, _mm_mul_ps(w[k], _mm_cvtepi32_ps(everyFourthByte<0, darken>(bytes))));
-            m1 = _mm_max_ps(m1, _mm_mul_ps(w[k], _mm_cvtepi32_ps(everyFourthByte<1, darken>(bytes))));
-            m2 = _mm_max_ps(m2, _mm_mul_ps(w[k], _mm_cvtepi32_ps(everyFourthByte<2, darken>(bytes))));
-            m3 = _mm_max_ps(m3, _mm_mul_ps(w[k], _mm_cvtepi32_ps(everyFourthByte<3, darken>(bytes))));
-        }
-        _MM_TRANSPOSE4_PS(m0, m1, m2, m3);
-        _mm_storeu_ps(maxima + e, m0);
-        _mm_storeu_ps(maxima + e + 4, m1);
-        _mm_storeu_ps(maxima + e + 8, m2);
-        _mm_storeu_ps(maxima + e + 12, m3);
-    }
-    return e;
-}
-
 // maxima[e] = max(maxima[e], w_k x s_k) for the elements of one chunk; for darken the
 // bytes are complemented first (255 - s is s with every bit flipped). The float kernel
 // works in batches of images, as byte_widening.h describes.
@@ -90,8 +38,8 @@ void foldSse2(const uint8_t* const* images, size_t offset, const float* weights,
         const int batch = count - first < kWeightBatch ? count - first : kWeightBatch;
         for (int k = 0; k < batch; ++k) w[k] = _mm_set1_ps(weights[first + k]);
         const int done = batch < kTransposedBatch
-                             ? foldInOrder<darken>(images + first, offset, w, batch, elements, maxima)
-                             : foldTransposed<darken>(images + first, offset, w, batch, elements, maxima);
+                             ? foldInOrder<darken, KeepLarger>(images + first, offset, w, batch, elements, maxima)
+                             : foldTransposed<darken, KeepLarger>(images + first, offset, w, batch, elements, maxima);
         foldTail(images + first, offset, weights + first, batch, done, elements, darken, maxima);
     }
 }

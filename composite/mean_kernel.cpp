@@ -61,55 +61,6 @@ void addTail(const uint8_t* const* images, size_t offset, const Real* weights, i
     }
 }
 
-// The float sums of a batch of images (their weights broadcast in w), 16 elements at a
-// time, the bytes widened in order; returns the first element not added.
-int addInOrder(const uint8_t* const* images, size_t offset, const __m128* w, int count, int elements, float* sums) {
-    const __m128i zero = _mm_setzero_si128();
-    int e = 0;
-    for (; e + 16 <= elements; e += 16) {
-        __m128 s0 = _mm_load_ps(sums + e), s1 = _mm_load_ps(sums + e + 4);
-        __m128 s2 = _mm_load_ps(sums + e + 8), s3 = _mm_load_ps(sums + e + 12);
-        for (int k = 0; k < count; ++k) {
-            const uint8_t* bytes = images[k] + offset + e;
-            const __m128i lo = widenHalf<false>(bytes);
-            s0 = _mm_add_ps(s0, _mm_mul_ps(w[k], _mm_cvtepi32_ps(_mm_unpacklo_epi16(lo, zero))));
-            s1 = _mm_add_ps(s1, _mm_mul_ps(w[k], _mm_cvtepi32_ps(_mm_unpackhi_epi16(lo, zero))));
-            const __m128i hi = widenHalf<false>(bytes + 8);
-            s2 = _mm_add_ps(s2, _mm_mul_ps(w[k], _mm_cvtepi32_ps(_mm_unpacklo_epi16(hi, zero))));
-            s3 = _mm_add_ps(s3, _mm_mul_ps(w[k], _mm_cvtepi32_ps(_mm_unpackhi_epi16(hi, zero))));
-        }
-        _mm_store_ps(sums + e, s0);
-        _mm_store_ps(sums + e + 4, s1);
-        _mm_store_ps(sums + e + 8, s2);
-        _mm_store_ps(sums + e + 12, s3);
-    }
-    return e;
-}
-
-// The same with every fourth byte and the sums transposed while the batch is added.
-int addTransposed(const uint8_t* const* images, size_t offset, const __m128* w, int count, int elements,
-                  float* sums) {
-    int e = 0;
-    for (; e + 16 <= elements; e += 16) {
-        __m128 s0 = _mm_load_ps(sums + e), s1 = _mm_load_ps(sums + e + 4);
-        __m128 s2 = _mm_load_ps(sums + e + 8), s3 = _mm_load_ps(sums + e + 12);
-        _MM_TRANSPOSE4_PS(s0, s1, s2, s3);  // s_j: elements j, j + 4, j + 8, j + 12
-        for (int k = 0; k < count; ++k) {
-            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(images[k] + offset + e));
-            s0 = _mm_add_ps(s0, _mm_mul_ps(w[k], _mm_cvtepi32_ps(everyFourthByte<0, false>(bytes))));
-            s1 = _mm_add_ps(s1, _mm_mul_ps(w[k], _mm_cvtepi32_ps(everyFourthByte<1, false>(bytes))));
-            s2 = _mm_add_ps(s2, _mm_mul_ps(w[k], _mm_cvtepi32_ps(everyFourthByte<2, false>(bytes))));
-            s3 = _mm_add_ps(s3, _mm_mul_ps(w[k], _mm_cvtepi32_ps(everyFourthByte<3, false>(bytes))));
-        }
-        _MM_TRANSPOSE4_PS(s0, s1, s2, s3);
-        _mm_store_ps(sums + e, s0);
-        _mm_store_ps(sums + e + 4, s1);
-        _mm_store_ps(sums + e + 8, s2);
-        _mm_store_ps(sums + e + 12, s3);
-    }
-    return e;
-}
-
 // sums[e] += weights[k] * images[k][offset + e] for k = 0 .. count - 1 in that order,
 // each product and sum rounded to the sums' precision. The sums of a few vectors stay
 // in registers while every image is added, so each sum is loaded and stored once (the
@@ -120,8 +71,9 @@ void addImagesSse2(const uint8_t* const* images, size_t offset, const float* wei
     for (int first = 0; first < count; first += kWeightBatch) {
         const int batch = count - first < kWeightBatch ? count - first : kWeightBatch;
         for (int k = 0; k < batch; ++k) w[k] = _mm_set1_ps(weights[first + k]);
-        const int done = batch < kTransposedBatch ? addInOrder(images + first, offset, w, batch, elements, sums)
-                                                  : addTransposed(images + first, offset, w, batch, elements, sums);
+        const int done = batch < kTransposedBatch
+                             ? foldInOrder<false, AddProducts>(images + first, offset, w, batch, elements, sums)
+                             : foldTransposed<false, AddProducts>(images + first, offset, w, batch, elements, sums);
         addTail(images + first, offset, weights + first, batch, done, elements, sums);
     }
 }
