@@ -27,14 +27,17 @@ std::vector<GifFitStep> makeSteps() {
     return steps;
 }
 
-void encodeStep(const GifSampleAt& sampleAt, const GifTicksAt& ticksAt, int count, int stride, int width,
-                int height, const GifFitStep& step, GifFitted& out, const std::function<void()>& between) {
+}  // namespace
+
+void gifEncodeStep(const GifSampleAt& sampleAt, const GifTicksAt& ticksAt, int count, int stride, int width,
+                   int height, const GifFitStep& step, GifFitted& out, const std::function<void()>& between) {
     const int toWidth = std::max(1, width * step.percent / 100);
     const int toHeight = std::max(1, height * step.percent / 100);
     const bool scaled = toWidth != width || toHeight != height;
     std::vector<uint8_t> small(scaled ? static_cast<size_t>(toWidth) * toHeight * 3 : 0);
-    GifEncoder gif;
+    GifEncoder& gif = out.encoder;
     gifBegin(gif, toWidth, toHeight, 0, step.quality);
+    out.fits = false;
     for (int first = 0; first < count; first += step.samplesAFrame) {
         const int last = std::min(count, first + step.samplesAFrame) - 1;
         int ticks = 0;
@@ -45,14 +48,12 @@ void encodeStep(const GifSampleAt& sampleAt, const GifTicksAt& ticksAt, int coun
         gifAddFrame(gif, scaled ? small.data() : sample, scaled ? toWidth * 3 : stride, ticks);
         if (between) between();
     }
-    out.bytes = gifFinish(gif);
+    gifFinish(gif);
     out.step = step;
     out.width = toWidth;
     out.height = toHeight;
     out.frames = static_cast<int>(gif.frameEnds.size());
 }
-
-}  // namespace
 
 const std::vector<GifFitStep>& gifFitSteps() {
     static const std::vector<GifFitStep> steps = makeSteps();
@@ -60,13 +61,16 @@ const std::vector<GifFitStep>& gifFitSteps() {
 }
 
 void gifEncodeFitting(const GifSampleAt& sampleAt, const GifTicksAt& ticksAt, int count, int stride, int width,
-                      int height, size_t maxBytes, GifFitted& out, const std::function<void()>& between) {
-    encodeStep(sampleAt, ticksAt, count, stride, width, height, GifFitStep(), out, between);
-    out.fits = maxBytes == 0 || out.bytes.size() <= maxBytes;
+                      int height, size_t maxBytes, GifFitted& out, const std::function<void()>& between,
+                      bool exactPasses) {
+    if (!exactPasses) {
+        gifEncodeStep(sampleAt, ticksAt, count, stride, width, height, GifFitStep(), out, between);
+        out.fits = maxBytes == 0 || out.encoder.bytes.size() <= maxBytes;
+    }
     for (const GifFitStep& step : gifFitSteps()) {
         if (out.fits) return;
-        encodeStep(sampleAt, ticksAt, count, stride, width, height, step, out, between);
-        out.fits = out.bytes.size() <= maxBytes;
+        gifEncodeStep(sampleAt, ticksAt, count, stride, width, height, step, out, between);
+        out.fits = out.encoder.bytes.size() <= maxBytes;
     }
 }
 

@@ -18,8 +18,8 @@ struct GifFitStep {
 };
 
 struct GifFitted {
-    std::vector<uint8_t> bytes;  // the file; empty when memory ran out
-    GifFitStep step;             // what was given up
+    GifEncoder encoder;  // finished: the file in encoder.bytes, its frames' ends for a cut
+    GifFitStep step;     // what was given up
     int width = 0, height = 0;
     int frames = 0;
     bool fits = false;  // false: even the last step passes the size (its file is kept)
@@ -30,9 +30,16 @@ using GifSampleAt = std::function<const uint8_t*(int index)>;
 using GifTicksAt = std::function<int(int index)>;
 
 // Encodes `count` samples of width x height into `out`, within `maxBytes` when that is not
-// 0. `between` runs between samples (the window keeps answering). Throws std::bad_alloc.
+// 0. `between` runs between samples (the window keeps answering). With `exactPasses` the
+// caller has the exact file already and knows it passes: the steps start at once.
+// Samples are asked for in order, each step from the first. Throws std::bad_alloc.
 void gifEncodeFitting(const GifSampleAt& sampleAt, const GifTicksAt& ticksAt, int count, int stride, int width,
-                      int height, size_t maxBytes, GifFitted& out, const std::function<void()>& between = nullptr);
+                      int height, size_t maxBytes, GifFitted& out, const std::function<void()>& between = nullptr,
+                      bool exactPasses = false);
+
+// The samples encoded at one step of the fitting, into `out` (fits left false).
+void gifEncodeStep(const GifSampleAt& sampleAt, const GifTicksAt& ticksAt, int count, int stride, int width,
+                   int height, const GifFitStep& step, GifFitted& out, const std::function<void()>& between = nullptr);
 
 // The steps tried after the exact file, in order.
 const std::vector<GifFitStep>& gifFitSteps();

@@ -375,11 +375,11 @@ bool fittedKeptSamplesGif(std::vector<uint8_t>& out) {
     if (fitted.step.quality.lossy > 0 || !fitted.fits) {
         char text[512];
         snprintf(text, sizeof text, uiText(fitted.fits ? Text::GifFittedFormat : Text::GifNotFittedFormat),
-                 settings.GIF_MAX_MB, static_cast<int>((fitted.bytes.size() + 1023) / 1024), fitted.frames,
+                 settings.GIF_MAX_MB, static_cast<int>((fitted.encoder.bytes.size() + 1023) / 1024), fitted.frames,
                  fitted.step.quality.colours, fitted.width, fitted.height, fitted.step.quality.lossy);
         showMessage(mainWindow, text, uiText(Text::GifFittedTitle));
     }
-    out.swap(fitted.bytes);
+    out.swap(fitted.encoder.bytes);
     return !out.empty();
 }
 

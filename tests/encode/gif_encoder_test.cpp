@@ -371,18 +371,18 @@ TEST(GifFit, AClipPastTheLimitComesOutUnderItReadingWhole) {
     GifEncoder plain;
     gifBegin(plain, w, h);
     for (int i = 0; i < count; ++i) gifAddFrame(plain, clip[i].data(), w * 3, ticksAt(i));
-    EXPECT_EQ(exact.bytes, gifFinish(plain));
+    EXPECT_EQ(exact.encoder.bytes, gifFinish(plain));
 
-    for (size_t limit : {exact.bytes.size() * 97 / 100, exact.bytes.size() / 2, exact.bytes.size() / 8}) {
+    for (size_t limit : {exact.encoder.bytes.size() * 97 / 100, exact.encoder.bytes.size() / 2, exact.encoder.bytes.size() / 8}) {
         GifFitted fitted;
         gifEncodeFitting(sampleAt, ticksAt, count, w * 3, w, h, limit, fitted);
         EXPECT_TRUE(fitted.fits);
-        EXPECT_LE(fitted.bytes.size(), limit);
+        EXPECT_LE(fitted.encoder.bytes.size(), limit);
         // A few per cent is what lossy packing alone must save on grainy colour.
-        if (limit == exact.bytes.size() * 97 / 100) {
+        if (limit == exact.encoder.bytes.size() * 97 / 100) {
             EXPECT_EQ(fitted.step.quality.colours, 256);
         }
-        const Decoded d = decodeGif(fitted.bytes);
+        const Decoded d = decodeGif(fitted.encoder.bytes);
         ASSERT_EQ(static_cast<int>(d.frames.size()), fitted.frames);
         EXPECT_EQ(sum(d.delays), 100) << "limit " << limit;
         EXPECT_EQ(d.frames[0].size(), static_cast<size_t>(fitted.width) * fitted.height * 3);
