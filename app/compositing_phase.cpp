@@ -195,9 +195,14 @@ void compositeSamples(int n, const CompositeExtent& extent, CompositeMode mode) 
     const int gifRate = aviOnly ? settings.AVI_FPS : settings.S_FPS;
     const bool gifWanted = n > 0 && (recordingGif || (!aviOnly && ((settings.GIF_OUT && settings.AUTO_SAVE) || commandGifPath())));
     // A recording's GIF took what it could while it recorded: the rest comes from the store.
+    const std::vector<long long>& ticks = captureSampleTicks();
+    const size_t timed = static_cast<size_t>(n) < ticks.size() ? static_cast<size_t>(n) : ticks.size();
+    const PointerMarks marks =
+        pointerMarksFor(std::vector<long long>(ticks.begin(), ticks.begin() + timed), gifRate, CaptureRect);
     int gifFed = 0;
     GifOutput* gif = takeRecordingGif(extent.width, extent.height, gifRate, &gifFed);
-    if (!recordingGif || gifFed > n) {
+    // Frames fed while recording have no rings: with rings the store is read again.
+    if (!recordingGif || gifFed > n || marksFrames(marks)) {
         delete gif;
         gif = nullptr;
         gifFed = 0;
@@ -209,10 +214,6 @@ void compositeSamples(int n, const CompositeExtent& extent, CompositeMode mode) 
     const long long sampleSize = n > 0 ? sampleBytes(extent.storeWidth, extent.storeHeight) : 0;
     Real weightSum = 0;
     bool readable = true;
-    const std::vector<long long>& ticks = captureSampleTicks();
-    const size_t timed = static_cast<size_t>(n) < ticks.size() ? static_cast<size_t>(n) : ticks.size();
-    const PointerMarks marks =
-        pointerMarksFor(std::vector<long long>(ticks.begin(), ticks.begin() + timed), gifRate, CaptureRect);
     // Frames with rings are drawn in the capture slot, which then feeds the GIF too.
     BitmapSlot* markedFrame = marksFrames(marks) ? slotFor(captureSlot, extent.width, extent.height) : nullptr;
     // A recording's frames exist nowhere but in the store: where it cannot be read, the user
@@ -267,6 +268,14 @@ void compositeSamples(int n, const CompositeExtent& extent, CompositeMode mode) 
         keepAviWhole(n, extent, avi, readable);
     } else {
         tellAviKept(avi);
+    }
+    // A GIF made smaller to fit GIF_MAX_MB reads the samples again, before the store shrinks.
+    GifMarker marker = nullptr;
+    if (marksFrames(marks)) {
+        marker = [&](int i, uint8_t* bgr, int stride) { markFrame(marks, i, bgr, stride, extent.width, extent.height); };
+    }
+    if (samplesRead > 0 && (readable || recordingGif)) {
+        fitGifToLimit(gif, storeGifSource(samplesRead, extent.storeWidth, extent.width, extent.height, gifRate, marker));
     }
     if (recordingGif) {
         // The samples are read: on one disk the file may need the room the store took.
@@ -332,6 +341,43 @@ void recordRing(int n, int left, int top, int width, int height, bool avi, GifOu
     delete writer;
 }
 
+// The ring's samples as recordRing walks them, for a GIF made smaller to fit GIF_MAX_MB:
+// asked for in order, the walk starts again when an earlier one is wanted.
+GifSource ringGifSource(int n, int left, int top, int width, int height, const PointerMarks& marks) {
+    struct Walk {
+        std::vector<uint8_t> frame, shown;
+        int at = -1;
+    };
+    auto walk = std::make_shared<Walk>();
+    const int rate = settings.RETRO_FPS < 1 ? 1 : settings.RETRO_FPS;
+    GifSource source;
+    source.sampleAt = [=, &marks](int i) -> const uint8_t* {
+        Walk& w = *walk;
+        w.frame.resize(static_cast<size_t>(width) * height * 3);
+        if (w.at < 0 || i < w.at) {
+            if (!ringWalkBegin(left, top, width, height, w.frame.data())) return nullptr;
+            w.at = 0;
+        }
+        for (; w.at < i; ++w.at) {
+            if (!ringWalkNext(w.frame.data())) return nullptr;
+        }
+        if (!marksFrames(marks)) return w.frame.data();
+        w.shown = w.frame;  // the next frame is rebuilt from this one
+        markFrame(marks, i, w.shown.data(), width * 3, width, height);
+        return w.shown.data();
+    };
+    source.ticksAt = [=](int i) {
+        const long long ticks = ringSampleTicks(i);
+        const long long next = i == n - 1 ? ticks + 10000 / rate : ringSampleTicks(i + 1);
+        return next > ticks ? static_cast<int>(next - ticks) : 0;
+    };
+    source.count = n;
+    source.stride = width * 3;
+    source.width = width;
+    source.height = height;
+    return source;
+}
+
 template <typename Real>
 void compositeRing(int n, CompositeMode mode) {
     const int left = CaptureRect.left - VirtualScreenRect.left;
@@ -369,6 +415,7 @@ void compositeRing(int n, CompositeMode mode) {
     } else {
         showMessage(mainWindow, uiText(Text::NoMemoryMessage), uiText(Text::ErrorTitle));
     }
+    fitGifToLimit(gif, ringGifSource(n, left, top, extent.width, extent.height, marks));
     finishNumberedGif(gif, keepAsker(), commandGifPath());
     free(weights);
 }

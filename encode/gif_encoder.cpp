@@ -653,6 +653,7 @@ void gifBegin(GifEncoder& gif, int width, int height, int threads, GifQuality qu
     gif.frameEnds.clear();
     gif.samplesPending = gif.samplesQueued = gif.samplesWritten = 0;
     gif.failed = false;
+    gif.finished = false;
     std::shared_ptr<GifWorkers> workers = std::make_shared<GifWorkers>();
     workers->width = width;
     workers->height = height;
@@ -675,6 +676,7 @@ bool gifTryAddFrame(GifEncoder& gif, const uint8_t* bgr, int stride, int duratio
 }
 
 const std::vector<uint8_t>& gifFinish(GifEncoder& gif) {
+    if (gif.finished) return gif.bytes;
     collectFrames(gif, true);
     if (gif.hasPending && !gif.failed) {
         const long long delay = hundredths(gif.pendingEnd) - hundredths(gif.pendingStart);
@@ -700,6 +702,7 @@ const std::vector<uint8_t>& gifFinish(GifEncoder& gif) {
     gif.previous.reset();
     if (gif.failed) throw std::bad_alloc();
     if (gif.lastDelayAt != 0) put8(gif.bytes, 0x3b);  // trailer
+    gif.finished = true;
     return gif.bytes;
 }
 
@@ -716,6 +719,7 @@ int gifCutToFit(GifEncoder& gif, size_t maxBytes) {
     }
     gif.bytes.resize(gif.frameEnds.back().bytes);
     put8(gif.bytes, 0x3b);
+    gif.finished = true;
     return gif.frameEnds.back().samples;
 }
 

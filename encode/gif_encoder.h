@@ -46,6 +46,7 @@ struct GifEncoder {
     int samplesQueued = 0;               // samples the frames handed over show
     int samplesWritten = 0;              // samples the frames written show
     bool failed = false;                 // memory ran out for a frame: the file ends before it
+    bool finished = false;               // the trailer is written: gifFinish returns the file as it is
     std::shared_ptr<GifWorkers> workers;  // running from gifBegin to gifFinish
 };
 
@@ -73,6 +74,7 @@ bool gifTryAddFrame(GifEncoder& gif, const uint8_t* bgr, int stride, int duratio
 // Writes what is pending, waits for the threads and ends them, and adds the trailer;
 // returns the whole file (empty when no sample was added). A last sample too short to
 // stand alone lengthens the frame before it. Throws std::bad_alloc as gifAddFrame does.
+// Once finished (or cut), the file is returned as it is.
 const std::vector<uint8_t>& gifFinish(GifEncoder& gif);
 
 // Cuts the file, finished or not, after the last whole frame that leaves it, with its

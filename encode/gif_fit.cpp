@@ -29,7 +29,7 @@ std::vector<GifFitStep> makeSteps() {
 
 }  // namespace
 
-void gifEncodeStep(const GifSampleAt& sampleAt, const GifTicksAt& ticksAt, int count, int stride, int width,
+bool gifEncodeStep(const GifSampleAt& sampleAt, const GifTicksAt& ticksAt, int count, int stride, int width,
                    int height, const GifFitStep& step, GifFitted& out, const std::function<void()>& between) {
     const int toWidth = std::max(1, width * step.percent / 100);
     const int toHeight = std::max(1, height * step.percent / 100);
@@ -43,7 +43,7 @@ void gifEncodeStep(const GifSampleAt& sampleAt, const GifTicksAt& ticksAt, int c
         int ticks = 0;
         for (int i = first; i <= last; ++i) ticks += ticksAt(i);
         const uint8_t* sample = sampleAt(last);
-        if (!sample) throw std::bad_alloc();
+        if (!sample) return false;
         if (scaled) gifScaleDown(sample, stride, width, height, small.data(), toWidth, toHeight);
         gifAddFrame(gif, scaled ? small.data() : sample, scaled ? toWidth * 3 : stride, ticks);
         if (between) between();
@@ -53,6 +53,7 @@ void gifEncodeStep(const GifSampleAt& sampleAt, const GifTicksAt& ticksAt, int c
     out.width = toWidth;
     out.height = toHeight;
     out.frames = static_cast<int>(gif.frameEnds.size());
+    return true;
 }
 
 const std::vector<GifFitStep>& gifFitSteps() {
@@ -60,18 +61,19 @@ const std::vector<GifFitStep>& gifFitSteps() {
     return steps;
 }
 
-void gifEncodeFitting(const GifSampleAt& sampleAt, const GifTicksAt& ticksAt, int count, int stride, int width,
+bool gifEncodeFitting(const GifSampleAt& sampleAt, const GifTicksAt& ticksAt, int count, int stride, int width,
                       int height, size_t maxBytes, GifFitted& out, const std::function<void()>& between,
                       bool exactPasses) {
     if (!exactPasses) {
-        gifEncodeStep(sampleAt, ticksAt, count, stride, width, height, GifFitStep(), out, between);
+        if (!gifEncodeStep(sampleAt, ticksAt, count, stride, width, height, GifFitStep(), out, between)) return false;
         out.fits = maxBytes == 0 || out.encoder.bytes.size() <= maxBytes;
     }
     for (const GifFitStep& step : gifFitSteps()) {
-        if (out.fits) return;
-        gifEncodeStep(sampleAt, ticksAt, count, stride, width, height, step, out, between);
+        if (out.fits) return true;
+        if (!gifEncodeStep(sampleAt, ticksAt, count, stride, width, height, step, out, between)) return false;
         out.fits = out.encoder.bytes.size() <= maxBytes;
     }
+    return true;
 }
 
 void gifScaleDown(const uint8_t* bgr, int stride, int width, int height, uint8_t* out, int toWidth, int toHeight) {

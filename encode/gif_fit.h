@@ -32,13 +32,15 @@ using GifTicksAt = std::function<int(int index)>;
 // Encodes `count` samples of width x height into `out`, within `maxBytes` when that is not
 // 0. `between` runs between samples (the window keeps answering). With `exactPasses` the
 // caller has the exact file already and knows it passes: the steps start at once.
-// Samples are asked for in order, each step from the first. Throws std::bad_alloc.
-void gifEncodeFitting(const GifSampleAt& sampleAt, const GifTicksAt& ticksAt, int count, int stride, int width,
+// Samples are asked for in order, each step from the first. False when a sample could
+// not be had (`out` then holds no whole file). Throws std::bad_alloc.
+bool gifEncodeFitting(const GifSampleAt& sampleAt, const GifTicksAt& ticksAt, int count, int stride, int width,
                       int height, size_t maxBytes, GifFitted& out, const std::function<void()>& between = nullptr,
                       bool exactPasses = false);
 
-// The samples encoded at one step of the fitting, into `out` (fits left false).
-void gifEncodeStep(const GifSampleAt& sampleAt, const GifTicksAt& ticksAt, int count, int stride, int width,
+// The samples encoded at one step of the fitting, into `out` (fits left false); false as
+// gifEncodeFitting.
+bool gifEncodeStep(const GifSampleAt& sampleAt, const GifTicksAt& ticksAt, int count, int stride, int width,
                    int height, const GifFitStep& step, GifFitted& out, const std::function<void()>& between = nullptr);
 
 // The steps tried after the exact file, in order.

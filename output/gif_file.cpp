@@ -3,6 +3,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <string>
 
@@ -84,9 +85,33 @@ const int kResultTicks = 10000;
 
 void addGifResult(GifOutput* gif, int width, int height) {
     if (!settings.GIF_WITH_RESULT || !gif || gif->lost || width < 1 || height < 1) return;
-    std::vector<uint8_t> result;
-    if (!resultPixels(width, height, result)) return;  // the GIF goes without its last frame
-    addGifSample(gif, result.data(), width * 3, kResultTicks);
+    // Kept for a file encoded again to fit GIF_MAX_MB.
+    if (!resultPixels(width, height, gif->result)) return;  // the GIF goes without its last frame
+    addGifSample(gif, gif->result.data(), width * 3, kResultTicks);
+}
+
+GifSource storeGifSource(int count, int storeWidth, int width, int height, int rate, const GifMarker& mark) {
+    const long long size = sampleBytes(storeWidth, height);
+    // Each frame copied from the store's rows at the shown width, where the marks may go.
+    auto sample = std::make_shared<std::vector<uint8_t>>();
+    GifSource source;
+    source.sampleAt = [=](int i) -> const uint8_t* {
+        const BYTE* stored = storeBytes(i * size, size);
+        if (!stored) return nullptr;
+        sample->resize(static_cast<size_t>(width) * height * 3);
+        for (int y = 0; y < height; ++y) {
+            memcpy(sample->data() + static_cast<size_t>(y) * width * 3, stored + static_cast<size_t>(y) * storeWidth * 3,
+                   static_cast<size_t>(width) * 3);
+        }
+        if (mark) mark(i, sample->data(), width * 3);
+        return sample->data();
+    };
+    source.ticksAt = [rate](int i) { return gifSampleTicks(i, rate); };
+    source.count = count;
+    source.stride = width * 3;
+    source.width = width;
+    source.height = height;
+    return source;
 }
 
 namespace {
@@ -340,35 +365,34 @@ void finishRecordingGif(GifOutput* gif, KeepAsker ask, const char* path) {
 
 namespace {
 
-// The kept samples' GIF made to fit GIF_MAX_MB, the user told what was given up.
-bool fittedKeptSamplesGif(std::vector<uint8_t>& out) {
-    const KeptSamples kept = keptSamples;
-    const long long size = sampleBytes(kept.storeWidth, kept.height);
-    std::vector<uint8_t> result;
-    const bool withResult = settings.GIF_WITH_RESULT && resultPixels(kept.width, kept.height, result);
-    // Each frame taken from the store's rows at the kept width; the result as one more sample.
-    std::vector<uint8_t> sample(static_cast<size_t>(kept.width) * kept.height * 3);
-    bool storeFailed = false;
-    auto sampleAt = [&](int i) -> const uint8_t* {
-        if (i == kept.count) return result.data();
-        const BYTE* stored = storeBytes(i * size, size);
-        if (!stored) {
-            storeFailed = true;
-            return nullptr;
-        }
-        for (int y = 0; y < kept.height; ++y) {
-            memcpy(sample.data() + static_cast<size_t>(y) * kept.width * 3,
-                   stored + static_cast<size_t>(y) * kept.storeWidth * 3, static_cast<size_t>(kept.width) * 3);
-        }
-        return sample.data();
-    };
-    auto ticksAt = [&](int i) { return i == kept.count ? kResultTicks : gifSampleTicks(i, kept.rate); };
-    GifFitted fitted;
+size_t gifLimitBytes() { return static_cast<size_t>(settings.GIF_MAX_MB) * 1024 * 1024; }
+
+// `source` with `result` (width x height, when not empty) as a last frame held for a second.
+GifSource withResult(GifSource source, const std::vector<uint8_t>& result) {
+    if (result.empty()) return source;
+    const int count = source.count;
+    const GifSampleAt samples = source.sampleAt;
+    const GifTicksAt ticks = source.ticksAt;
+    const uint8_t* pixels = result.data();
+    source.sampleAt = [=](int i) { return i == count ? pixels : samples(i); };
+    source.ticksAt = [=](int i) { return i == count ? kResultTicks : ticks(i); };
+    ++source.count;
+    return source;
+}
+
+// Encodes `source` to fit GIF_MAX_MB into `fitted`, telling the user what was given up, or
+// why it could not be made. False (the user told) when it was not made.
+bool encodeFitting(const GifSource& source, bool exactPasses, GifFitted& fitted) {
+    bool made = false, unreadable = false;
     try {
-        gifEncodeFitting(sampleAt, ticksAt, kept.count + (withResult ? 1 : 0), kept.width * 3, kept.width, kept.height,
-                         static_cast<size_t>(settings.GIF_MAX_MB) * 1024 * 1024, fitted, keepAnswering);
+        made = gifEncodeFitting(source.sampleAt, source.ticksAt, source.count, source.stride, source.width,
+                                source.height, gifLimitBytes(), fitted, keepAnswering, exactPasses);
+        unreadable = !made;
     } catch (const std::bad_alloc&) {
-        showMessage(mainWindow, uiText(storeFailed ? Text::StoreFailedMessage : Text::NoMemoryMessage),
+        made = false;
+    }
+    if (!made) {
+        showMessage(mainWindow, uiText(unreadable ? Text::StoreFailedMessage : Text::NoMemoryMessage),
                     uiText(Text::FileSaveErrorTitle));
         return false;
     }
@@ -377,13 +401,38 @@ bool fittedKeptSamplesGif(std::vector<uint8_t>& out) {
         snprintf(text, sizeof text, uiText(fitted.fits ? Text::GifFittedFormat : Text::GifNotFittedFormat),
                  settings.GIF_MAX_MB, static_cast<int>((fitted.encoder.bytes.size() + 1023) / 1024), fitted.frames,
                  fitted.step.quality.colours, fitted.width, fitted.height, fitted.step.quality.lossy);
-        showMessage(mainWindow, text, uiText(Text::GifFittedTitle));
+        // Made to fit is what was asked for; a file still past the limit is a failure.
+        showMessage(mainWindow, text, uiText(Text::GifFittedTitle), fitted.fits ? MB_OK | MB_ICONINFORMATION : MB_OK | MB_ICONWARNING);
     }
+    return true;
+}
+
+// The kept samples' GIF made to fit GIF_MAX_MB, the user told what was given up.
+bool fittedKeptSamplesGif(std::vector<uint8_t>& out) {
+    const KeptSamples kept = keptSamples;
+    std::vector<uint8_t> result;
+    if (settings.GIF_WITH_RESULT && !resultPixels(kept.width, kept.height, result)) result.clear();
+    GifFitted fitted;
+    const GifSource source =
+        withResult(storeGifSource(kept.count, kept.storeWidth, kept.width, kept.height, kept.rate, nullptr), result);
+    if (!encodeFitting(source, false, fitted)) return false;
     out.swap(fitted.encoder.bytes);
     return !out.empty();
 }
 
 }  // namespace
+
+void fitGifToLimit(GifOutput* gif, const GifSource& source) {
+    if (!gif || gif->lost || settings.GIF_MAX_MB <= 0) return;
+    try {
+        if (gifFinish(gif->encoder).size() <= gifLimitBytes()) return;
+    } catch (const std::bad_alloc&) {
+        return;  // the file is cut where memory ran out when it is written
+    }
+    // Where it cannot be made smaller, the exact file is written as it is.
+    GifFitted fitted;
+    if (encodeFitting(withResult(source, gif->result), true, fitted)) gif->encoder = std::move(fitted.encoder);
+}
 
 bool keptSamplesGif(std::vector<uint8_t>& out) {
     out.clear();

@@ -7,14 +7,39 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "encode/gif_encoder.h"
+#include "encode/gif_fit.h"
 
 struct GifOutput {
     GifEncoder encoder;
-    bool lost = false;  // memory ran out while encoding: nothing is written
+    bool lost = false;            // memory ran out while encoding: nothing is written
+    std::vector<uint8_t> result;  // the composite added last (addGifResult), width x height
 };
+
+// Where a GIF's samples are read again when it must be made smaller (fitGifToLimit):
+// sample `index` (its pixels holding until the next call; null when it cannot be had), in
+// order from 0, and the ticks it lasts.
+struct GifSource {
+    GifSampleAt sampleAt;
+    GifTicksAt ticksAt;
+    int count = 0, stride = 0, width = 0, height = 0;
+};
+
+// Draws on a copy of sample `index` (top-down 24-bit rows `stride` bytes apart) before it
+// is encoded: the pointer's marks.
+using GifMarker = std::function<void(int index, uint8_t* bgr, int stride)>;
+
+// The store's first `count` samples, each `storeWidth` wide of which the first `width`
+// columns are shown, `rate` a second, each passed through `mark` (when not null).
+GifSource storeGifSource(int count, int storeWidth, int width, int height, int rate, const GifMarker& mark);
+
+// Finishes the GIF and, where GIF_MAX_MB is set and the file passes it, encodes `source`
+// (and the result added last) again, giving up what gif_fit.h says until it fits; the user
+// is told what was given up. Does nothing for a null or lost output.
+void fitGifToLimit(GifOutput* gif, const GifSource& source);
 
 // A GIF of width x height to add samples to; null, with the user told, when there is no
 // memory for it.

@@ -1,6 +1,7 @@
 // A scene for the end-to-end tests: a window with known content for Kestrin to capture.
 //   scene.exe pattern X Y W H     a fixed colour pattern that every pixel can be checked against
 //   scene.exe moving  X Y W H S   a bright square crossing a dark client area at S pixels per second
+//   scene.exe noise   X Y W H     pixels of random colour, new ones every 50 ms (a GIF's worst case)
 // (W, H are the client size.) It writes its client and window rectangles in screen
 // coordinates to scene-rect.txt in the current folder, once it has painted. While a file
 // "hide-pointer" exists there, it hides the pointer over its client area by setting no
@@ -17,6 +18,8 @@
 namespace {
 
 bool moving = false;
+bool noise = false;
+unsigned noiseState = 2463534242u;  // xorshift32
 int speed = 200;
 DWORD startTime = 0;
 const int kSquare = 40;
@@ -58,6 +61,11 @@ void paint(HWND window, HDC dc) {
     DWORD* pixels = static_cast<DWORD*>(bits);
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
+            if (noise) {
+                noiseState ^= noiseState << 13, noiseState ^= noiseState >> 17, noiseState ^= noiseState << 5;
+                pixels[y * w + x] = noiseState & 0xFFFFFF;
+                continue;
+            }
             const COLORREF c = patternColour(x, y);
             pixels[y * w + x] = (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
         }
@@ -124,6 +132,7 @@ int main() {
     LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
     if (argc < 6) return 2;
     moving = wcscmp(argv[1], L"moving") == 0;
+    noise = wcscmp(argv[1], L"noise") == 0;
     const int x = _wtoi(argv[2]), y = _wtoi(argv[3]), w = _wtoi(argv[4]), h = _wtoi(argv[5]);
     if (argc > 6) speed = _wtoi(argv[6]);
 
@@ -144,7 +153,7 @@ int main() {
     startTime = GetTickCount();
     ShowWindow(window, SW_SHOWNORMAL);
     UpdateWindow(window);
-    if (moving) SetTimer(window, 1, 10, nullptr);
+    if (moving || noise) SetTimer(window, 1, moving ? 10 : 50, nullptr);
     writeRects(window);
 
     MSG message;
