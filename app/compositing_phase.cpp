@@ -194,11 +194,11 @@ void compositeSamples(int n, const CompositeExtent& extent, CompositeMode mode) 
     // recording. Its frames last as long as the samples.
     const int gifRate = aviOnly ? settings.AVI_FPS : settings.S_FPS;
     const bool gifWanted = n > 0 && (recordingGif || (!aviOnly && ((settings.GIF_OUT && settings.AUTO_SAVE) || commandGifPath())));
-    // A recording's GIF took what it could while it recorded: the rest comes from the store.
     const std::vector<long long>& ticks = captureSampleTicks();
     const size_t timed = static_cast<size_t>(n) < ticks.size() ? static_cast<size_t>(n) : ticks.size();
     const PointerMarks marks =
         pointerMarksFor(std::vector<long long>(ticks.begin(), ticks.begin() + timed), gifRate, CaptureRect);
+    // A recording's GIF took what it could while it recorded: the rest comes from the store.
     int gifFed = 0;
     GifOutput* gif = takeRecordingGif(extent.width, extent.height, gifRate, &gifFed);
     // Frames fed while recording have no rings: with rings the store is read again.
@@ -299,6 +299,14 @@ void compositeSamples(int n, const CompositeExtent& extent, CompositeMode mode) 
 // The AVI frame at `rate` a second that a sample `ticks` after the first falls on, rounded.
 int ringFrameAt(long long ticks, int rate) { return ticks <= 0 ? 0 : static_cast<int>((ticks * rate + 5000) / 10000); }
 
+// How long the ring's sample `i` of `n` lasts in a GIF: until the next one, the newest one
+// interval at `rate` a second.
+int ringGifTicks(int i, int n, int rate) {
+    const long long ticks = ringSampleTicks(i);
+    const long long next = i == n - 1 ? ticks + 10000 / rate : ringSampleTicks(i + 1);
+    return next > ticks ? static_cast<int>(next - ticks) : 0;
+}
+
 // The ring's samples of CaptureRect, oldest first, as the frames of an AVI at RETRO_FPS
 // (with `avi`) and of `gif` (when not null): one frame at a time, each rebuilt from the
 // one before and what changed. Both keep the samples' own times: the GIF's frames last
@@ -328,7 +336,7 @@ void recordRing(int n, int left, int top, int width, int height, bool avi, GifOu
                 markFrame(marks, i, shown, width * 3, width, height);
             }
             for (; position < until; ++position) writeCaptureFrame(writer, position, shown, width * 3, width, height);
-            addGifSample(gif, shown, width * 3, next > ticks ? static_cast<int>(next - ticks) : 0);
+            addGifSample(gif, shown, width * 3, ringGifTicks(i, n, rate));
             keepAnswering();
             more = ringWalkNext(frame);
         }
@@ -366,11 +374,7 @@ GifSource ringGifSource(int n, int left, int top, int width, int height, const P
         markFrame(marks, i, w.shown.data(), width * 3, width, height);
         return w.shown.data();
     };
-    source.ticksAt = [=](int i) {
-        const long long ticks = ringSampleTicks(i);
-        const long long next = i == n - 1 ? ticks + 10000 / rate : ringSampleTicks(i + 1);
-        return next > ticks ? static_cast<int>(next - ticks) : 0;
-    };
+    source.ticksAt = [=](int i) { return ringGifTicks(i, n, rate); };
     source.count = n;
     source.stride = width * 3;
     source.width = width;
