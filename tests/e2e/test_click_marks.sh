@@ -59,5 +59,23 @@ ringed=0
 for f in "$E2E_DIR"/frames/*.bmp; do check "$f" ring 100 100 left && ringed=$((ringed + 1)); done
 [ "$ringed" -ge 1 ] && [ "$ringed" -le 3 ] || fail "the left press rings in $ringed frames, not 1 to 3"
 pass "the left press rings in $ringed frames of the AVI"
+
+# A recording written as GIF is encoded while it records, before its presses are known:
+# with a press in it, its frames are read again and ring as the AVI's do.
+stop_kestrin
+e2e_set_ini REC_GIF 1
+e2e_set_ini AVI_FPS 5
+start_kestrin
+press scene Prior
+wait_for 30 "the recording to begin" caption_matches '\( [1-9][0-9]* / [0-9]+ \)'
+click_at $((cl + 100)) $((ct + 100)) 1
+sleep 1
+press scene Next
+wait_for 60 "the recording to end" caption_is "$KESTRIN_CAPTION_READY"
+ffmpeg -v error -i "$out/sgif0000.gif" "$E2E_DIR/frames/g%02d.bmp"
+ringed=0
+for f in "$E2E_DIR"/frames/g*.bmp; do check "$f" ring 100 100 left && ringed=$((ringed + 1)); done
+[ "$ringed" -ge 1 ] || fail "the press rings in no frame of the recording's GIF"
+pass "the press rings in $ringed frames of the recording's GIF"
 stop_kestrin
 [ "$KESTRIN_EXIT" -eq 0 ] || fail "exit code $KESTRIN_EXIT"
