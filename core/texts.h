@@ -31,6 +31,7 @@ enum class Text {
     CaptionReleasing,
     CaptionRetro,
     CaptionRetroCompositing,
+    CaptionFittingGif,
     ErrorTitle,
     SlotErrorTitle,
     FileSaveErrorTitle,

@@ -16,6 +16,8 @@ inline constexpr TextRow kEnglishTexts[] = {
     // While the ring keeps the screen (takes its seconds), and while it is composited.
     {Text::CaptionRetro, "%s Ver %s (Keeping the last %d seconds)"},
     {Text::CaptionRetroCompositing, "%s Ver %s (Compositing the last %d samples)"},
+    // A GIF encoded again to fit GIF_MAX_MB: the samples of the step under way.
+    {Text::CaptionFittingGif, "%s Ver %s (Making the GIF smaller: %d / %d)"},
 
     // Titles of the message boxes.
     {Text::ErrorTitle, "Error"},

@@ -15,6 +15,8 @@ inline constexpr TextRow kJapaneseTexts[] = {
     // While the ring keeps the screen (takes its seconds), and while it is composited.
     {Text::CaptionRetro, "%s Ver %s（直前 %d 秒を記録中）"},
     {Text::CaptionRetroCompositing, "%s Ver %s（直前 %d 枚を合成中）"},
+    // A GIF encoded again to fit GIF_MAX_MB: the samples of the step under way.
+    {Text::CaptionFittingGif, "%s Ver %s ( GIF縮小中： %d / %d )"},
 
     // Titles of the message boxes.
     {Text::ErrorTitle, "エラー"},

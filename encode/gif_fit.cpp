@@ -30,7 +30,7 @@ std::vector<GifFitStep> makeSteps() {
 }  // namespace
 
 bool gifEncodeStep(const GifSampleAt& sampleAt, const GifTicksAt& ticksAt, int count, int stride, int width,
-                   int height, const GifFitStep& step, GifFitted& out, const std::function<void()>& between) {
+                   int height, const GifFitStep& step, GifFitted& out, const GifProgress& between) {
     const int toWidth = std::max(1, width * step.percent / 100);
     const int toHeight = std::max(1, height * step.percent / 100);
     const bool scaled = toWidth != width || toHeight != height;
@@ -46,7 +46,7 @@ bool gifEncodeStep(const GifSampleAt& sampleAt, const GifTicksAt& ticksAt, int c
         if (!sample) return false;
         if (scaled) gifScaleDown(sample, stride, width, height, small.data(), toWidth, toHeight);
         gifAddFrame(gif, scaled ? small.data() : sample, scaled ? toWidth * 3 : stride, ticks);
-        if (between) between();
+        if (between) between(last + 1, count);
     }
     gifFinish(gif);
     out.step = step;
@@ -62,7 +62,7 @@ const std::vector<GifFitStep>& gifFitSteps() {
 }
 
 bool gifEncodeFitting(const GifSampleAt& sampleAt, const GifTicksAt& ticksAt, int count, int stride, int width,
-                      int height, size_t maxBytes, GifFitted& out, const std::function<void()>& between,
+                      int height, size_t maxBytes, GifFitted& out, const GifProgress& between,
                       bool exactPasses) {
     if (!exactPasses) {
         if (!gifEncodeStep(sampleAt, ticksAt, count, stride, width, height, GifFitStep(), out, between)) return false;

@@ -11,6 +11,7 @@
 
 #include "encode/gif_encoder.h"
 
+
 struct GifFitStep {
     GifQuality quality;
     int samplesAFrame = 1;  // samples merged into one frame (the last shown, for their time)
@@ -28,20 +29,22 @@ struct GifFitted {
 // Sample `index` of the clip (its pixels hold until the next call) and its duration.
 using GifSampleAt = std::function<const uint8_t*(int index)>;
 using GifTicksAt = std::function<int(int index)>;
+using GifProgress = std::function<void(int done, int count)>;
 
 // Encodes `count` samples of width x height into `out`, within `maxBytes` when that is not
-// 0. `between` runs between samples (the window keeps answering). With `exactPasses` the
+// 0. `between` runs between frames, told the samples of this step done and their count
+// (the window keeps answering and shows how far it is). With `exactPasses` the
 // caller has the exact file already and knows it passes: the steps start at once.
 // Samples are asked for in order, each step from the first. False when a sample could
 // not be had (`out` then holds no whole file). Throws std::bad_alloc.
 bool gifEncodeFitting(const GifSampleAt& sampleAt, const GifTicksAt& ticksAt, int count, int stride, int width,
-                      int height, size_t maxBytes, GifFitted& out, const std::function<void()>& between = nullptr,
+                      int height, size_t maxBytes, GifFitted& out, const GifProgress& between = nullptr,
                       bool exactPasses = false);
 
 // The samples encoded at one step of the fitting, into `out` (fits left false); false as
 // gifEncodeFitting.
 bool gifEncodeStep(const GifSampleAt& sampleAt, const GifTicksAt& ticksAt, int count, int stride, int width,
-                   int height, const GifFitStep& step, GifFitted& out, const std::function<void()>& between = nullptr);
+                   int height, const GifFitStep& step, GifFitted& out, const GifProgress& between = nullptr);
 
 // The steps tried after the exact file, in order.
 const std::vector<GifFitStep>& gifFitSteps();

@@ -384,13 +384,21 @@ GifSource withResult(GifSource source, const std::vector<uint8_t>& result) {
 // why it could not be made. False (the user told) when it was not made.
 bool encodeFitting(const GifSource& source, bool exactPasses, GifFitted& fitted) {
     bool made = false, unreadable = false;
+    // The caption counts the samples of each step, then says again what it said.
+    wchar_t caption[256] = L"";
+    if (mainWindow) GetWindowTextW(mainWindow, caption, 256);
+    auto progress = [](int done, int count) {
+        setCaption(uiText(Text::CaptionFittingGif), done, count);
+        keepAnswering();
+    };
     try {
         made = gifEncodeFitting(source.sampleAt, source.ticksAt, source.count, source.stride, source.width,
-                                source.height, gifLimitBytes(), fitted, keepAnswering, exactPasses);
+                                source.height, gifLimitBytes(), fitted, progress, exactPasses);
         unreadable = !made;
     } catch (const std::bad_alloc&) {
         made = false;
     }
+    if (mainWindow) SetWindowTextW(mainWindow, caption);
     if (!made) {
         showMessage(mainWindow, uiText(unreadable ? Text::StoreFailedMessage : Text::NoMemoryMessage),
                     uiText(Text::FileSaveErrorTitle));
