@@ -6,8 +6,6 @@
 
 #include "app/command_console.h"
 #include "app/command_run.h"
-#include "app/main_loop.h"
-#include "app/main_window.h"
 #include "core/app_state.h"
 #include "core/settings.h"
 #include "core/text.h"
@@ -49,13 +47,16 @@ std::wstring pipeName(DWORD process) {
     return name;
 }
 
-// A path as the running Kestrin (whose current folder is its own) must see it.
-std::wstring fullPath(const std::wstring& path) {
+}  // namespace
+
+std::wstring commandFullPath(const std::wstring& path) {
     if (path.empty() || path == L"-") return path;
     wchar_t full[kWirePath];
     const DWORD length = GetFullPathNameW(path.c_str(), kWirePath, full, nullptr);
     return length > 0 && length < kWirePath ? std::wstring(full) : path;
 }
+
+namespace {
 
 struct Search {
     DWORD self;
@@ -75,13 +76,14 @@ BOOL CALLBACK findKestrin(HWND window, LPARAM parameter) {
     return FALSE;
 }
 
+}  // namespace
+
 HWND runningKestrin() {
     Search search = {GetCurrentProcessId(), nullptr};
     EnumWindows(findKestrin, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
-// Hands the command to the running Kestrin and relays its reply; returns its code.
 int handOver(HWND target, const Command& command, const CommandReply& reply) {
     CommandWire* wire = new CommandWire();
     wire->seconds = command.seconds;
@@ -95,9 +97,9 @@ int handOver(HWND target, const Command& command, const CommandReply& reply) {
     wire->mode = command.mode;
     wire->decayPercent = command.decayPercent;
     wire->pointer = command.pointer;
-    copyPath(wire->output, fullPath(command.output));
-    copyPath(wire->gif, fullPath(command.gif));
-    copyPath(wire->avi, fullPath(command.avi));
+    copyPath(wire->output, commandFullPath(command.output));
+    copyPath(wire->gif, commandFullPath(command.gif));
+    copyPath(wire->avi, commandFullPath(command.avi));
     HANDLE pipe = CreateNamedPipeW(pipeName(wire->waiterProcess).c_str(), PIPE_ACCESS_INBOUND,
                                    PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, 1, 0, 4096, 0, nullptr);
     COPYDATASTRUCT data = {kCommandTag, sizeof *wire, wire};
@@ -132,61 +134,6 @@ int handOver(HWND target, const Command& command, const CommandReply& reply) {
     }
     CloseHandle(pipe);
     return code;
-}
-
-int endedWith = kCommandFailed;
-
-void quitWith(int code) {
-    endedWith = code;
-    PostQuitMessage(code);
-}
-
-}  // namespace
-
-int runCommandLine(HINSTANCE instance, const Command& command) {
-    const CommandReply reply = ownConsole();
-    // The texts speak the language the program would show.
-    computeExeDirectory();
-    loadSettings(false);
-    app.language = languageOfSetting(settings.LANGUAGE, GetUserDefaultUILanguage());
-    if (command.verb == Verb::Help || command.error != Text::Count) {
-        if (command.error != Text::Count) sayLineWith(reply, uiText(command.error), command.errorArgument);
-        sayLine(reply, uiText(Text::CommandUsage));
-        return command.error != Text::Count ? kCommandBadArguments : kCommandWritten;
-    }
-    if (HWND running = runningKestrin()) return handOver(running, command, reply);
-    if (command.verb == Verb::RecordStop) {
-        sayLine(reply, uiText(Text::CommandNoRecording));
-        return kCommandBusy;
-    }
-    if (command.verb == Verb::Last) {
-        sayLine(reply, uiText(Text::CommandNoRing));
-        return kCommandBusy;
-    }
-    // Nothing is shown from here on: whatever start-up would say goes to the console.
-    Command full = command;
-    full.output = fullPath(command.output);
-    full.gif = fullPath(command.gif);
-    full.avi = fullPath(command.avi);
-    messageRedirect = [](const char* text, const char*, UINT) {
-        sayLine(ownConsole(), text);
-        return IDOK;
-    };
-    // --window and --client mean the window the user works in, never this hidden one, which
-    // placing it at its stored rectangle may have made the foreground window.
-    HWND foreground = GetForegroundWindow();
-    if (!startUp(instance, false)) return kCommandFailed;
-    if (foreground && GetForegroundWindow() != foreground) SetForegroundWindow(foreground);
-    const int early = beginCommand(full, reply);
-    if (early >= 0) {
-        app.appRunning = 0;
-        shutDown(false);
-        return early;
-    }
-    commandEnded = quitWith;
-    runMainLoop();
-    shutDown(false);
-    return endedWith;
 }
 
 LRESULT acceptHandedCommand(const COPYDATASTRUCT* data) {

@@ -3,7 +3,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include "app/command_handoff.h"
+#include "app/command_process.h"
 #include "app/command_line.h"
 #include "app/main_loop.h"
 

@@ -15,8 +15,6 @@
 #include "ui/options_dialog.h"
 #include "ui/region_overlay.h"
 
-const wchar_t kMainWindowClass[] = L"DEFAULT";
-
 namespace {
 
 void onCreate(HWND hwnd) {

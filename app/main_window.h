@@ -3,8 +3,6 @@
 // place, and turns the close box into a request that the main loop carries out.
 #include <windows.h>
 
-extern const wchar_t kMainWindowClass[];  // "DEFAULT"
-
 LRESULT CALLBACK mainWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Registers the class and creates the window (which loads the settings in WM_CREATE).

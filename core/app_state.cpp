@@ -13,6 +13,7 @@ KeptSamples keptSamples;
 
 HINSTANCE appInstance = nullptr;
 HWND mainWindow = nullptr;
+const wchar_t kMainWindowClass[] = L"DEFAULT";
 HACCEL accelerators = nullptr;
 HWND optionsDialog = nullptr;
 HDC windowDC = nullptr;

@@ -38,6 +38,8 @@ extern KeptSamples keptSamples;
 
 extern HINSTANCE appInstance;
 extern HWND mainWindow;
+// Its class, by which a command finds a running Kestrin: "DEFAULT".
+extern const wchar_t kMainWindowClass[];
 extern HACCEL accelerators;
 extern HWND optionsDialog;
 extern HDC windowDC;        // the main window's own DC, taken once at start-up
