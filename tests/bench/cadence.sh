@@ -41,8 +41,10 @@ print(f"samples {len(rows):4d}  interval median {med(intervals):6.1f} p99 {pct(i
 PY
 }
 
-run_case() {  # run_case LABEL MODE RATE [TEMPPATH] [OPTION-LINE]  (MODE: client | desktop | avi-client | avi-desktop)
-  local label=$1 mode=$2 rate=$3 temp=${4:-} option=${5:-}
+# MODE: client | desktop | avi-client | avi-desktop; KESTRIN_SCENE: moving (the default) or
+# colourful (every sample changes everywhere, in many colours: a recording's GIF works hard).
+run_case() {  # run_case LABEL MODE RATE [TEMPPATH] [OPTION-LINE] [AVIMODE-OPTION-LINE]
+  local label=$1 mode=$2 rate=$3 temp=${4:-} option=${5:-} avioption=${6:-}
   e2e_prepare
   local active=1 fps=$rate avifps=15
   case "$mode" in *desktop) active=0 ;; esac
@@ -61,19 +63,20 @@ TEMPPATH=$temp}
 [AVIMODE_OPTION]
 AVI_FPS=$avifps
 AVI_TIME=4
+$avioption
 INI
   export KESTRIN_CADENCE_LOG
   KESTRIN_CADENCE_LOG="$(winpath "$E2E_DIR/cadence.log")"
-  start_scene moving 200 150 640 480 300
+  start_scene "${KESTRIN_SCENE:-moving}" 200 150 640 480 300
   local scene=${e2e_pids[-1]}
   start_kestrin
   if [ "${mode#avi-}" != "$mode" ]; then press "$(scene_window)" Prior; else press "$(scene_window)" Print; fi
   wait_for 30 "the capture to start" caption_matches '\( [0-9]+ / [0-9]+ \)'
   wait_for 120 "the capture to end" test -s "$E2E_DIR/cadence.log"
   wait_for 120 "the caption to return" caption_is "$KESTRIN_CAPTION_READY"
-  printf '%-28s ' "$label"
+  printf '%-34s ' "$label"
   stats "$E2E_DIR/cadence.log" "$rate"
-  [ -z "${CADENCE_KEEP:-}" ] || cp "$E2E_DIR/cadence.log" "$CADENCE_KEEP/cadence-$mode-$rate.log"
+  [ -z "${CADENCE_KEEP:-}" ] || cp "$E2E_DIR/cadence.log" "$CADENCE_KEEP/cadence-${label//[^A-Za-z0-9=]/_}.log"
   stop_kestrin
   # A scene left running would load the later cases and the idle measurement.
   kill "$scene" 2>/dev/null || true
@@ -179,8 +182,9 @@ INI
 
 # A 10 s AVI-only recording of the desktop at 15 per second, stopped by its key: the
 # time from the key to the last file closed (the caption back to ready), beside dd
-# writing the same bytes with fsync to the same folder.
-avi_stop_cost() {
+# writing the same bytes with fsync to the same folder. With "gif" the recording is
+# written as GIF (fed to the encoder while it records) over the scene named second.
+avi_stop_cost() {  # avi_stop_cost [gif SCENE]
   e2e_prepare
   local videos="$E2E_DIR/videos"
   mkdir -p "$videos"
@@ -193,8 +197,9 @@ SS_ACTIVE=0
 [AVIMODE_OPTION]
 AVI_FPS=15
 AVI_TIME=60
+REC_GIF=$([ "${1:-}" = gif ] && echo 1 || echo 0)
 INI
-  start_scene moving 200 150 640 480 300
+  start_scene "${2:-moving}" 200 150 640 480 300
   local scene=${e2e_pids[-1]}
   start_kestrin
   press "$(scene_window)" Prior
@@ -204,6 +209,16 @@ INI
   local t0; t0=$(date +%s.%N)
   wait_for 300 "the recording to be written" caption_is "$KESTRIN_CAPTION_READY"
   local t1; t1=$(date +%s.%N)
+  if [ "${1:-}" = gif ]; then
+    local gif; gif=$(ls "$videos"/sgif*.gif)
+    awk -v a="$t0" -v b="$t1" -v n="$(stat -c %s "$gif")" -v s="$2" \
+      'BEGIN { printf "GIF recording 10 s of the desktop at 15/s, %s scene, %.1f MB: stop key to file written %.2f s\n", s, n / 1e6, b - a }'
+    printf '  %s frames in the file\n' "$(ffprobe -v error -count_frames -select_streams v -show_entries stream=nb_read_frames -of csv=p=0 "$gif")"
+    stop_kestrin
+    kill "$scene" 2>/dev/null || true
+    wait "$scene" 2>/dev/null || true
+    return
+  fi
   local bytes files; bytes=$(cat "$videos"/savi*.avi | wc -c); files=$(ls "$videos"/savi*.avi | wc -l)
   local d0 d1; d0=$(date +%s.%N)
   dd if=/dev/zero of="$videos/dd.bin" bs=1M count=$(( (bytes + 1048575) / 1048576 )) conv=fsync status=none
@@ -216,13 +231,31 @@ INI
   wait "$scene" 2>/dev/null || true
 }
 
+# AVI-only recordings, as AVI and written as GIF (the encoder's threads busy while it samples).
+recording_cases() {
+  run_case "client 640x480 AVI_FPS=15" avi-client 15
+  run_case "desktop 1024x768 AVI_FPS=15" avi-desktop 15
+  run_case "client AVI_FPS=15, GIF" avi-client 15 "" "" REC_GIF=1
+  run_case "desktop AVI_FPS=15, GIF" avi-desktop 15 "" "" REC_GIF=1
+  KESTRIN_SCENE=colourful run_case "desktop AVI_FPS=15, colourful" avi-desktop 15
+  KESTRIN_SCENE=colourful run_case "desktop AVI_FPS=15, colourful, GIF" avi-desktop 15 "" "" REC_GIF=1
+}
+
 echo "== sampling cadence (ticks of 0.1 ms; client area 640x480, desktop 1024x768)"
+# CADENCE_ONLY=recording: the AVI-only recordings alone, as AVI and as GIF.
+if [ "${CADENCE_ONLY:-}" = recording ]; then
+  recording_cases
+  echo "== AVI-only recording, stop to last file closed"
+  avi_stop_cost
+  avi_stop_cost gif moving
+  avi_stop_cost gif colourful
+  exit 0
+fi
 for rate in 15 30 60; do
   run_case "client 640x480 S_FPS=$rate" client "$rate"
   run_case "desktop 1024x768 S_FPS=$rate" desktop "$rate"
 done
-run_case "client 640x480 AVI_FPS=15" avi-client 15
-run_case "desktop 1024x768 AVI_FPS=15" avi-desktop 15
+recording_cases
 # The same fastest case with the store in the paging file (a TEMPPATH that does not
 # exist): what the file's writeback costs the cadence.
 run_case "desktop S_FPS=60, paging file" desktop 60 'Z:\no\such\folder'
@@ -235,3 +268,5 @@ echo "== the ring of the last seconds"
 ring_cost
 echo "== AVI-only recording, stop to last file closed"
 avi_stop_cost
+avi_stop_cost gif moving
+avi_stop_cost gif colourful

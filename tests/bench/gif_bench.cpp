@@ -1,23 +1,29 @@
-// Times the animated GIF encoder on one thread over two clips of 15 samples at 1024 x 768,
-// one second in all: (a) a desktop with a 40 x 40 square moving 30 px a sample over it;
-// (b) a photograph-like field of colour with a moving patch of its own. The desktop is a
-// grab of the real screen (raw bgr24, 1024 x 768, top-down) when one is given, else drawn
-// here: dialogs, title-bar gradients and anti-aliased "text" (a few hundred colours).
+// Times the animated GIF encoder over two clips of 15 samples at 1024 x 768, one second
+// in all: (a) a desktop with a 40 x 40 square moving 30 px a sample over it; (b) a
+// photograph-like field of colour with a moving patch of its own. The desktop is a grab of
+// the real screen (raw bgr24, 1024 x 768, top-down) when one is given, else drawn here:
+// dialogs, title-bar gradients and anti-aliased "text" (a few hundred colours). Each clip is
+// encoded on one thread and on the default count, which must give the same bytes.
 // With a folder argument (a Windows path ending in a separator) it writes each clip there
 // as raw bgr24 frames (clip-a.raw, clip-b.raw) and its GIF (kestrin-a.gif, kestrin-b.gif),
 // so the script can run other encoders on the same frames and measure every result
-// against them. With "minute" last, it also encodes a minute of each (900 samples) as an
-// AVI-only recording's GIF is encoded when it ends.
+// against them; and each step of the fitting (fit-a-NN.gif, ...) with the frames it shows
+// and a list of the steps (fit-a.txt). With "minute" last, it also encodes a minute of each
+// (900 samples at 15 a second) as an AVI-only recording's GIF: all after the stop on one
+// thread and on the default count, and fed while it records in real time (a minute a clip).
 //   gif_bench.exe [FOLDER\ [DESKTOP.raw]] [minute]
 #include <windows.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "encode/gif_encoder.h"
+#include "encode/gif_fit.h"
 
 #include "bench/bench_clock.h"
 #include "support/files.h"
@@ -135,51 +141,156 @@ std::vector<uint8_t> makeColourfulClip() {
 // Each sample's duration in 0.1 ms: 15 over one second, the remainders spread.
 int durationOf(int k) { return (k + 1) * 10000 / kSamples - k * 10000 / kSamples; }
 
-void encode(GifEncoder& gif, const std::vector<uint8_t>& clip) {
-    gifBegin(gif, kWidth, kHeight);
+void encode(GifEncoder& gif, const std::vector<uint8_t>& clip, int threads) {
+    gifBegin(gif, kWidth, kHeight, threads);
     for (int k = 0; k < kSamples; ++k) gifAddFrame(gif, clip.data() + kFrameBytes * k, kWidth * 3, durationOf(k));
     gifFinish(gif);
 }
 
 void runClip(const char* name, const std::vector<uint8_t>& clip, const std::string& folder) {
-    GifEncoder gif;
-    const Timing t = timeRuns(kRuns, [] {}, [&] { encode(gif, clip); });
-    std::printf("clip %s: Kestrin GIF %8zu bytes  %7.1f ms to encode 15 frames (median of %d, fastest %.1f)\n", name,
-                gif.bytes.size(), t.medianMs, kRuns, t.minMs);
+    GifEncoder gif, single;
+    const Timing t = timeRuns(kRuns, [] {}, [&] { encode(gif, clip, 0); });
+    std::printf("clip %s: Kestrin GIF %8zu bytes  %7.1f ms to encode 15 frames on %d threads (median of %d, fastest %.1f)\n",
+                name, gif.bytes.size(), t.medianMs, gifDefaultThreads(), kRuns, t.minMs);
+    const Timing one = timeRuns(kRuns, [] {}, [&] { encode(single, clip, 1); });
+    std::printf("clip %s, one thread: %7.1f ms (median of %d, fastest %.1f): %.2fx faster on %d; %s\n", name,
+                one.medianMs, kRuns, one.minMs, one.medianMs / t.medianMs, gifDefaultThreads(),
+                single.bytes == gif.bytes ? "the same bytes" : "OTHER BYTES");
     if (folder.empty()) return;
     writeFileBytes(folder + "clip-" + name + ".raw", clip.data(), clip.size());
     writeFileBytes(folder + "kestrin-" + name + ".gif", gif.bytes.data(), gif.bytes.size());
 }
 
-// A minute's AVI-only recording at 15 a second written as GIF: 900 samples encoded at its
-// end, as the program does when it falls behind. One run: the time, the file, and the memory the
-// encoder holds at the end (the file and where its frames end).
-void runMinute(const char* name, const std::vector<uint8_t>& background, bool patch) {
-    const int samples = 900;
-    std::vector<uint8_t> frame(kFrameBytes);
-    GifEncoder gif;
-    const double start = now();
-    gifBegin(gif, kWidth, kHeight);
-    for (int k = 0; k < samples; ++k) {
-        std::copy(background.begin(), background.end(), frame.begin());
-        if (patch) {
-            drawPatch(frame.data(), 100 + 30 * k % 700, 200 + 10 * k % 450);
-        } else {
-            fillRect(frame.data(), 80 + 30 * k % 900, 300, 40, 40, 150, 20, 20);
-            fillRect(frame.data(), 82 + 30 * k % 900, 302, 36, 36, 230, 40, 40);
+// Each step of the fitting on the clip: its file, the samples it shows (the last of each
+// merged run, scaled as the step scales them) and, for merged steps, those samples at full
+// size, so the script compares each frame with what it shows. fit-X.txt lists the steps:
+// index, lossy, colours, samples a frame, percent, width, height, frames, bytes, ms.
+void runFitting(const char* name, const std::vector<uint8_t>& clip, const std::string& folder) {
+    std::vector<GifFitStep> steps(1, GifFitStep());  // the exact file first
+    steps.insert(steps.end(), gifFitSteps().begin(), gifFitSteps().end());
+    std::string list;
+    for (size_t i = 0; i < steps.size(); ++i) {
+        const GifFitStep& step = steps[i];
+        GifFitted out;
+        const double start = now();
+        gifEncodeStep([&](int k) { return clip.data() + kFrameBytes * k; }, durationOf, kSamples, kWidth * 3, kWidth,
+                      kHeight, step, out);
+        const double ms = (now() - start) * 1000.0;
+        char stem[64], line[160];
+        std::snprintf(stem, sizeof stem, "fit-%s-%02d", name, static_cast<int>(i));
+        std::snprintf(line, sizeof line, "%02d %d %d %d %d %d %d %d %zu %.0f\n", static_cast<int>(i), step.quality.lossy,
+                      step.quality.colours, step.samplesAFrame, step.percent, out.width, out.height, out.frames,
+                      out.encoder.bytes.size(), ms);
+        list += line;
+        writeFileBytes(folder + stem + ".gif", out.encoder.bytes.data(), out.encoder.bytes.size());
+        if (step.samplesAFrame == 1 && step.percent == 100) continue;  // it shows the clip itself
+        std::vector<uint8_t> shown, full, small(static_cast<size_t>(out.width) * out.height * 3);
+        for (int first = 0; first < kSamples; first += step.samplesAFrame) {
+            const uint8_t* sample = clip.data() + kFrameBytes * (std::min(kSamples, first + step.samplesAFrame) - 1);
+            full.insert(full.end(), sample, sample + kFrameBytes);
+            gifScaleDown(sample, kWidth * 3, kWidth, kHeight, small.data(), out.width, out.height);
+            shown.insert(shown.end(), small.begin(), small.end());
         }
-        gifAddFrame(gif, frame.data(), kWidth * 3, (k + 1) * 10000 / 15 - k * 10000 / 15);
+        writeFileBytes(folder + stem + ".raw", shown.data(), shown.size());
+        writeFileBytes(folder + stem + "-full.raw", full.data(), full.size());
+    }
+    writeFileBytes(folder + "fit-" + name + ".txt", list);
+    std::printf("clip %s: the %zu fitting steps written (fit-%s.txt)\n", name, steps.size(), name);
+}
+
+const int kMinute = 900;  // samples: a minute at 15 a second
+
+int minuteTicks(int k) { return (k + 1) * 10000 / 15 - k * 10000 / 15; }
+
+// Sample k of a minute's recording: clip (a)'s square or clip (b)'s patch moving on and on.
+void drawMinuteSample(uint8_t* frame, const std::vector<uint8_t>& background, bool patch, int k) {
+    std::copy(background.begin(), background.end(), frame);
+    if (patch) {
+        drawPatch(frame, 100 + 30 * k % 700, 200 + 10 * k % 450);
+    } else {
+        fillRect(frame, 80 + 30 * k % 900, 300, 40, 40, 150, 20, 20);
+        fillRect(frame, 82 + 30 * k % 900, 302, 36, 36, 230, 40, 40);
+    }
+}
+
+// A minute's AVI-only recording written as GIF the old way: all 900 samples encoded after
+// the stop, on `threads` (0: the default). The time includes drawing the samples, as the
+// program's includes reading them from the store. One run: the time, the file, and the
+// memory the encoder holds at the end (the file and where its frames end).
+double minuteAfterStop(const char* name, const std::vector<uint8_t>& background, bool patch, int threads,
+                       GifEncoder& gif) {
+    std::vector<uint8_t> frame(kFrameBytes);
+    const double start = now();
+    gifBegin(gif, kWidth, kHeight, threads);
+    for (int k = 0; k < kMinute; ++k) {
+        drawMinuteSample(frame.data(), background, patch, k);
+        gifAddFrame(gif, frame.data(), kWidth * 3, minuteTicks(k));
     }
     gifFinish(gif);
     const double took = now() - start;
     const size_t held = gif.bytes.capacity() + gif.frameEnds.capacity() * sizeof(GifFrameEnd);
-    std::printf("clip %s, a minute (900 samples): %zu bytes, %.1f s to encode (with drawing the samples), "
-                "%.1f MB held\n", name, gif.bytes.size(), took, held / 1048576.0);
+    std::printf("clip %s, a minute (900 samples) encoded after the stop on %d thread(s): %zu bytes, %.1f s "
+                "(with drawing the samples), %.1f MB held\n", name, threads ? threads : gifDefaultThreads(),
+                gif.bytes.size(), took, held / 1048576.0);
+    return took;
+}
+
+// The same recording fed to the encoder while it records, as the program feeds it: each
+// sample arrives at its time (the bench sleeps until then and draws it), and up to three a
+// step are offered from the oldest not yet taken, never waiting; one the threads cannot
+// take yet stays in the store (here drawn again when taken). At the stop the rest is added
+// waiting and the file finished: the time from the last sample's arrival to the bytes.
+void minuteWhileRecording(const char* name, const std::vector<uint8_t>& background, bool patch,
+                          const std::vector<uint8_t>& expected) {
+    std::vector<uint8_t> current(kFrameBytes), stored(kFrameBytes);
+    GifEncoder gif;
+    gifBegin(gif, kWidth, kHeight);
+    int fed = 0, refused = 0, mostBehind = 0;
+    double arrived = 0, late = 0;
+    const double start = now();
+    for (int k = 1; k <= kMinute; ++k) {
+        const double due = start + (k - 1) / 15.0;
+        const double wait = due - now();
+        if (wait > 0) Sleep(static_cast<DWORD>(wait * 1000));
+        drawMinuteSample(current.data(), background, patch, k - 1);
+        arrived = now();
+        late = std::max(late, arrived - due);
+        for (int taken = 0; taken < 3 && fed < k; ++taken) {
+            const int next = fed + 1;
+            if (next != k) drawMinuteSample(stored.data(), background, patch, next - 1);
+            if (!gifTryAddFrame(gif, next == k ? current.data() : stored.data(), kWidth * 3, minuteTicks(next - 1))) {
+                ++refused;
+                break;
+            }
+            ++fed;
+        }
+        mostBehind = std::max(mostBehind, k - fed);
+    }
+    const int behind = kMinute - fed;
+    for (int k = fed + 1; k <= kMinute; ++k) {
+        drawMinuteSample(stored.data(), background, patch, k - 1);
+        gifAddFrame(gif, stored.data(), kWidth * 3, minuteTicks(k - 1));
+    }
+    gifFinish(gif);
+    std::printf("clip %s, a minute fed while recording at 15/s: %.3f s from the last sample to the file; "
+                "%d samples not yet taken at the stop, at most %d behind, %d offers refused, samples up to "
+                "%.0f ms late; %s\n", name, now() - arrived, behind, mostBehind, refused, late * 1000,
+                gif.bytes == expected ? "the same bytes as encoded after the stop" : "OTHER BYTES");
+}
+
+void runMinute(const char* name, const std::vector<uint8_t>& background, bool patch) {
+    GifEncoder single, many;
+    const double one = minuteAfterStop(name, background, patch, 1, single);
+    const double all = minuteAfterStop(name, background, patch, 0, many);
+    std::printf("clip %s, a minute: %.2fx faster on %d threads; %s\n", name, one / all, gifDefaultThreads(),
+                single.bytes == many.bytes ? "the same bytes" : "OTHER BYTES");
+    minuteWhileRecording(name, background, patch, many.bytes);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    std::setvbuf(stdout, nullptr, _IONBF, 0);  // the minute runs report as they go
     const std::string folder = argc > 1 ? argv[1] : "";
     // "minute" as the last argument adds the minute's recordings.
     const bool minute = argc > 2 && std::string(argv[argc - 1]) == "minute";
@@ -196,8 +307,13 @@ int main(int argc, char** argv) {
         desktop = drawnDesktop();
         std::printf("clip a: no desktop grab given: drawn dialogs stand in for the desktop\n");
     }
-    runClip("a", makeDesktopClip(desktop), folder);
-    runClip("b", makeColourfulClip(), folder);
+    const std::vector<uint8_t> clipA = makeDesktopClip(desktop), clipB = makeColourfulClip();
+    runClip("a", clipA, folder);
+    runClip("b", clipB, folder);
+    if (!folder.empty()) {
+        runFitting("a", clipA, folder);
+        runFitting("b", clipB, folder);
+    }
     if (minute) {
         runMinute("a", desktop, false);
         runMinute("b", colourfulField(), true);

@@ -50,6 +50,9 @@ def figures(build):
         m = re.match(r"clip (\w): Kestrin GIF +\d+ bytes +([\d.]+) ms", line)
         if m:
             found[f"GIF of clip {m[1]}, 15 frames"] = float(m[2])
+        m = re.match(r"clip (\w), a minute fed while recording at 15/s: ([\d.]+) s", line)
+        if m:
+            found[f"GIF of clip {m[1]}, a minute fed while recording: stop to file (s)"] = float(m[2])
     for line in read(f"cadence-{build}.txt").splitlines():
         m = re.match(r"(.+?) +samples +\d+ +interval median +([\d.]+) p99 +([\d.]+).*grab median +([\d.]+).*copy median +([\d.]+)", line)
         if m:
@@ -60,6 +63,9 @@ def figures(build):
         m = re.match(r"(idle 30 s|during a 10 s desktop capture at 15/s): Kestrin ([\d.]+)%", line)
         if m:
             found[f"{m[1]}: CPU % of one core"] = float(m[2])
+        m = re.match(r"GIF recording.*?(\w+) scene.*stop key to file written ([\d.]+) s", line)
+        if m:
+            found[f"GIF recording, {m[1]} scene, stop to file written (s)"] = float(m[2])
         m = re.match(r"AVI-only.*stop key to last file closed ([\d.]+) s", line)
         if m:
             found["AVI-only stop to last file closed (s)"] = float(m[1])

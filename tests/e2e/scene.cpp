@@ -1,7 +1,8 @@
 // A scene for the end-to-end tests: a window with known content for Kestrin to capture.
 //   scene.exe pattern X Y W H     a fixed colour pattern that every pixel can be checked against
 //   scene.exe moving  X Y W H S   a bright square crossing a dark client area at S pixels per second
-//   scene.exe noise   X Y W H     pixels of random colour, new ones every 50 ms (a GIF's worst case)
+//   scene.exe colourful X Y W H S a photograph-like field of colour scrolling sideways at S pixels
+//                                 per second: every frame changes everywhere, in many colours
 // (W, H are the client size.) It writes its client and window rectangles in screen
 // coordinates to scene-rect.txt in the current folder, once it has painted. While a file
 // "hide-pointer" exists there, it hides the pointer over its client area by setting no
@@ -9,6 +10,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -18,8 +20,8 @@
 namespace {
 
 bool moving = false;
-bool noise = false;
-unsigned noiseState = 2463534242u;  // xorshift32
+bool colourful = false;
+HDC fieldDC = nullptr;  // the colourful field, twice the client's width so a blit can wrap
 int speed = 200;
 DWORD startTime = 0;
 const int kSquare = 40;
@@ -32,9 +34,44 @@ int squareLeft(int clientWidth) {
     return static_cast<int>(position % travel);
 }
 
+// Smooth colour with a fixed grain, repeating every `w` pixels across.
+void makeField(HDC dc, int w, int h) {
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = 2 * w;
+    info.bmiHeader.biHeight = -h;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (!bitmap) return;
+    DWORD* pixels = static_cast<DWORD*>(bits);
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < 2 * w; ++x) {
+            const double u = 6.2832 * (x % w) / w, v = y / 90.0;
+            unsigned grain = static_cast<unsigned>((x % w) * 7919 + y * 104729);
+            grain = (grain ^ (grain >> 7)) * 2654435761u >> 30;
+            const int r = static_cast<int>(128 + 100 * std::sin(u) * std::cos(v)) + static_cast<int>(grain);
+            const int g = static_cast<int>(110 + 90 * std::sin(2 * u + v)) + static_cast<int>(grain);
+            const int b = static_cast<int>(140 + 100 * std::cos(u - v / 2)) + static_cast<int>(grain);
+            pixels[y * 2 * w + x] = (r << 16) | (g << 8) | b;
+        }
+    }
+    fieldDC = CreateCompatibleDC(dc);
+    SelectObject(fieldDC, bitmap);  // kept for the scene's life
+}
+
 void paint(HWND window, HDC dc) {
     RECT client;
     GetClientRect(window, &client);
+    if (colourful) {
+        if (!fieldDC) makeField(dc, client.right, client.bottom);
+        const int offset = client.right > 0 ? static_cast<int>(static_cast<long long>(GetTickCount() - startTime) *
+                                                              speed / 1000 % client.right)
+                                            : 0;
+        if (fieldDC) BitBlt(dc, 0, 0, client.right, client.bottom, fieldDC, offset, 0, SRCCOPY);
+        return;
+    }
     if (moving) {
         HBRUSH dark = CreateSolidBrush(RGB(16, 16, 32));
         FillRect(dc, &client, dark);
@@ -61,11 +98,6 @@ void paint(HWND window, HDC dc) {
     DWORD* pixels = static_cast<DWORD*>(bits);
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
-            if (noise) {
-                noiseState ^= noiseState << 13, noiseState ^= noiseState >> 17, noiseState ^= noiseState << 5;
-                pixels[y * w + x] = noiseState & 0xFFFFFF;
-                continue;
-            }
             const COLORREF c = patternColour(x, y);
             pixels[y * w + x] = (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
         }
@@ -132,7 +164,7 @@ int main() {
     LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
     if (argc < 6) return 2;
     moving = wcscmp(argv[1], L"moving") == 0;
-    noise = wcscmp(argv[1], L"noise") == 0;
+    colourful = wcscmp(argv[1], L"colourful") == 0;
     const int x = _wtoi(argv[2]), y = _wtoi(argv[3]), w = _wtoi(argv[4]), h = _wtoi(argv[5]);
     if (argc > 6) speed = _wtoi(argv[6]);
 
@@ -153,7 +185,7 @@ int main() {
     startTime = GetTickCount();
     ShowWindow(window, SW_SHOWNORMAL);
     UpdateWindow(window);
-    if (moving || noise) SetTimer(window, 1, moving ? 10 : 50, nullptr);
+    if (moving || colourful) SetTimer(window, 1, 10, nullptr);
     writeRects(window);
 
     MSG message;

@@ -88,11 +88,11 @@ frames=$(identify "$E2E_DIR/x.gif" | wc -l)
 [ "$(md5sum < "$E2E_DIR/Kestrin.ini")" = "$ini_before" ] || fail "a command changed the INI file"
 pass "shot --region wrote 201 x 99, record wrote 20 GIF frames, the INI file is unchanged"
 
-# Made to fit: 3 s of noise, megabytes as it is, recorded within GIF_MAX_MB=1; the file
+# Made to fit: 3 s of a scrolling field of colour, megabytes as it is, recorded within GIF_MAX_MB=1; the file
 # reads whole to ffprobe and ImageMagick, and the command says what was given up.
 kill "${e2e_pids[-1]}"
 wait_for 30 "the moving scene to go" window_absent KestrinScene
-start_scene noise 200 400 400 300
+start_scene colourful 200 400 400 300 200
 read -r cl ct cr cb < <(scene_rect client)
 e2e_set_ini GIF_MAX_MB 1
 kestrin record -o "$(winpath "$E2E_DIR/fit.gif")" --seconds 3 --fps 10 --region "$cl,$ct,$((cr - cl)),$((cb - ct))"
@@ -102,7 +102,7 @@ frames=$(ffprobe -v error -count_frames -show_entries stream=nb_read_frames -of 
 [ "$size" -le 1048576 ] && [ "$frames" -gt 0 ] && [ "$(identify "$E2E_DIR/fit.gif" | wc -l)" = "$frames" ] ||
   fail "the GIF made to fit 1 MB is $size bytes, $frames frames to ffprobe, $(identify "$E2E_DIR/fit.gif" | wc -l) to ImageMagick"
 grep -q "1 MB" <<<"$said" || fail "the command did not say what was given up: $said"
-pass "a recording of noise came out at $size bytes within GIF_MAX_MB=1, $frames frames: $(grep "MB" <<<"$said" | head -n1)"
+pass "a recording of a colourful field came out at $size bytes within GIF_MAX_MB=1, $frames frames: $(grep "MB" <<<"$said" | head -n1)"
 
 # Bad arguments: 2 and the usage; nothing written.
 for bad in "shot --fps 0 -o a.png" "shot -o a.jpg" "shot --region 0,0,0,10 -o a.png" "shot --region 9000,9000,10,10 -o a.png" \
