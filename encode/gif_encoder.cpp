@@ -10,6 +10,8 @@
 #include <new>
 #include <thread>
 
+#include <windows.h>
+
 namespace {
 
 const int kMaxDelay = 65535;   // hundredths: the delay field is 16 bits
@@ -501,6 +503,8 @@ void encodeFrame(FrameScratch& gif, FrameJob& job, int width, int height) {
 // A thread's loop: the oldest frame no thread has taken, once the file's table exists
 // (the first frame makes it, and is always taken first).
 void encodeFrames(GifWorkers* workers) {
+    // Below the sampling thread: a sample taken late is lost, a frame encoded late is not.
+    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
     FrameScratch scratch;
     scratch.quality = workers->quality;
     std::unique_lock<std::mutex> lock(workers->mutex);
