@@ -307,7 +307,7 @@ double mapTarget(FrameScratch& gif, NearestColour& nearest, int width, int heigh
             int index = nearestIndex(nearest, t[2], t[1], t[0]);
             const uint8_t* entry = rgb + index * 3;
             const bool exact = entry[0] == t[2] && entry[1] == t[1] && entry[2] == t[0];
-            if (!exact && smoothAt(t, x, y, width, height)) {
+            if (!exact && gif.quality.diffuse && smoothAt(t, x, y, width, height)) {
                 int v[3];
                 for (int c = 0; c < 3; ++c) {
                     const int shifted = t[c] + (in[c] >= 0 ? in[c] + 128 : in[c] - 128) / 256;

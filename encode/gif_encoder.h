@@ -53,10 +53,13 @@ struct GifEncoder {
 // What a file gives up to be smaller. `lossy`: the LZW packing may take, instead of a
 // pixel's entry, another whose channels differ from the sample's pixel by at most this much
 // where that lengthens the string a code stands for (0: exact). `colours`: a table's
-// entries at most (4 to 256; a frame with more is quantised).
+// entries at most (4 to 256; a frame with more is quantised). `diffuse`: a quantised
+// frame's error is carried on where the image is smooth; off, each pixel takes its nearest
+// entry (bands where the colour is smooth, but far fewer bytes than a mix of few entries).
 struct GifQuality {
     int lossy = 0;
     int colours = 256;
+    bool diffuse = true;
 };
 
 // Starts a file of width x height (1 to 65535 each) encoded by `threads` threads (0: one
