@@ -11,7 +11,6 @@
 
 #include "encode/gif_encoder.h"
 
-
 struct GifFitStep {
     GifQuality quality;
     int samplesAFrame = 1;  // samples merged into one frame (the last shown, for their time)

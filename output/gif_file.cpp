@@ -410,7 +410,8 @@ bool encodeFitting(const GifSource& source, bool exactPasses, GifFitted& fitted)
                  settings.GIF_MAX_MB, static_cast<int>((fitted.encoder.bytes.size() + 1023) / 1024), fitted.frames,
                  fitted.step.quality.colours, fitted.width, fitted.height, fitted.step.quality.lossy);
         // Made to fit is what was asked for; a file still past the limit is a failure.
-        showMessage(mainWindow, text, uiText(Text::GifFittedTitle), fitted.fits ? MB_OK | MB_ICONINFORMATION : MB_OK | MB_ICONWARNING);
+        showMessage(mainWindow, text, uiText(Text::GifFittedTitle),
+                    MB_OK | (fitted.fits ? MB_ICONINFORMATION : MB_ICONWARNING));
     }
     return true;
 }
