@@ -34,18 +34,25 @@ int squareLeft(int clientWidth) {
     return static_cast<int>(position % travel);
 }
 
-// Smooth colour with a fixed grain, repeating every `w` pixels across.
-void makeField(HDC dc, int w, int h) {
+// A 32-bit top-down DIB section of w x h, its pixels in `pixels`; null when it cannot be made.
+HBITMAP topDownDib(HDC dc, int w, int h, DWORD** pixels) {
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = 2 * w;
+    info.bmiHeader.biWidth = w;
     info.bmiHeader.biHeight = -h;
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     void* bits = nullptr;
     HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    *pixels = static_cast<DWORD*>(bits);
+    return bitmap;
+}
+
+// Smooth colour with a fixed grain, repeating every `w` pixels across.
+void makeField(HDC dc, int w, int h) {
+    DWORD* pixels = nullptr;
+    HBITMAP bitmap = topDownDib(dc, 2 * w, h, &pixels);
     if (!bitmap) return;
-    DWORD* pixels = static_cast<DWORD*>(bits);
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < 2 * w; ++x) {
             const double u = 6.2832 * (x % w) / w, v = y / 90.0;
@@ -86,16 +93,9 @@ void paint(HWND window, HDC dc) {
     }
     // Row by row through a DIB, so the pattern is exact whatever the driver does with SetPixel.
     const int w = client.right, h = client.bottom;
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = w;
-    info.bmiHeader.biHeight = -h;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    DWORD* pixels = nullptr;
+    HBITMAP bitmap = topDownDib(dc, w, h, &pixels);
     if (!bitmap) return;
-    DWORD* pixels = static_cast<DWORD*>(bits);
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
             const COLORREF c = patternColour(x, y);
