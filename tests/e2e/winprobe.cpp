@@ -1,6 +1,7 @@
 // Reads and drives what the end-to-end tests cannot reach through X.
 //   winprobe.exe rect CLASS               "window L T R B" and "client L T R B" (screen coordinates)
 //   winprobe.exe count CLASS TITLE        how many windows of that class and title exist
+//   winprobe.exe pointer hidden           exits 0 when the pointer shows no shape, as a capture sees it
 //   winprobe.exe combo TITLE ID ROW       selects a row of a dialog's combo box, telling the dialog
 //                                         as a user's choice does (CBN_SELCHANGE)
 //   winprobe.exe text TITLE ID TEXT       sets the text of a dialog's control
@@ -63,6 +64,11 @@ int main() {
     LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
     if (argc < 3) return 2;
     const wchar_t* verb = argv[1];
+    if (lstrcmpW(verb, L"pointer") == 0) {
+        CURSORINFO pointer = {};
+        pointer.cbSize = sizeof pointer;
+        return GetCursorInfo(&pointer) && (pointer.flags & CURSOR_SHOWING) && pointer.hCursor ? 1 : 0;
+    }
     if (lstrcmpW(verb, L"rect") == 0) {
         HWND window = FindWindowW(argv[2], nullptr);
         if (!window) return 1;
