@@ -234,24 +234,31 @@ BOOL CALLBACK answerBox(HWND window, LPARAM param) {
         if (GetEnvironmentVariableW(L"PROCPROBE_BUTTON", chosen, 16) && GetDlgItem(window, _wtoi(chosen))) {
             id = _wtoi(chosen);
         }
-        PostMessageW(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-                     reinterpret_cast<LPARAM>(GetDlgItem(window, id)));
-        ++request->answered;
+        // Its text and owner are read before the button is pressed: a box that has closed
+        // has neither, and a box answered without its text would go uncounted.
+        wchar_t text[2048] = L"";
         if (request->listTexts) {
-            wchar_t text[2048] = L"";
             EnumChildWindows(window, keepStaticText, reinterpret_cast<LPARAM>(text));
             for (wchar_t* c = text; *c; ++c) {
                 if (*c == L'\r') *c = L' ';
                 if (*c == L'\n') *c = L'/';
             }
+            if (!text[0]) lstrcpyW(text, L"(a box without text)");
+        }
+        wchar_t image[MAX_PATH] = L"";
+        if (request->listOwners) {
+            DWORD pid = 0;
+            GetWindowThreadProcessId(window, &pid);
+            imagePathOf(pid, image, MAX_PATH);
+        }
+        PostMessageW(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(window, id)));
+        ++request->answered;
+        if (request->listTexts) {
             printUtf8(text);
             fputs("\n", stdout);
         }
         if (request->listOwners) {
-            DWORD pid = 0;
-            wchar_t image[MAX_PATH] = L"";
-            GetWindowThreadProcessId(window, &pid);
-            imagePathOf(pid, image, MAX_PATH);
             printUtf8(image);
             fputs("\n", stdout);
         }
