@@ -25,7 +25,9 @@ void onCreate(HWND hwnd) {
     InitCommonControlsEx(&controls);
     loadSettings(true);
     // The menu comes in the language the settings name, not the one the system would pick.
-    applyLanguage(languageOfSettings());
+    // The caption is start-up's: it reads ready only once the store and the slots exist.
+    app.language = languageOfSettings();
+    SetMenu(hwnd, loadMainMenu());
 }
 
 void onDestroy() {
