@@ -316,6 +316,11 @@ void deliverResult() {
     if (run.written) sayLineWith(run.reply, uiText(Text::CommandWrittenFormat), run.command.output);
 }
 
+const char* resultImagePath() {
+    if (!commandRunning()) return settings.AUTO_SAVE ? settings.AUTOSAVEPATH : nullptr;
+    return run.command.outputKind == OutputKind::Png || run.command.outputKind == OutputKind::Bmp ? run.output : nullptr;
+}
+
 const char* commandAviPath() {
     if (!commandRunning()) return nullptr;
     if (run.command.verb == Verb::Record) return run.command.outputKind == OutputKind::Avi ? run.output : nullptr;

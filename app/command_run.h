@@ -30,6 +30,9 @@ extern void (*commandEnded)(int code);
 // The compositing phase's delivery of a new result: to the command's file or the clipboard
 // while a command runs, else auto-saved and copied as the options say.
 void deliverResult();
+// A path on the disk the new result's image goes to: the command's file, the auto-save
+// folder, or null when no image file is written.
+const char* resultImagePath();
 // Where a command wants the samples as AVI or as GIF (null: where the options say).
 const char* commandAviPath();
 const char* commandGifPath();

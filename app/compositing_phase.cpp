@@ -27,6 +27,7 @@
 #include "output/avi_writer.h"
 #include "output/bmp_export.h"
 #include "output/clipboard_copy.h"
+#include "output/folder_path.h"
 #include "output/gif_file.h"
 #include "resources/resource.h"
 #include "ui/keep_dialog.h"
@@ -93,6 +94,21 @@ bool askAviPath(char* path) {
     if (!askSaveName(filter, 1, uiText(Text::SaveAviDialogTitle), L"avi", path, &usable)) return false;
     if (!usable) showMessage(mainWindow, uiText(Text::UnusableNameMessage), uiText(Text::FileSaveErrorTitle));
     return usable;
+}
+
+// What the AVI beside a screenshot leaves free for the result's image when both go to one
+// disk: what the image can take at most, a BMP's rows or a PNG that packed nothing, with
+// its headers. Nothing when no image is written or it goes to another disk.
+long long roomForResult(const char* aviPath, const CompositeExtent& extent) {
+    const char* image = resultImagePath();
+    char aviVolume[MAX_PATH];
+    char imageVolume[MAX_PATH];
+    long long room = 0;
+    if (!image || !volumeRoom(aviPath, aviVolume, &room) || !volumeRoom(image, imageVolume, &room) ||
+        lstrcmpiA(aviVolume, imageVolume) != 0) {
+        return 0;
+    }
+    return static_cast<long long>(stride24(extent.width) + 1) * extent.height + 64 * 1024;
 }
 
 // Why a file could not take every sample, as the question about them says it.
@@ -190,6 +206,8 @@ void compositeSamples(int n, const CompositeExtent& extent, CompositeMode mode) 
         return;
     }
     openCaptureAvi(writer, n, commandAviPath());
+    // The result's own image is written after the AVI's frames, and comes first.
+    if (writer && writer->isOpen && !aviOnly) writer->roomKeptBeside = roomForResult(writer->path, extent);
     // The GIF beside a screenshot goes with the AVI's condition; a recording's is the
     // recording. Its frames last as long as the samples.
     const int gifRate = aviOnly ? settings.AVI_FPS : settings.S_FPS;

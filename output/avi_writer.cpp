@@ -382,7 +382,8 @@ void writeCaptureFrame(AviWriter* writer, int position, const BYTE* bits, int st
     keepFolderPart(folder);
     ULARGE_INTEGER available;
     if (GetDiskFreeSpaceExA(folder, &available, nullptr, nullptr) &&
-        available.QuadPart < static_cast<unsigned long long>(aviRoomNeeded(frameBytes, writer->framesWritten))) {
+        available.QuadPart <
+            static_cast<unsigned long long>(aviRoomNeeded(frameBytes, writer->framesWritten) + writer->roomKeptBeside)) {
         endWith(writer, uiText(Text::AviDiskFullMessage));
         return;
     }

@@ -93,6 +93,9 @@ public:
     // Where the recording's next numbered file goes: AVISAVEPATH when empty, else the
     // folder of a file the user chose for it.
     char folder[MAX_PATH] = "";
+    // Free bytes its disk keeps beside kAviCloseReserveBytes for a file written after it
+    // there (a screenshot's own image, which comes first).
+    long long roomKeptBeside = 0;
     // Every file the recording kept so far, whole; a recording written again removes them.
     std::vector<std::string> keptPaths;
     // Why the recording ended before its last frame: a message format taking the number

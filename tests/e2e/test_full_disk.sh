@@ -148,8 +148,8 @@ pass "exit code 0, tmp.map gone"
 
 # The disk fills during a recording: 30 frames of 230 KB beside a screenshot, on a disk
 # with room for about 12 (the samples elsewhere). The recording ends while its file can
-# still be closed, and the user is asked; told to give the rest up, a whole AVI remains,
-# with the frames the question gave.
+# still be closed and the screenshot's own BMP still fits, and the user is asked; told to
+# give the rest up, a whole AVI remains, with the frames the question gave.
 sed -i -e 's/^SAVE_TYPE=.*/SAVE_TYPE=0\r/' -e 's/^AVI_OUT=.*/AVI_OUT=1\r/' -e 's/^S_FPS=.*/S_FPS=15\r/' \
   -e 's/^S_TIME=.*/S_TIME=2.0\r/' -e "s|^TEMPPATH=.*|TEMPPATH=$(winpath "$E2E_DIR" | sed 's/\\/\\\\/g')\r|" "$E2E_DIR/Kestrin.ini"
 rm -rf "${disk:?}"/avi/* "${disk:?}"/shots/* "$disk/filler"
@@ -164,7 +164,10 @@ told=$(grep -o '30 フレームのうち [0-9]* フレーム' "$E2E_DIR/messages
 [ -n "$told" ] || fail "no message gave the frames kept; messages: $(cat "$E2E_DIR/messages.txt")"
 [ "$frames" = "$told" ] || fail "the AVI holds $frames frames, the message said $told"
 [ "$frames" -gt 0 ] && [ "$frames" -lt 30 ] || fail "the AVI holds $frames frames of 30 on a disk with room for about 12"
-pass "the disk filled during a recording: given up, a whole AVI of $frames frames remains, as the question said"
+[ "$(identify -format '%w %h' "$disk/shots/ss0000.bmp" 2>/dev/null)" = "320 240" ] ||
+  fail "the screenshot's BMP was lost to the AVI beside it; messages: $(cat "$E2E_DIR/messages.txt")"
+[ "$(wc -l < "$E2E_DIR/messages.txt")" = 1 ] || fail "more was said than the question: $(cat "$E2E_DIR/messages.txt")"
+pass "the disk filled during a recording: the BMP is whole, and given up, a whole AVI of $frames frames remains, as the question said"
 stop_kestrin
 [ "$KESTRIN_EXIT" -eq 0 ] || fail "exit code $KESTRIN_EXIT"
 
