@@ -206,7 +206,8 @@ void compositeSamples(int n, const CompositeExtent& extent, CompositeMode mode) 
         return;
     }
     openCaptureAvi(writer, n, commandAviPath());
-    // The result's own image is written after the AVI's frames, and comes first.
+    // The result's own image is written after the AVI's frames yet matters more: the AVI
+    // leaves it room.
     if (writer && writer->isOpen && !aviOnly) writer->roomKeptBeside = roomForResult(writer->path, extent);
     // The GIF beside a screenshot goes with the AVI's condition; a recording's is the
     // recording. Its frames last as long as the samples.
